@@ -1,0 +1,34 @@
+# Shared by the set-up scripts: packages, build folder, build.
+set -euo pipefail
+
+QUILL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QUILL_BUILD="${QUILL_BUILD:-$QUILL_ROOT/build}"
+
+# Everything the program, its build and its tests need from Debian.
+QUILL_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
+    fonts-liberation fonts-dejavu-core
+    sqlite3 xvfb xauth
+)
+
+install_missing_packages() {
+    local missing=()
+    for pkg in "${QUILL_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+build_quillbook() {
+    cmake -S "$QUILL_ROOT" -B "$QUILL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$QUILL_BUILD" --parallel "$(nproc)"
+}

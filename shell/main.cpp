@@ -1,0 +1,42 @@
+#include "program.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool desktopAvailable()
+{
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform)
+        return true; // the caller chose a platform on purpose
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (display && *display) || (wayland && *wayland);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!desktopAvailable()) {
+        std::fputs("Quillbook needs a desktop session to show its windows.\n"
+                   "Start it from a desktop, or without one under a virtual display:\n"
+                   "    xvfb-run -a -s '-screen 0 1920x1080x24' quillbook\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillbook"));
+    QApplication::setOrganizationName(QStringLiteral("Quillbook"));
+    // Hidden screens stay loaded for the whole run; the program ends through
+    // the exit question or when the user closes the last visible window.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    RegisterScreens();
+    RunProgram();
+    return QApplication::exec();
+}

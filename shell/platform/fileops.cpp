@@ -1,0 +1,197 @@
+#include "fileops.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Files {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+RunError fromErrno(int e, int fallback)
+{
+    const QString detail = QString::fromLocal8Bit(std::strerror(e));
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return RunError::make(RunError::PathNotFound, detail);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return RunError::make(RunError::PermissionDenied, detail);
+    default:
+        return RunError::make(fallback, detail);
+    }
+}
+
+bool isDirectory(const QString& path)
+{
+    struct stat st {};
+    return ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+RunError MkDir(const QString& path)
+{
+    if (path.isEmpty())
+        return RunError::make(RunError::PathNotFound);
+    if (::mkdir(native(path).constData(), 0777) == 0)
+        return {};
+    const int e = errno;
+    if (e == EEXIST) {
+        // Only an existing folder is the access error that means "already there";
+        // a file of that name must not pass for the folder.
+        return isDirectory(path) ? RunError::make(RunError::PathFileAccess)
+                                 : RunError::make(RunError::FileAlreadyExists);
+    }
+    return fromErrno(e, RunError::DeviceIO);
+}
+
+RunError RmDir(const QString& path)
+{
+    if (::rmdir(native(path).constData()) == 0)
+        return {};
+    const int e = errno;
+    if (e == ENOTEMPTY || e == EEXIST || e == ENOTDIR || e == EBUSY)
+        return RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(e)));
+    return fromErrno(e, RunError::PathFileAccess);
+}
+
+RunError FileCopy(const QString& src, const QString& dst)
+{
+    QFileInfo source(src);
+    if (!source.exists() || source.isDir())
+        return RunError::make(RunError::FileNotFound, src);
+    QFile in(src);
+    if (!in.open(QIODevice::ReadOnly))
+        return RunError::make(RunError::PermissionDenied, in.errorString());
+    if (isDirectory(dst))
+        return RunError::make(RunError::PathFileAccess, dst);
+    if (!isDirectory(QFileInfo(dst).absolutePath()))
+        return RunError::make(RunError::PathNotFound, dst);
+
+    QSaveFile out(dst);
+    if (!out.open(QIODevice::WriteOnly))
+        return RunError::make(RunError::PathFileAccess, out.errorString());
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            out.cancelWriting();
+            return RunError::make(RunError::DeviceIO, in.errorString());
+        }
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n) {
+            out.cancelWriting();
+            return RunError::make(RunError::DeviceIO, out.errorString());
+        }
+    }
+    if (!out.commit())
+        return RunError::make(RunError::PathFileAccess, out.errorString());
+    return {};
+}
+
+bool WildcardMatch(const QString& pattern, const QString& name)
+{
+    // Iterative * and ? matching; letter case ignored.
+    qsizetype p = 0, n = 0, star = -1, mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            mark = n;
+        } else if (star >= 0) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+RunError Kill(const QString& pattern)
+{
+    const QFileInfo info(pattern);
+    const QDir dir = info.dir();
+    const QString mask = info.fileName();
+    if (!dir.exists())
+        return RunError::make(RunError::PathNotFound, dir.path());
+    bool matched = false;
+    RunError firstFailure;
+    const auto entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        if (!WildcardMatch(mask, entry.fileName()))
+            continue;
+        matched = true;
+        if (::unlink(native(entry.filePath()).constData()) != 0 && !firstFailure.failed())
+            firstFailure = fromErrno(errno, RunError::PathFileAccess);
+    }
+    if (!matched)
+        return RunError::make(RunError::FileNotFound, pattern);
+    return firstFailure;
+}
+
+Attributes GetAttr(const QString& path)
+{
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0)
+        return {0, RunError::make(RunError::FileNotFound, path)};
+    int value = 0;
+    if (S_ISDIR(st.st_mode))
+        value |= Directory;
+    if ((st.st_mode & S_IWUSR) == 0)
+        value |= ReadOnly;
+    return {value, {}};
+}
+
+RunError SetAttr(const QString& path, int attributes)
+{
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0)
+        return RunError::make(RunError::FileNotFound, path);
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & ReadOnly)
+        mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    if (::chmod(native(path).constData(), mode) != 0)
+        return fromErrno(errno, RunError::PathFileAccess);
+    return {};
+}
+
+RunError ChDir(const QString& path)
+{
+    if (path.isEmpty() || !isDirectory(path))
+        return RunError::make(RunError::PathNotFound, path);
+    if (!QDir::setCurrent(path))
+        return RunError::make(RunError::PathFileAccess, path);
+    return {};
+}
+
+QString CurDir()
+{
+    // A current folder that has been removed has no path; "." then keeps every
+    // path built from it inside that (unwritable) folder instead of the root.
+    const QString current = QDir::currentPath();
+    return current.isEmpty() ? QStringLiteral(".") : current;
+}
+
+} // namespace Files

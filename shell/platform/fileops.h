@@ -1,0 +1,40 @@
+#pragma once
+
+#include "runerror.h"
+
+#include <QString>
+
+// File and folder operations the screens call. Each returns a RunError
+// (number 0 on success) instead of throwing.
+namespace Files {
+
+// Folder attribute bits as the screens test them.
+enum Attribute : int { ReadOnly = 1, Directory = 16 };
+
+RunError MkDir(const QString& path);
+// Removes an empty folder only; never a file, never a folder with contents.
+RunError RmDir(const QString& path);
+// Copies src over dst. The target is replaced atomically: a failed copy
+// leaves an existing dst whole.
+RunError FileCopy(const QString& src, const QString& dst);
+// Deletes the files matching the wildcard pattern in the last part of
+// `pattern` (* and ?, letter case ignored). No match is error 53.
+RunError Kill(const QString& pattern);
+
+struct Attributes {
+    int value = 0;
+    RunError error;
+};
+// Directory 16 plus read-only 1; read-only is the owner's write bit being off,
+// read from the mode bits because root ignores permissions.
+Attributes GetAttr(const QString& path);
+// Read-only (1) clears every write bit; without it the owner's write bit is set.
+RunError SetAttr(const QString& path, int attributes);
+
+RunError ChDir(const QString& path);
+QString CurDir();
+
+// True when `name` matches the wildcard `pattern`, letter case ignored.
+bool WildcardMatch(const QString& pattern, const QString& name);
+
+} // namespace Files

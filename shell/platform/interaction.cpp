@@ -1,0 +1,151 @@
+#include "interaction.h"
+
+#include "form.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The real dialogs: Qt message and input boxes, a local event loop for modal screens.
+class QtInteraction final : public Interaction {
+public:
+    int messageBox(const Question& q) override
+    {
+        QMessageBox box(iconFor(q.style), q.title, DisplayText(q.prompt), QMessageBox::NoButton,
+                        QApplication::activeWindow());
+        switch (ButtonsOf(q.style)) {
+        case vbOKCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case vbYesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        default:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        }
+        box.exec();
+        switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes:
+            return vbYes;
+        case QMessageBox::No:
+            return vbNo;
+        case QMessageBox::Cancel:
+            return vbCancel;
+        default:
+            return ButtonsOf(q.style) == vbYesNo ? vbNo : (ButtonsOf(q.style) == vbOKCancel ? vbCancel : vbOK);
+        }
+    }
+
+    QString inputBox(const Question& q) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(QApplication::activeWindow(), q.title, DisplayText(q.prompt),
+                                                   QLineEdit::Normal, q.defaultText, &ok);
+        return ok ? text : QString();
+    }
+
+    void showModal(Form& form, const Question&) override
+    {
+        QPointer<Form> guard(&form);
+        QEventLoop loop;
+        QObject::connect(&form, &Form::hidden, &loop, &QEventLoop::quit);
+        QObject::connect(&form, &QObject::destroyed, &loop, &QEventLoop::quit);
+        form.setWindowModality(Qt::ApplicationModal);
+        form.Show();
+        if (guard && guard->isVisible())
+            loop.exec();
+        if (guard)
+            guard->setWindowModality(Qt::NonModal);
+    }
+
+    void endProgram() override
+    {
+        // "At once": no window is closed and nothing is saved. Settings are
+        // written through when saved, so nothing is pending here.
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+
+private:
+    static QMessageBox::Icon iconFor(int style)
+    {
+        switch (IconOf(style)) {
+        case vbCritical:
+            return QMessageBox::Critical;
+        case vbQuestion:
+            return QMessageBox::Question;
+        case vbExclamation:
+            return QMessageBox::Warning;
+        case vbInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+        }
+    }
+};
+
+Interaction* installed = nullptr;
+
+QString titleOrDefault(const QString& title)
+{
+    return title.isEmpty() ? DefaultTitle : title;
+}
+
+} // namespace
+
+void InstallInteraction(Interaction* seam)
+{
+    installed = seam;
+}
+
+Interaction& CurrentInteraction()
+{
+    static QtInteraction real;
+    return installed ? *installed : real;
+}
+
+int MsgBox(const QString& prompt, int style, const QString& title)
+{
+    Question q;
+    q.kind = Question::Kind::Message;
+    q.prompt = prompt;
+    q.style = style;
+    q.title = titleOrDefault(title);
+    return CurrentInteraction().messageBox(q);
+}
+
+QString InputBox(const QString& prompt, const QString& title, const QString& defaultText)
+{
+    Question q;
+    q.kind = Question::Kind::Input;
+    q.prompt = prompt;
+    q.style = vbOKCancel;
+    q.title = titleOrDefault(title);
+    q.defaultText = defaultText;
+    return CurrentInteraction().inputBox(q);
+}
+
+void EndProgram()
+{
+    CurrentInteraction().endProgram();
+}
+
+QString DisplayText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}

@@ -1,0 +1,3 @@
+#include "session.h"
+
+SessionState session;

@@ -1,0 +1,336 @@
+// The platform layer: files and folders, settings, the question seam and the screens runtime.
+#include "countingform.h"
+#include "fileops.h"
+#include "forms.h"
+#include "interaction.h"
+#include "settings.h"
+#include "testprogram.h"
+#include "val.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        CountingForm::resetCounts();
+    }
+    void cleanup()
+    {
+        const QString surprises = program->surprises();
+        program.reset();
+        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+    }
+
+    void makeFolderTellsExistingFolderFromFile()
+    {
+        const QString dir = program->path(QStringLiteral("Album"));
+        QCOMPARE(Files::MkDir(dir).number, 0);
+        QVERIFY(QFileInfo(dir).isDir());
+        QCOMPARE(Files::MkDir(dir).number, int(RunError::PathFileAccess));
+
+        // A file of that name is not "the folder exists already" and stays whole.
+        const QString file = program->path(QStringLiteral("Plain"));
+        writeFile(file, "user data");
+        const RunError onFile = Files::MkDir(file);
+        QVERIFY(onFile.failed());
+        QVERIFY(onFile.number != RunError::PathFileAccess);
+        QCOMPARE(readFile(file), QByteArray("user data"));
+
+        QCOMPARE(Files::MkDir(program->path(QStringLiteral("missing/child"))).number, int(RunError::PathNotFound));
+        QCOMPARE(Files::MkDir(QString()).number, int(RunError::PathNotFound));
+    }
+
+    void removeFolderNeverRemovesContentsOrFiles()
+    {
+        const QString dir = program->path(QStringLiteral("Full"));
+        QVERIFY(QDir().mkdir(dir));
+        writeFile(dir + QStringLiteral("/P1I0.bmp"), "picture");
+        QVERIFY(Files::RmDir(dir).failed());
+        QCOMPARE(readFile(dir + QStringLiteral("/P1I0.bmp")), QByteArray("picture"));
+
+        const QString file = program->path(QStringLiteral("file"));
+        writeFile(file, "keep");
+        QVERIFY(Files::RmDir(file).failed());
+        QCOMPARE(readFile(file), QByteArray("keep"));
+
+        QVERIFY(QFile::remove(dir + QStringLiteral("/P1I0.bmp")));
+        QCOMPARE(Files::RmDir(dir).number, 0);
+        QVERIFY(!QFileInfo::exists(dir));
+    }
+
+    void copyReplacesTargetAndFailsCleanly()
+    {
+        const QString src = program->path(QStringLiteral("a.bmp"));
+        const QString dst = program->path(QStringLiteral("b.bmp"));
+        writeFile(src, QByteArray(3 * 1024 * 1024 + 17, 'x'));
+        writeFile(dst, "old");
+        QCOMPARE(Files::FileCopy(src, dst).number, 0);
+        QCOMPARE(readFile(dst), readFile(src));
+
+        writeFile(dst, "old");
+        QCOMPARE(Files::FileCopy(program->path(QStringLiteral("none.bmp")), dst).number,
+                 int(RunError::FileNotFound));
+        QCOMPARE(Files::FileCopy(program->folder(), dst).number, int(RunError::FileNotFound));
+        QCOMPARE(readFile(dst), QByteArray("old"));
+        QCOMPARE(Files::FileCopy(src, program->path(QStringLiteral("no/such/folder/b.bmp"))).number,
+                 int(RunError::PathNotFound));
+        // No half-written temporary files left behind.
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Files).size(), 2);
+    }
+
+    void killMatchesWildcardIgnoringCase()
+    {
+        for (const char* name : {"P1I1.bmp", "p1i1.JPG", "P1I10.bmp", "P1I11.bmp", "P2I1.bmp"})
+            writeFile(program->path(QString::fromLatin1(name)), "x");
+        QCOMPARE(Files::Kill(program->path(QStringLiteral("P1I1.*"))).number, 0);
+        QStringList left = QDir(program->folder()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(left, (QStringList{QStringLiteral("P1I10.bmp"), QStringLiteral("P1I11.bmp"),
+                                    QStringLiteral("P2I1.bmp")}));
+        QCOMPARE(Files::Kill(program->path(QStringLiteral("P1I1.*"))).number, int(RunError::FileNotFound));
+
+        QVERIFY(Files::WildcardMatch(QStringLiteral("P?I*.BMP"), QStringLiteral("p3i11.bmp")));
+        QVERIFY(!Files::WildcardMatch(QStringLiteral("P1I1.*"), QStringLiteral("P1I10.bmp")));
+        QVERIFY(Files::WildcardMatch(QStringLiteral("*"), QString()));
+        QVERIFY(!Files::WildcardMatch(QStringLiteral("?"), QString()));
+    }
+
+    void attributesFollowTheOwnersWriteBit()
+    {
+        const QString dir = program->path(QStringLiteral("Wren Photo Album"));
+        QVERIFY(QDir().mkdir(dir));
+        QCOMPARE(Files::GetAttr(dir).value, int(Files::Directory));
+        QCOMPARE(Files::SetAttr(dir, Files::ReadOnly).number, 0);
+        QCOMPARE(Files::GetAttr(dir).value, int(Files::Directory | Files::ReadOnly));
+        QVERIFY(!(QFileInfo(dir).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        QCOMPARE(Files::SetAttr(dir, 0).number, 0);
+        QCOMPARE(Files::GetAttr(dir).value, int(Files::Directory));
+
+        const QString file = program->path(QStringLiteral("f"));
+        writeFile(file, "x");
+        QCOMPARE(Files::GetAttr(file).value, 0);
+        QCOMPARE(Files::GetAttr(program->path(QStringLiteral("gone"))).error.number, int(RunError::FileNotFound));
+        QCOMPARE(Files::SetAttr(program->path(QStringLiteral("gone")), 1).number, int(RunError::FileNotFound));
+    }
+
+    void currentFolder()
+    {
+        const QString dir = program->path(QStringLiteral("sub"));
+        QVERIFY(QDir().mkdir(dir));
+        QCOMPARE(Files::ChDir(dir).number, 0);
+        QCOMPARE(Files::CurDir(), QDir(dir).absolutePath());
+        QCOMPARE(Files::ChDir(program->path(QStringLiteral("nowhere"))).number, int(RunError::PathNotFound));
+        QCOMPARE(Files::CurDir(), QDir(dir).absolutePath());
+    }
+
+    void valReadsLeadingNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("one") << QStringLiteral("1") << 1.0;
+        QTest::newRow("blanks") << QStringLiteral("  1") << 1.0;
+        QTest::newRow("trailing text") << QStringLiteral("1abc") << 1.0;
+        QTest::newRow("zero") << QStringLiteral("0") << 0.0;
+        QTest::newRow("empty") << QString() << 0.0;
+        QTest::newRow("words") << QStringLiteral("yes") << 0.0;
+        QTest::newRow("negative decimal") << QStringLiteral("-2.5x") << -2.5;
+        QTest::newRow("ten") << QStringLiteral("10") << 10.0;
+    }
+    void valReadsLeadingNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(Val(text), value);
+    }
+
+    void settingsStayInTheirOwnFile()
+    {
+        QCOMPARE(Settings::GetSetting(QStringLiteral("Quillbook"), QStringLiteral("Startup"),
+                                      QStringLiteral("Display Readme"), QStringLiteral("0")),
+                 QStringLiteral("0"));
+        Settings::SaveSetting(QStringLiteral("Quillbook"), QStringLiteral("Startup"), QStringLiteral("Display Readme"),
+                              QStringLiteral("1"));
+        QCOMPARE(program->setting(QStringLiteral("Display Readme")), QStringLiteral("1"));
+        // Nothing reached the user's own store.
+        QSettings user(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillbook"),
+                       QStringLiteral("Quillbook"));
+        QVERIFY(!user.contains(QStringLiteral("Startup/Display Readme")));
+    }
+
+    void questionsGoThroughTheSeam()
+    {
+        program->user.answerButton(vbYes);
+        QCOMPARE(MsgBox(QStringLiteral("Line one\r\nLine two"), vbYesNo + vbQuestion), int(vbYes));
+        program->user.answerText(QStringLiteral("Holiday"));
+        QCOMPARE(InputBox(QStringLiteral("Name?"), QStringLiteral("Save Album")), QStringLiteral("Holiday"));
+        QCOMPARE(program->user.asked.size(), 2);
+        const Question& first = program->user.asked[0];
+        QCOMPARE(first.title, QStringLiteral("Quillbook"));
+        QCOMPARE(ButtonsOf(first.style), int(vbYesNo));
+        QCOMPARE(IconOf(first.style), int(vbQuestion));
+        QCOMPARE(DisplayText(first.prompt), QStringLiteral("Line one\nLine two"));
+        QCOMPARE(program->user.asked[1].title, QStringLiteral("Save Album"));
+
+        // An unexpected question is recorded and answered with the safe button.
+        QCOMPARE(MsgBox(QStringLiteral("Surprise"), vbYesNo), int(vbNo));
+        QCOMPARE(program->user.unexpected.size(), 1);
+        program->user.unexpected.clear();
+    }
+
+    void screensLoadOnceAndReloadAfterUnload()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        QVERIFY(!Forms::IsLoaded(QStringLiteral("frmA")));
+        Form* a = Forms::Get(QStringLiteral("frmA"));
+        QVERIFY(a);
+        QCOMPARE(Forms::Get(QStringLiteral("frmA")), a);
+        QCOMPARE(CountingForm::loads.value(QStringLiteral("frmA")), 1);
+        QVERIFY(!a->isVisible());
+
+        Forms::Unload(QStringLiteral("frmA"));
+        QCOMPARE(CountingForm::unloads.value(QStringLiteral("frmA")), 1);
+        QVERIFY(!Forms::IsLoaded(QStringLiteral("frmA")));
+        Forms::Get(QStringLiteral("frmA"));
+        QCOMPARE(CountingForm::loads.value(QStringLiteral("frmA")), 2);
+
+        // A screen the program lacks: every reference does nothing.
+        QVERIFY(!Forms::Get(QStringLiteral("frmNone")));
+        Forms::Show(QStringLiteral("frmNone"));
+        Forms::Unload(QStringLiteral("frmNone"));
+        QVERIFY(!Forms::IsLoaded(QStringLiteral("frmNone")));
+    }
+
+    void frontScreenIsActivatedDeterministically()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        CountingForm::registerAs(QStringLiteral("frmB"));
+        auto* a = Forms::Get<CountingForm>(QStringLiteral("frmA"));
+        auto* b = Forms::Get<CountingForm>(QStringLiteral("frmB"));
+        a->Show();
+        QCOMPARE(a->activations, 1);
+        a->Show();
+        QCOMPARE(a->activations, 1); // already in front
+        b->Show();
+        QCOMPARE(b->activations, 1);
+        QCOMPARE(Forms::Front(), b);
+        b->Hide();
+        QCOMPARE(a->activations, 2);
+        QCOMPARE(Forms::Front(), a);
+
+        // A disabled screen stays visible, takes no input and is not brought forward.
+        b->Show();
+        a->setEnabled(false);
+        QVERIFY(a->isVisible());
+        b->Hide();
+        QCOMPARE(a->activations, 2);
+        QVERIFY(!Forms::Front());
+        a->setEnabled(true);
+
+        // Unloading the front screen from its own handler is safe.
+        b->Show();
+        QPushButton* unloadMe = new QPushButton(b);
+        QObject::connect(unloadMe, &QPushButton::clicked, [] { Forms::Unload(QStringLiteral("frmB")); });
+        unloadMe->click();
+        QVERIFY(!Forms::IsLoaded(QStringLiteral("frmB")));
+        QCOMPARE(a->activations, 3);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(Forms::VisibleScreens(), QStringList{QStringLiteral("frmA")});
+    }
+
+    void escAndEnterPressTheirButtons()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        Form* a = Forms::Get(QStringLiteral("frmA"));
+        auto* cancel = new QPushButton(a->Canvas());
+        auto* go = new QPushButton(a->Canvas());
+        cancel->hide(); // out of sight, still pressed by Esc
+        int cancels = 0, goes = 0;
+        QObject::connect(cancel, &QPushButton::clicked, [&] { ++cancels; });
+        QObject::connect(go, &QPushButton::clicked, [&] { ++goes; });
+        a->SetCancelButton(cancel);
+        a->SetDefaultButton(go);
+        a->Show();
+        QTest::keyClick(a, Qt::Key_Escape);
+        QTest::keyClick(a, Qt::Key_Return);
+        QTest::keyClick(a, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(cancels, 1);
+        QCOMPARE(goes, 2);
+        cancel->setEnabled(false);
+        QTest::keyClick(a, Qt::Key_Escape);
+        QCOMPARE(cancels, 1);
+    }
+
+    void fullScreenPlacementAndScale()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        Form* a = Forms::Get(QStringLiteral("frmA"));
+        a->FillScreen();
+        a->SetScale(100, 100);
+        auto* box = new QWidget;
+        a->Place(box, 25, 10, 50, 20);
+        a->Show();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(a->windowState() & Qt::WindowMaximized);
+        QVERIFY(qAbs(a->x() - screen.x()) <= 8 && qAbs(a->y() - screen.y()) <= 40);
+        QVERIFY(a->width() >= screen.width() - 16 && a->height() >= screen.height() - 40);
+        const QSize inner = a->Canvas()->size();
+        QVERIFY(qAbs(box->x() - inner.width() / 4) <= 1);
+        QVERIFY(qAbs(box->y() - inner.height() / 10) <= 1);
+        QVERIFY(qAbs(box->width() - inner.width() / 2) <= 1);
+        QCOMPARE(a->Placed(box), QRectF(25, 10, 50, 20));
+
+        // A uniform scale keeps proportions and centres the area.
+        a->SetScale(200, 100, true);
+        const int side = std::min(inner.width() / 2, inner.height());
+        QVERIFY(qAbs(box->width() - side / 2) <= 1);
+        QVERIFY(qAbs(box->height() - side / 5) <= 1);
+    }
+
+    void modalScreenReturnsWhenHidden()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        Form* a = Forms::Get(QStringLiteral("frmA"));
+        program->user.answerModal([](Form& f) {
+            f.Tag = QStringLiteral("/chosen/file.bmp");
+            f.Hide();
+        });
+        a->ShowModal();
+        QVERIFY(!a->isVisible());
+        QCOMPARE(a->Tag, QStringLiteral("/chosen/file.bmp"));
+        QCOMPARE(program->user.asked.last().kind, Question::Kind::ModalScreen);
+        QCOMPARE(program->user.asked.last().screen, QStringLiteral("frmA"));
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"

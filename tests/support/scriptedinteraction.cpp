@@ -1,0 +1,52 @@
+#include "scriptedinteraction.h"
+
+#include "form.h"
+
+ScriptedInteraction::ScriptedInteraction()
+{
+    InstallInteraction(this);
+}
+
+ScriptedInteraction::~ScriptedInteraction()
+{
+    InstallInteraction(nullptr);
+}
+
+int ScriptedInteraction::messageBox(const Question& q)
+{
+    asked << q;
+    if (!m_answers.isEmpty() && std::holds_alternative<int>(m_answers.head()))
+        return std::get<int>(m_answers.dequeue());
+    unexpected << QStringLiteral("message box: ") + q.prompt;
+    switch (ButtonsOf(q.style)) {
+    case vbYesNo:
+        return vbNo;
+    case vbOKCancel:
+        return vbCancel;
+    default:
+        return vbOK;
+    }
+}
+
+QString ScriptedInteraction::inputBox(const Question& q)
+{
+    asked << q;
+    if (!m_answers.isEmpty() && std::holds_alternative<QString>(m_answers.head()))
+        return std::get<QString>(m_answers.dequeue());
+    unexpected << QStringLiteral("input box: ") + q.prompt;
+    return {};
+}
+
+void ScriptedInteraction::showModal(Form& form, const Question& q)
+{
+    asked << q;
+    if (!m_answers.isEmpty() && std::holds_alternative<ModalAnswer>(m_answers.head())) {
+        ModalAnswer play = std::get<ModalAnswer>(m_answers.dequeue());
+        form.Show();
+        play(form);
+        if (form.isVisible())
+            unexpected << QStringLiteral("modal screen left open: ") + q.screen;
+        return;
+    }
+    unexpected << QStringLiteral("modal screen: ") + q.screen;
+}
