@@ -1,0 +1,282 @@
+// Start-up: the program folder, the first-run install of the supplied album,
+// the cover's hand-over and the exit question.
+#include "fileops.h"
+#include "forms.h"
+#include "frmcover.h"
+#include "frmoption1.h"
+#include "frmreadme.h"
+#include "screennames.h"
+#include "session.h"
+#include "sharedprocs.h"
+#include "startup.h"
+#include "testprogram.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace {
+
+QString suppliedFolder(const TestProgram& program)
+{
+    return program.path(QStringLiteral("Wren Photo Album"));
+}
+
+QStringList albumFiles(const TestProgram& program)
+{
+    return QDir(suppliedFolder(program)).entryList(QDir::Files, QDir::Name);
+}
+
+FrmCover* cover()
+{
+    return Forms::Get<FrmCover>(Screen::Cover);
+}
+
+FrmOption1* options()
+{
+    return Forms::Get<FrmOption1>(Screen::Option1);
+}
+
+// Continue on the readme, as the user starts the program.
+void startFromReadme()
+{
+    auto* readme = Forms::Get<FrmReadMe>(Screen::ReadMe);
+    QVERIFY(readme);
+    readme->Show();
+    readme->Command1_Click();
+}
+
+} // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { program = std::make_unique<TestProgram>(); }
+    void cleanup()
+    {
+        const QString surprises = program->surprises();
+        program.reset();
+        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+    }
+
+    void firstStartInstallsAllSuppliedPictures()
+    {
+        program->addSuppliedPictures();
+        program->addEmptyPicture();
+        program->addPhotoData();
+        startFromReadme();
+
+        QCOMPARE(session.appPath, program->folder());
+        QCOMPARE(session.startPath, program->folder());
+        QCOMPARE(session.appDrive, program->folder().left(1));
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        QCOMPARE(session.suppliedAlbumPresent, 1);
+        QVERIFY(session.albumName.isEmpty());
+
+        const QStringList files = albumFiles(*program);
+        QCOMPARE(files.size(), 120);
+        for (int page = 1; page <= 10; ++page) {
+            for (int slot = 0; slot <= 11; ++slot) {
+                const QString name = QStringLiteral("P%1I%2.bmp").arg(page).arg(slot);
+                QVERIFY2(files.contains(name), qPrintable(name));
+                QCOMPARE(QFileInfo(suppliedFolder(*program) + u'/' + name).size(),
+                         QFileInfo(program->path(name)).size());
+            }
+        }
+        QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 17);
+
+        QCOMPARE(cover()->tmrCover->interval(), 22000);
+        QVERIFY(cover()->tmrCover->isActive());
+        QVERIFY(cover()->isVisible());
+        QVERIFY(!Forms::Get(Screen::ReadMe)->isVisible());
+        QVERIFY(Forms::IsLoaded(Screen::Option1));
+        QVERIFY(!options()->isVisible());
+    }
+
+    void coverHandsOverToOptions()
+    {
+        program->addSuppliedPicture(1, 0);
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(!cover()->tmrCover->isActive());
+        QVERIFY(!cover()->isVisible());
+        QVERIFY(Forms::IsLoaded(Screen::Cover)); // hidden, never unloaded
+        QVERIFY(options()->isVisible());
+        QCOMPARE(Forms::Front(), options());
+        QVERIFY(!options()->Menu(QStringLiteral("mnuReadme"))->isVisible());
+        QVERIFY(!options()->Menu(QStringLiteral("mnuSp1"))->isVisible());
+        QVERIFY(options()->Menu(QStringLiteral("mnuExit"))->isVisible());
+        QCOMPARE(options()->optDefault->text(), QStringLiteral("Wren Album"));
+        QVERIFY(options()->optDefault->isEnabled());
+        QCOMPARE(options()->Caption(), QStringLiteral("Quillbook by Wren"));
+        QCOMPARE(cover()->Caption(), QStringLiteral("Quillbook by Wren"));
+    }
+
+    void firstStartWithoutPicturesRemovesTheFolder()
+    {
+        program->addEmptyPicture();
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 0);
+        QVERIFY(!QFileInfo::exists(suppliedFolder(*program)));
+        QCOMPARE(cover()->tmrCover->interval(), 22000);
+        cover()->tmrCover_Timer();
+        QCOMPARE(options()->optDefault->text(), QStringLiteral("Not Active This Setup"));
+        QVERIFY(!options()->optDefault->isEnabled());
+    }
+
+    void firstStartWithSomePictures()
+    {
+        program->addSuppliedPicture(1, 0);
+        program->addSuppliedPicture(3, 5);
+        program->addSuppliedPicture(10, 11);
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 1);
+        QCOMPARE(albumFiles(*program),
+                 (QStringList{QStringLiteral("P10I11.bmp"), QStringLiteral("P1I0.bmp"), QStringLiteral("P3I5.bmp")}));
+        QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 17);
+    }
+
+    void secondStartCopiesNothing()
+    {
+        program->addSuppliedPictures();
+        QVERIFY(QDir().mkdir(suppliedFolder(*program)));
+        QVERIFY(QFile::copy(program->path(QStringLiteral("P1I0.bmp")), suppliedFolder(*program) + QStringLiteral("/P1I0.bmp")));
+        startFromReadme();
+        QCOMPARE(albumFiles(*program), QStringList{QStringLiteral("P1I0.bmp")});
+        QCOMPARE(session.suppliedAlbumPresent, 1);
+        QCOMPARE(cover()->tmrCover->interval(), 4000);
+        QVERIFY(cover()->isVisible());
+        // The user's attributes on the folder are left alone.
+        QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 16);
+    }
+
+    void startFromAnotherFolderUsesThatFolder()
+    {
+        const QString other = program->path(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkdir(other));
+        QVERIFY(QFile::copy(MadeAsset(QStringLiteral("P2I4.bmp")), other + QStringLiteral("/P2I4.bmp")));
+        QVERIFY(QDir::setCurrent(other));
+        startFromReadme();
+        QCOMPARE(session.appPath, other);
+        QVERIFY(QFileInfo::exists(other + QStringLiteral("/Wren Photo Album/P2I4.bmp")));
+        QVERIFY(!QFileInfo::exists(suppliedFolder(*program)));
+    }
+
+    void unwritableProgramFolderStillReachesOptions()
+    {
+        program->addSuppliedPictures();
+        const QString folder = program->folder();
+        const bool root = ::geteuid() == 0;
+        // Root ignores permissions; the immutable flag stops even root.
+        if (root) {
+            if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}) != 0)
+                QSKIP("cannot make a folder unwritable for root here (chattr)");
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        startFromReadme();
+        if (root)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
+        else
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QCOMPARE(session.suppliedAlbumPresent, 0);
+        QVERIFY(!QFileInfo::exists(suppliedFolder(*program)));
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        QVERIFY(!options()->optDefault->isEnabled());
+        QVERIFY(program->user.asked.isEmpty()); // no message during start-up
+    }
+
+    void removedProgramFolderStillReachesOptions()
+    {
+        const QString gone = program->path(QStringLiteral("gone"));
+        QVERIFY(QDir().mkdir(gone));
+        QVERIFY(QDir::setCurrent(gone));
+        QVERIFY(QDir().rmdir(gone));
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 0);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/Wren Photo Album")));
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void suppliedAlbumNameTakenByAFile()
+    {
+        program->addSuppliedPictures();
+        QFile file(suppliedFolder(*program));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the user's own file");
+        file.close();
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 0);
+        QVERIFY(QFileInfo(suppliedFolder(*program)).isFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("the user's own file"));
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        QVERIFY(!options()->optDefault->isEnabled());
+    }
+
+    void missingPlaceholderAndDatabaseAreNoObstacle()
+    {
+        program->addSuppliedPicture(1, 1);
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        // Start-up never makes the photo data file or the placeholder itself.
+        QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("PhotoData.mdb"))));
+        QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Empty.bmp"))));
+    }
+
+    void confirmExitAsksAndEndsOnlyOnYes()
+    {
+        program->user.answerButton(vbNo);
+        ConfirmExit();
+        QCOMPARE(program->user.programEnds, 0);
+        QCOMPARE(program->user.asked.size(), 1);
+        const Question q = program->user.asked.first();
+        QCOMPARE(q.prompt, QStringLiteral("Are you sure that you want to exit the program !!!\r\n"
+                                          "         If you changed the pictures and\r\n"
+                                          "If you did not save the Album the data will be lost."));
+        QCOMPARE(q.style, 20);
+        QCOMPARE(q.title, QStringLiteral("WARNING"));
+
+        program->user.answerButton(vbYes);
+        ConfirmExit();
+        QCOMPARE(program->user.programEnds, 1);
+    }
+
+    void escOnOptionsAsksTheExitQuestion()
+    {
+        program->addSuppliedPicture(1, 0);
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        session.albumName = QStringLiteral("kept");
+        program->user.answerButton(vbNo);
+        QTest::keyClick(options(), Qt::Key_Escape);
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked.first().title, QStringLiteral("WARNING"));
+        QCOMPARE(program->user.programEnds, 0);
+        QVERIFY(options()->isVisible());
+        QCOMPARE(session.albumName, QStringLiteral("kept")); // No changes nothing
+
+        program->user.answerButton(vbYes);
+        options()->Menu(QStringLiteral("mnuExit"))->trigger();
+        QCOMPARE(program->user.programEnds, 1);
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+};
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
