@@ -25,6 +25,12 @@ FrmOption1::FrmOption1() : Form(Screen::Option1)
         "QGroupBox { border: 2px solid #8c7851; border-radius: 10px; background: rgba(255,255,255,120); }"
         "QRadioButton { color: #2b2b2b; background: transparent; spacing: 12px; }"
         "QRadioButton:disabled { color: #9a9a9a; }"
+        "QRadioButton:checked { color: #16324f; font-weight: bold; }"
+        "QRadioButton::indicator { width: 20px; height: 20px; border-radius: 10px;"
+        "  border: 2px solid #8c7851; background: white; }"
+        "QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.5,"
+        "  fx:0.5, fy:0.5, stop:0 #2f6f73, stop:0.55 #2f6f73, stop:0.6 white); }"
+        "QRadioButton::indicator:disabled { border-color: #c8c0b0; }"
         "QPushButton { background: #2f6f73; color: white; border-radius: 8px; padding: 6px; }"
         "QPushButton:hover { background: #3d8a8f; }"));
 

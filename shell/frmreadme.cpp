@@ -108,6 +108,7 @@ ReadmeScreen::ReadmeScreen(const QString& name) : Form(name)
     bottom->addWidget(Command1);
     column->addLayout(bottom);
     resize(720, 600);
+    CentreOnScreen();
 }
 
 void ReadmeScreen::cmdEsc_Click()

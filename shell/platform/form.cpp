@@ -78,11 +78,17 @@ void Form::FillScreen()
 
 void Form::placeOnScreen()
 {
-    if (!m_fillScreen)
+    if (!m_fillScreen && !m_centre)
         return;
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
+    if (!m_fillScreen) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+        return;
+    }
     // The available area keeps the caption and menus visible under a window
     // manager; without one it is the whole screen. Shown maximized, the window
     // manager fits the frame in as well.

@@ -43,6 +43,8 @@ public:
     // Left 0, top 0, the screen's width and height; kept while the screen is shown.
     void FillScreen();
     bool FillsScreen() const { return m_fillScreen; }
+    // A screen of its own size, placed in the middle of the screen when shown.
+    void CentreOnScreen() { m_centre = true; }
     // Inner coordinate system, e.g. (0, 0)-(100, 100); uniform keeps proportions.
     void SetScale(double width, double height, bool uniform = false);
     void Place(QWidget* child, double left, double top, double width, double height);
@@ -76,4 +78,5 @@ private:
     QAbstractButton* m_cancel = nullptr;
     QAbstractButton* m_default = nullptr;
     bool m_fillScreen = false;
+    bool m_centre = false;
 };
