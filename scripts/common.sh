@@ -8,7 +8,8 @@ QUILL_BUILD="${QUILL_BUILD:-$QUILL_ROOT/build}"
 QUILL_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-    fonts-liberation fonts-dejavu-core
+    libwmf-dev libjpeg62-turbo-dev libbenchmark-dev
+    fonts-liberation fonts-dejavu-core fonts-urw-base35
     sqlite3 xvfb xauth
 )
 

@@ -2,6 +2,7 @@
 
 #include "forms.h"
 #include "interaction.h"
+#include "pageloader.h"
 #include "screennames.h"
 #include "session.h"
 #include "settings.h"
@@ -125,6 +126,7 @@ void FrmOption1::actOnSelection(bool unloadDeclinedBrowser)
     session.albumName.clear();
     if (optDefault->isChecked()) {
         Forms::Show(Screen::Page1);
+        ShowWrenAlbum();
         Forms::Refresh(Screen::Page1);
     }
     if (optNewAlbum->isChecked()) {

@@ -1,6 +1,8 @@
 #include "program.h"
 
 #include "forms.h"
+#include "frmpage1.h"
+#include "frmpbar3.h"
 #include "frmcover.h"
 #include "frmoption1.h"
 #include "frmreadme.h"
@@ -13,6 +15,8 @@ void RegisterScreens()
     Forms::Register<FrmOption1>(Screen::Option1);
     Forms::Register<FrmReadMe>(Screen::ReadMe);
     Forms::Register<FrmReadMeAgain>(Screen::ReadMeAgain);
+    Forms::Register<FrmPage1>(Screen::Page1);
+    Forms::Register<FrmPbar3>(Screen::Pbar3);
 }
 
 void RunProgram()

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "albumpaths.h"
 #include "fileops.h"
 #include "form.h"
 #include "forms.h"
@@ -19,15 +20,15 @@ bool startUpRan = false;
 
 QString suppliedFolder()
 {
-    return session.appPath + u'/' + ProgramFiles::SuppliedAlbum;
+    return AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::SuppliedAlbum);
 }
 
 void copySuppliedPage(int page)
 {
     startErr.clear();
     for (int slot = 0; slot <= 11; ++slot) {
-        const QString name = QStringLiteral("P%1I%2.bmp").arg(page).arg(slot);
-        startErr.note(Files::FileCopy(session.appPath + u'/' + name, suppliedFolder() + u'/' + name));
+        const QString name = AlbumPaths::SlotFileName(page, slot);
+        startErr.note(Files::FileCopy(AlbumPaths::InProgramFolder(session.appPath, name), suppliedFolder() + u'/' + name));
         CheckCopy();
     }
     Forms::Refresh(Screen::Cover);

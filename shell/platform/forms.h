@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class Form;
+#include "form.h"
 
 // The screens of the program by name, each a single global instance created
 // on first reference. Screens reach one another only through here, so a

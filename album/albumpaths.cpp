@@ -1,0 +1,30 @@
+#include "albumpaths.h"
+
+namespace AlbumPaths {
+
+QString PictureKey(const QString& page, int slot)
+{
+    return QStringLiteral("P") + page + QStringLiteral("I") + QString::number(slot);
+}
+
+QString PictureKey(int page, int slot)
+{
+    return PictureKey(QString::number(page), slot);
+}
+
+QString SlotFileName(const QString& page, int slot)
+{
+    return PictureKey(page, slot) + QStringLiteral(".bmp");
+}
+
+QString SlotFileName(int page, int slot)
+{
+    return SlotFileName(QString::number(page), slot);
+}
+
+QString InProgramFolder(const QString& appPath, const QString& name)
+{
+    return appPath + u'/' + name;
+}
+
+} // namespace AlbumPaths

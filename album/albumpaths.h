@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// How albums lie on disk: a folder per album in the program folder, a file
+// per filled slot named from its page and slot ("P3I5.bmp" is slot 5 of page 3).
+namespace AlbumPaths {
+
+// "P" + page + "I" + slot: the picture key and the file's stem.
+QString PictureKey(int page, int slot);
+QString PictureKey(const QString& page, int slot);
+// The key plus ".bmp".
+QString SlotFileName(int page, int slot);
+QString SlotFileName(const QString& page, int slot);
+// A file or folder directly in the program folder.
+QString InProgramFolder(const QString& appPath, const QString& name);
+
+} // namespace AlbumPaths

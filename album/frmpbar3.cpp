@@ -1,0 +1,81 @@
+#include "frmpbar3.h"
+
+#include "screennames.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+
+namespace {
+
+QLabel* label(const QString& name, const QString& text, const QStringList& families, int pointSize, bool bold)
+{
+    auto* l = new QLabel(text);
+    l->setObjectName(name);
+    QFont f;
+    f.setFamilies(families);
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    l->setFont(f);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
+const QStringList Arial{QStringLiteral("Arial")};
+// Brush Script where the system has it, else a similar hand.
+const QStringList Script{QStringLiteral("Brush Script MT"), QStringLiteral("Brush Script"), QStringLiteral("Z003"),
+                         QStringLiteral("URW Chancery L")};
+
+} // namespace
+
+FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
+{
+    SetCaption(QStringLiteral("Quillbook by Wren"));
+    Canvas()->setAttribute(Qt::WA_StyledBackground, true);
+    Canvas()->setStyleSheet(QStringLiteral(
+        "#canvas { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #16324f, stop:1 #2f6f73); }"
+        "#Frame1 { border: 2px solid #f2d98c; border-radius: 14px; background: rgba(255,255,255,25); }"
+        "QLabel { color: #fdf6e3; background: transparent; }"
+        "#lblL, #lblR, #lblADone { color: #f2d98c; }"
+        "QProgressBar { border: 1px solid #f2d98c; border-radius: 6px; background: rgba(0,0,0,60); }"
+        "QProgressBar::chunk { background: #f2d98c; border-radius: 5px; }"));
+
+    Frame1 = new QFrame;
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Place(Frame1, 15, 18, 70, 64);
+    lblTitle = label(QStringLiteral("lblTitle"), QStringLiteral("Saving Photo Album"), Arial, 40, true);
+    lblAName = label(QStringLiteral("lblAName"), QStringLiteral("Album"), Arial, 26, false);
+    lblSloc = label(QStringLiteral("lblSloc"), QStringLiteral("Page"), Arial, 22, false);
+    Place(lblTitle, 17, 22, 66, 12);
+    Place(lblAName, 17, 36, 66, 9);
+    Place(lblSloc, 17, 46, 66, 8);
+
+    pbr2 = new QProgressBar;
+    pbr2->setObjectName(QStringLiteral("pbr2"));
+    pbr2->setRange(0, 100);
+    pbr2->setValue(0);
+    pbr2->setTextVisible(false);
+    Place(pbr2, 27, 60, 46, 5);
+    lblL = label(QStringLiteral("lblL"), QStringLiteral("0%"), Script, 22, false);
+    lblR = label(QStringLiteral("lblR"), QStringLiteral("100%"), Script, 22, false);
+    lblADone = label(QStringLiteral("lblADone"), QStringLiteral("0%"), Script, 30, false);
+    Place(lblL, 17, 58.5, 9, 8);
+    Place(lblR, 74, 58.5, 9, 8);
+    Place(lblADone, 40, 67, 20, 10);
+
+    AddMenu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
+}
+
+void FrmPbar3::Form_Activate()
+{
+    FillScreen();
+    SetScale(100, 100);
+    Refresh();
+}
+
+void FrmPbar3::SetProgress(int percent)
+{
+    pbr2->setValue(percent);
+    lblADone->setText(QString::number(percent) + u'%');
+}

@@ -1,0 +1,117 @@
+#include "pageloader.h"
+
+#include "albumpaths.h"
+#include "elementscreens.h"
+#include "fileops.h"
+#include "fitting.h"
+#include "forms.h"
+#include "frmpbar3.h"
+#include "pageprefetch.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+
+#include <array>
+
+namespace {
+
+constexpr std::array<int, 11> Progress{8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91};
+
+// The device pixels a slot's picture needs: the slot's size on the page
+// screen as shown full-screen, at the screen's pixel ratio.
+QSize slotPixels()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize area = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    const qreal dpr = screen ? screen->devicePixelRatio() : 1.0;
+    const double unit = std::min(area.width() / 468.0, area.height() / 345.0);
+    const int side = std::max(32, int(std::ceil(Fitting::SlotSide * unit * dpr)));
+    return {side, side};
+}
+
+qreal screenRatio()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+} // namespace
+
+int SlotProgress(int slot)
+{
+    return slot >= 0 && slot < int(Progress.size()) ? Progress[std::size_t(slot)] : 100;
+}
+
+void LoadPage(const QString& page)
+{
+    auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
+    auto* pageScreen = Forms::Get<SlotScreen>(Screen::Page1);
+    if (bar) {
+        bar->Show();
+        bar->lblTitle->setText(QStringLiteral("Loading"));
+        bar->lblAName->setText(session.albumFolderName);
+        bar->lblSloc->setText(QStringLiteral("Page ") + session.pageNr);
+        bar->SetProgress(0);
+        bar->Refresh();
+    }
+    Forms::Hide(Screen::SelectAlbum1);
+    if (bar)
+        bar->Refresh();
+    Forms::Hide(Screen::Option1);
+    if (!pageScreen)
+        return;
+
+    // Every slot's picture is decoded ahead on the worker threads; the pageScreen
+    // are still filled, and the progress counted, one after the other.
+    QStringList files;
+    for (int s = 0; s <= 11; ++s)
+        files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
+    const QSize box = slotPixels();
+    const qreal dpr = screenRatio();
+    PagePrefetch prefetch(files, box, dpr);
+    const Pictures::LoadResult placeholder = Pictures::LoadPicture(
+        AlbumPaths::InProgramFolder(session.appPath, QStringLiteral("Empty.bmp")), box, dpr);
+    PictureBox* spare = pageScreen->Image1(12);
+
+    for (std::int16_t s = 0; s <= 11; ++s) {
+        PictureBox* slot = pageScreen->Image1(s);
+        if (!placeholder.error.failed())
+            slot->SetPicture(placeholder.picture);
+        slot->Move(Fitting::SlotLeft(s), Fitting::SlotTop(s), Fitting::SlotSide, Fitting::SlotSide);
+        const Pictures::LoadResult loaded = prefetch.take(s);
+        if (!loaded.error.failed()) {
+            slot->SetPicture(loaded.picture);
+            FitSlotPicture(*slot, s);
+            slot->Tag = QStringLiteral("1");
+        } else {
+            if (loaded.error.number == RunError::FileNotFound && spare)
+                slot->SetPicture(spare->GetPicture());
+            slot->Tag = QStringLiteral("0");
+        }
+        if (bar && s <= 10) {
+            bar->SetProgress(SlotProgress(s));
+            bar->Refresh();
+        }
+    }
+    if (bar) {
+        bar->SetProgress(100);
+        bar->Refresh();
+    }
+}
+
+void ShowWrenAlbum()
+{
+    const QString folder = AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::SuppliedAlbum);
+    if (Files::ChDir(folder).failed())
+        return;
+    session.albumFilePrefix = folder + QStringLiteral("/P");
+    session.albumFolderName = ProgramFiles::SuppliedAlbum;
+    LoadPage(QStringLiteral("1"));
+    session.albumName = ProgramFiles::SuppliedAlbum;
+    Forms::Hide(Screen::Pbar3);
+}

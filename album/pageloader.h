@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Loading a page of the open album into the page screen's twelve slots,
+// with the progress screen counting from "0%" to "100%".
+
+// `page` is "1" to "10". Reads albumFilePrefix, appPath, albumFolderName and
+// pageNr; leaves the progress screen showing "100%" for the caller to hide.
+void LoadPage(const QString& page);
+
+// Opens the supplied album at page 1.
+void ShowWrenAlbum();
+
+// The progress the bar shows after slot 0..10 (slot 11 has none: the bar then reaches 100).
+int SlotProgress(int slot);

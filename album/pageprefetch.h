@@ -1,0 +1,38 @@
+#pragma once
+
+#include "pictureloader.h"
+
+#include <QStringList>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Decodes the pictures of a page on worker threads, in slot order, while the
+// page loader takes them one by one as it fills the slots and counts progress.
+// Only the slot-sized pictures are ever kept.
+class PagePrefetch {
+public:
+    PagePrefetch(const QStringList& paths, QSize box, qreal devicePixelRatio, int threads = 2);
+    ~PagePrefetch();
+    PagePrefetch(const PagePrefetch&) = delete;
+    PagePrefetch& operator=(const PagePrefetch&) = delete;
+
+    // Waits for slot `index` and hands its result over.
+    Pictures::LoadResult take(int index);
+
+private:
+    void work();
+
+    QStringList m_paths;
+    QSize m_box;
+    qreal m_dpr;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::vector<std::optional<Pictures::LoadResult>> m_results;
+    int m_next = 0;
+    bool m_stop = false;
+    std::vector<std::thread> m_workers;
+};

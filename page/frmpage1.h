@@ -1,0 +1,49 @@
+#pragma once
+
+#include "elementscreens.h"
+#include "form.h"
+
+#include <array>
+
+class PictureBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// The page screen: one page of twelve picture slots, in page units of 20
+// twips. The whole page is scaled uniformly to fill the window; every place
+// and size the code sets and reads stays in page units.
+class FrmPage1 final : public Form, public SlotScreen {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrmPage1)
+public:
+    FrmPage1();
+
+    void Form_Load() override;
+
+    PictureBox* Image1(int index) override;
+    QLabel* Label1(int index);
+
+    void mnuOptions_Click();
+    void cmdExit_Click();
+    void mnuExit_Click();
+
+    // "0" normal, "1" add, "2" delete, "3" copy, "4" paste.
+    QString editMode = QStringLiteral("0");
+
+    QLabel* lblAddDelIns = nullptr;
+    QPushButton* cmdCancelAddDelete = nullptr;
+    QPushButton* cmdExit = nullptr;
+
+    // The page's extent in page units.
+    static constexpr double PageWidth = 468;
+    static constexpr double PageHeight = 345;
+
+private:
+    void createSlots();
+    void createMenus();
+
+    std::array<PictureBox*, 13> m_images{};
+    std::array<QLabel*, 12> m_labels{};
+    std::array<QFrame*, 12> m_frames{};
+};

@@ -1,0 +1,102 @@
+#include "fitting.h"
+
+#include "elementscreens.h"
+#include "form.h"
+#include "forms.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+
+using Fitting::SlotSide;
+
+namespace {
+// The height-to-width ratio of the slot picture being fitted.
+float fitRatio = 0.0f;
+
+bool onPage(std::int16_t index)
+{
+    return index >= 0 && index <= 11;
+}
+} // namespace
+
+void FitSlotPicture(PictureBox& element, std::int16_t index)
+{
+    element.SetVisible(false);
+    element.SetStretch(false);
+    const float W = element.Width();
+    const float H = element.Height();
+    if (H == W) {
+        element.SetWidth(SlotSide);
+        element.SetHeight(SlotSide);
+    } else if (element.Height() > element.Width()) {
+        fitRatio = element.Height() / element.Width();
+        element.SetHeight(SlotSide);
+        element.SetWidth(float(double(SlotSide) / double(fitRatio)));
+        PlaceTallSlotPicture(element, index);
+    } else if (element.Height() < element.Width()) {
+        fitRatio = element.Height() / element.Width();
+        element.SetWidth(SlotSide);
+        element.SetHeight(float(double(SlotSide) * double(fitRatio)));
+        PlaceWideSlotPicture(element, index);
+    }
+    element.SetStretch(true);
+    element.SetVisible(true);
+}
+
+void PlaceWideSlotPicture(PictureBox& element, std::int16_t index)
+{
+    if (!onPage(index))
+        return;
+    if (!(element.Height() < SlotSide))
+        return;
+    element.SetTop(Fitting::SlotTop(index) + (SlotSide - element.Height()) / 2.0f);
+    element.SetLeft(Fitting::SlotLeft(index));
+}
+
+void PlaceTallSlotPicture(PictureBox& element, std::int16_t index)
+{
+    if (!onPage(index))
+        return;
+    if (!(element.Width() < SlotSide))
+        return;
+    element.SetLeft(Fitting::SlotLeft(index) + (SlotSide - element.Width()) / 2.0f);
+    element.SetTop(Fitting::SlotTop(index));
+}
+
+void FitViewPicture(PictureBox& img1)
+{
+    if (!(session.picWidth > session.picHeight)) {
+        FitViewPictureByHeight(img1);
+        return;
+    }
+    const float r = session.picHeight / session.picWidth;
+    img1.SetWidth(Fitting::ViewSide);
+    img1.SetHeight(img1.Width() * r);
+    img1.SetTop((100.0f - img1.Height()) / 2.0f);
+    img1.SetLeft(Fitting::ViewMargin);
+}
+
+void FitViewPictureByHeight(PictureBox& img1)
+{
+    const float r = session.picWidth / session.picHeight;
+    img1.SetHeight(Fitting::ViewSide);
+    img1.SetWidth(img1.Height() * r);
+    img1.SetTop(Fitting::ViewMargin);
+    img1.SetLeft((100.0f - img1.Width()) / 2.0f);
+}
+
+void FitSlotPicture(std::int16_t& index)
+{
+    if (auto* page = Forms::Get<SlotScreen>(Screen::Page1)) {
+        if (PictureBox* element = page->Image1(index))
+            FitSlotPicture(*element, index);
+    }
+}
+
+void FitViewPicture()
+{
+    if (auto* view = Forms::Get<ViewScreen>(Screen::DisplayPicture)) {
+        if (PictureBox* element = view->img1())
+            FitViewPicture(*element);
+    }
+}

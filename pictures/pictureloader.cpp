@@ -1,0 +1,246 @@
+#include "pictureloader.h"
+
+#include "bmpreader.h"
+#include "wmfreader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <cmath>
+#include <mutex>
+
+namespace Pictures {
+namespace {
+
+constexpr qint64 MaxMetafileBytes = 64ll << 20;
+constexpr int MaxMetafileSide = 8192;
+
+RunError notAPicture(const QString& why = {})
+{
+    return RunError::make(RunError::InvalidPicture, why);
+}
+
+qint64 pixelBytes(QSize s)
+{
+    return qint64(s.width()) * qint64(s.height()) * 4;
+}
+
+// The size to decode to: the box, or for the full picture the largest size the budget allows.
+QSize targetSize(QSize natural, QSize box)
+{
+    if (!box.isEmpty())
+        return Bmp::FitWithin(natural, box);
+    if (pixelBytes(natural) <= MemoryBudgetBytes)
+        return natural;
+    const double shrink = std::sqrt(double(MemoryBudgetBytes) / double(pixelBytes(natural)));
+    return Bmp::FitWithin(natural, QSize(int(natural.width() * shrink), int(natural.height() * shrink)));
+}
+
+QImage finish(QImage image, QSize want, qreal dpr)
+{
+    if (!want.isEmpty() && image.size() != want)
+        image = image.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
+LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
+{
+    LoadResult r;
+    handled = true;
+    const QSize readBox = box.isEmpty() ? QSize() : box;
+    Bmp::Result bmp = Bmp::Read(path, readBox);
+    if (bmp.verdict == Bmp::Verdict::Unsupported) {
+        handled = false;
+        return r;
+    }
+    if (bmp.verdict != Bmp::Verdict::Decoded) {
+        r.error = notAPicture(QStringLiteral("broken bitmap"));
+        return r;
+    }
+    if (box.isEmpty() && pixelBytes(bmp.natural) > MemoryBudgetBytes) {
+        // The full picture would not fit the budget: read it again at the largest size that does.
+        bmp = Bmp::Read(path, targetSize(bmp.natural, {}));
+        if (bmp.verdict != Bmp::Verdict::Decoded) {
+            r.error = notAPicture(QStringLiteral("broken bitmap"));
+            return r;
+        }
+    }
+    r.picture.natural = bmp.natural;
+    r.picture.shown = finish(bmp.image, {}, dpr);
+    r.picture.sourcePath = path;
+    return r;
+}
+
+LoadResult fromMetafile(QFile& file, QSize box, qreal dpr)
+{
+    LoadResult r;
+    if (file.size() > MaxMetafileBytes) {
+        r.error = notAPicture(QStringLiteral("metafile too large"));
+        return r;
+    }
+    file.seek(0);
+    const QImage rendered = Wmf::Render(file.readAll(), MaxMetafileSide);
+    if (rendered.isNull()) {
+        r.error = notAPicture(QStringLiteral("metafile could not be rendered"));
+        return r;
+    }
+    r.picture.natural = rendered.size();
+    r.picture.shown = finish(rendered, targetSize(rendered.size(), box), dpr);
+    r.picture.sourcePath = file.fileName();
+    return r;
+}
+
+LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
+{
+    LoadResult r;
+    file.seek(0);
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) {
+        r.error = notAPicture(reader.errorString());
+        return r;
+    }
+    const QByteArray format = reader.format();
+    if (format == "jpeg" || format == "jpg") {
+        // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
+        uchar* whole = file.map(0, file.size());
+        const bool complete = whole && JpegIsComplete(whole, file.size());
+        if (whole)
+            file.unmap(whole);
+        if (!complete) {
+            r.error = notAPicture(QStringLiteral("truncated JPEG"));
+            return r;
+        }
+        file.seek(0);
+        reader.setDevice(&file);
+        reader.setFormat(format);
+    }
+
+    const QSize stored = reader.size();
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    QSize want;
+    if (stored.isValid() && !stored.isEmpty()) {
+        const QSize upright = turned ? stored.transposed() : stored;
+        want = targetSize(upright, box);
+        const QSize wantStored = turned ? want.transposed() : want;
+        if (wantStored != stored) {
+            if (reader.supportsOption(QImageIOHandler::ScaledSize))
+                reader.setScaledSize(wantStored);
+            else if (pixelBytes(stored) > MemoryBudgetBytes) {
+                r.error = notAPicture(QStringLiteral("too large to read"));
+                return r;
+            }
+        }
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        r.error = notAPicture(reader.errorString());
+        return r;
+    }
+    if (want.isEmpty())
+        want = targetSize(image.size(), box);
+    r.picture.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
+    r.picture.shown = finish(image, want, dpr);
+    r.picture.sourcePath = file.fileName();
+    return r;
+}
+
+void configureReaders()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(int(MemoryBudgetBytes >> 20)); });
+}
+
+} // namespace
+
+bool JpegIsComplete(const uchar* d, qint64 n)
+{
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
+        return false;
+    qint64 i = 2;
+    while (i + 1 < n) {
+        if (d[i] != 0xFF) {
+            ++i; // tolerate stray bytes between segments
+            continue;
+        }
+        const uchar marker = d[i + 1];
+        if (marker == 0xFF) {
+            ++i; // fill byte
+            continue;
+        }
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += 2;
+            continue;
+        }
+        if (i + 3 >= n)
+            return false;
+        const qint64 length = (qint64(d[i + 2]) << 8) | d[i + 3];
+        if (length < 2)
+            return false;
+        i += 2 + length;
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is not a stuffed byte or a restart.
+            while (i + 1 < n) {
+                if (d[i] == 0xFF && d[i + 1] != 0x00 && !(d[i + 1] >= 0xD0 && d[i + 1] <= 0xD7))
+                    break;
+                ++i;
+            }
+        }
+    }
+    return false;
+}
+
+LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)
+{
+    configureReaders();
+    LoadResult r;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        r.error = RunError::make(RunError::FileNotFound, path);
+        return r;
+    }
+    if (info.isDir()) {
+        r.error = notAPicture(QStringLiteral("a folder"));
+        return r;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        r.error = RunError::make(RunError::PathFileAccess, file.errorString());
+        return r;
+    }
+    if (file.size() == 0) {
+        r.error = notAPicture(QStringLiteral("empty file"));
+        return r;
+    }
+    const QByteArray head = file.peek(64);
+    if (head.startsWith("BM")) {
+        bool handled = false;
+        LoadResult bmp = fromBmp(path, box, dpr, handled);
+        if (handled)
+            return bmp;
+    }
+    if (Wmf::LooksLikeWmf(head))
+        return fromMetafile(file, box, dpr);
+    return fromImageReader(file, box, dpr);
+}
+
+Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)
+{
+    Picture p;
+    if (image.isNull())
+        return p;
+    p.natural = image.size();
+    p.full = image;
+    p.shown = finish(image, targetSize(image.size(), box), dpr);
+    return p;
+}
+
+} // namespace Pictures

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "picture.h"
+#include "runerror.h"
+
+#include <QSize>
+#include <QString>
+
+// The one picture loader: every place that shows or prints a picture loads it here.
+//
+// The format is told from the content, not the name; EXIF orientation is
+// applied; the picture is decoded straight to the size asked for where the
+// format allows it (scaled JPEG decoding, the streaming bitmap reader) and
+// never held at more than the memory budget. A missing file fails as 53;
+// anything that holds no loadable picture fails as 481.
+namespace Pictures {
+
+// The most one decoded picture may take in memory.
+inline constexpr qint64 MemoryBudgetBytes = 256ll << 20;
+
+struct LoadResult {
+    Picture picture;
+    RunError error;
+};
+
+// `box`: the device pixels the shown picture must fit within, proportions kept
+// and never enlarged; an empty box asks for the full picture (within the budget).
+// The shown image carries `devicePixelRatio`.
+LoadResult LoadPicture(const QString& path, QSize box = {}, qreal devicePixelRatio = 1.0);
+
+// The picture held in memory (from the clipboard), prepared the same way.
+Picture PictureFromImage(const QImage& image, QSize box = {}, qreal devicePixelRatio = 1.0);
+
+// True when a JPEG stream runs to its end-of-image marker (a truncated one does not).
+bool JpegIsComplete(const uchar* data, qint64 size);
+
+} // namespace Pictures

@@ -1,0 +1,198 @@
+// Loading a page of an album into the page screen, with progress.
+#include "fileops.h"
+#include "fitting.h"
+#include "forms.h"
+#include "frmcover.h"
+#include "frmoption1.h"
+#include "frmpage1.h"
+#include "frmpbar3.h"
+#include "pageloader.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "startup.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+FrmPbar3* bar()
+{
+    return Forms::Get<FrmPbar3>(Screen::Pbar3);
+}
+
+const QList<int> FullRun{0, 8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91, 100};
+
+} // namespace
+
+class TestPageLoader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        session.appPath = program->folder();
+        session.startPath = program->folder();
+        album = program->path(QStringLiteral("Trip"));
+        QVERIFY(QDir().mkdir(album));
+        session.albumFilePrefix = album + QStringLiteral("/P");
+        session.albumFolderName = QStringLiteral("Trip");
+        page()->Show();
+        QObject::connect(bar()->pbr2, &QProgressBar::valueChanged, [this](int v) { progress << v; });
+    }
+    void cleanup()
+    {
+        progress.clear();
+        const QString surprises = program->surprises();
+        program.reset();
+        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+    }
+
+    void pageWithoutFilesShowsPlaceholders()
+    {
+        progress << bar()->pbr2->value();
+        LoadPage(QStringLiteral("1"));
+        QCOMPARE(progress, FullRun);
+        QCOMPARE(bar()->lblADone->text(), QStringLiteral("100%"));
+        QCOMPARE(bar()->lblTitle->text(), QStringLiteral("Loading"));
+        QCOMPARE(bar()->lblAName->text(), QStringLiteral("Trip"));
+        QVERIFY(bar()->isVisible()); // the caller hides it
+        for (int s = 0; s <= 11; ++s) {
+            PictureBox* slot = page()->Image1(s);
+            QCOMPARE(slot->Tag, QStringLiteral("0"));
+            QCOMPARE(slot->GetPicture().natural, QSize(111, 111));
+            QCOMPARE(slot->Left(), Fitting::SlotLeft(s));
+            QCOMPARE(slot->Top(), Fitting::SlotTop(s));
+            QCOMPARE(slot->Width(), 83.25f);
+        }
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void picturesAreFittedAndTagged()
+    {
+        QVERIFY(TestPictures::Save(TestPictures::Photo(640, 480), album + QStringLiteral("/P1I5.bmp"), "JPEG"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(300, 600), album + QStringLiteral("/P1I6.bmp"), "BMP"));
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I7.bmp"), "not a picture at all"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(50, 50), album + QStringLiteral("/P1I10.bmp"), "PNG"));
+        LoadPage(QStringLiteral("1"));
+        PictureBox* wide = page()->Image1(5);
+        QCOMPARE(wide->Tag, QStringLiteral("1"));
+        QCOMPARE(wide->GetPicture().natural, QSize(640, 480));
+        QCOMPARE(wide->Width(), 83.25f);
+        QCOMPARE(wide->Height(), 62.4375f);
+        QCOMPARE(wide->Top(), 136.40625f);
+        PictureBox* tall = page()->Image1(6);
+        QCOMPARE(tall->Tag, QStringLiteral("1"));
+        QCOMPARE(tall->Height(), 83.25f);
+        QCOMPARE(tall->Width(), 41.625f);
+        QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("0")); // not a picture: placeholder, no message
+        QCOMPARE(page()->Image1(7)->GetPicture().natural, QSize(111, 111));
+        QCOMPARE(page()->Image1(10)->Tag, QStringLiteral("1"));
+        QCOMPARE(page()->Image1(10)->Width(), 83.25f);
+        QCOMPARE(page()->Image1(0)->Tag, QStringLiteral("0"));
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void nextPageClearsSlotsItLacks()
+    {
+        QVERIFY(TestPictures::Save(TestPictures::Photo(800, 200), album + QStringLiteral("/P1I3.bmp"), "BMP"));
+        LoadPage(QStringLiteral("1"));
+        QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("1"));
+        QVERIFY(page()->Image1(3)->Height() < 83.25f);
+        session.pageNr = QStringLiteral("2");
+        LoadPage(QStringLiteral("2"));
+        QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("0"));
+        QCOMPARE(page()->Image1(3)->Height(), 83.25f);
+        QCOMPARE(page()->Image1(3)->Top(), Fitting::SlotTop(3));
+        QCOMPARE(bar()->lblSloc->text(), QStringLiteral("Page 2"));
+    }
+
+    void progressLabelFollowsPageNrNotTheArgument()
+    {
+        session.pageNr = QStringLiteral("7");
+        LoadPage(QStringLiteral("3"));
+        QCOMPARE(bar()->lblSloc->text(), QStringLiteral("Page 7"));
+    }
+
+    void missingPlaceholderFile()
+    {
+        QVERIFY(TestPictures::Save(TestPictures::Photo(640, 480), album + QStringLiteral("/P1I0.bmp"), "BMP"));
+        LoadPage(QStringLiteral("1"));
+        QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(640, 480));
+        QVERIFY(QFile::remove(program->path(QStringLiteral("Empty.bmp"))));
+        // Slot 0's file is now broken: without the placeholder it keeps what it showed.
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I0.bmp"), "broken"));
+        LoadPage(QStringLiteral("1"));
+        QCOMPARE(page()->Image1(0)->Tag, QStringLiteral("0"));
+        QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(640, 480));
+        // A missing file takes the spare's picture (loaded when the screen was made).
+        QCOMPARE(page()->Image1(1)->GetPicture().natural, QSize(111, 111));
+    }
+
+    void loadingTwiceWritesNothing()
+    {
+        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), album + QStringLiteral("/P1I1.bmp"), "BMP"));
+        const QByteArray before = QFile(album + QStringLiteral("/P1I1.bmp")).exists() ? QByteArray("x") : QByteArray();
+        LoadPage(QStringLiteral("1"));
+        LoadPage(QStringLiteral("1"));
+        QCOMPARE(QDir(album).entryList(QDir::Files), QStringList{QStringLiteral("P1I1.bmp")});
+        QCOMPARE(page()->Image1(1)->Tag, QStringLiteral("1"));
+        QVERIFY(!before.isEmpty());
+    }
+
+    void wrenAlbumFromTheOptionsScreen()
+    {
+        program.reset(); // a fresh session: start-up takes its own program folder
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->addSuppliedPicture(1, 0);
+        program->addSuppliedPicture(1, 5);
+        program->addSuppliedPicture(2, 3);
+        StartUp();
+        Forms::Get<FrmCover>(Screen::Cover)->tmrCover_Timer();
+        auto* options = Forms::Get<FrmOption1>(Screen::Option1);
+        QTest::mouseDClick(options->optDefault, Qt::LeftButton);
+        QCOMPARE(session.albumName, QStringLiteral("Wren Photo Album"));
+        QCOMPARE(session.albumFolderName, QStringLiteral("Wren Photo Album"));
+        QVERIFY(page()->isVisible());
+        QVERIFY(!bar()->isVisible());
+        QVERIFY(!options->isVisible());
+        QCOMPARE(Files::CurDir(), program->path(QStringLiteral("Wren Photo Album")));
+        QCOMPARE(page()->Image1(0)->Tag, QStringLiteral("1"));
+        QCOMPARE(page()->Image1(5)->Tag, QStringLiteral("1"));
+        QCOMPARE(page()->Image1(5)->GetPicture().natural, QSize(16, 16));
+        QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("0"));
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void wrenAlbumMissingLoadsNothing()
+    {
+        session.albumName.clear();
+        ShowWrenAlbum();
+        QVERIFY(session.albumName.isEmpty());
+        QVERIFY(!bar()->isVisible());
+        for (int s = 0; s <= 11; ++s)
+            QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+    QString album;
+    QList<int> progress;
+};
+
+QTEST_MAIN(TestPageLoader)
+#include "tst_pageloader.moc"

@@ -1,0 +1,318 @@
+// The picture loader: every format, EXIF turns, sizes, and files that are not pictures.
+#include "bmpreader.h"
+#include "pictureloader.h"
+#include "testpictures.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <fstream>
+#include <string>
+
+using namespace Pictures;
+
+namespace {
+
+// The process's peak resident memory in kB since the last reset.
+qint64 peakKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoll(line.substr(6));
+    return -1;
+}
+
+qint64 currentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoll(line.substr(6));
+    return -1;
+}
+
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+QRgb centre(const QImage& image)
+{
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+} // namespace
+
+class TestPictureLoader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+
+    void missingFileIs53AndNonPicturesAre481()
+    {
+        QCOMPARE(LoadPicture(dir.filePath(QStringLiteral("none.bmp"))).error.number, 53);
+        QCOMPARE(LoadPicture(QString()).error.number, 53);
+        QCOMPARE(LoadPicture(dir.path()).error.number, 481);
+
+        QVERIFY(TestPictures::WriteBytes(dir.filePath(QStringLiteral("empty.bmp")), {}));
+        QCOMPARE(LoadPicture(dir.filePath(QStringLiteral("empty.bmp"))).error.number, 481);
+
+        QByteArray noise(50000, '\0');
+        quint32 s = 7;
+        for (char& c : noise) {
+            s = s * 1103515245u + 12345u;
+            c = char(s >> 16);
+        }
+        QVERIFY(TestPictures::WriteBytes(dir.filePath(QStringLiteral("noise.bmp")), noise));
+        QCOMPARE(LoadPicture(dir.filePath(QStringLiteral("noise.bmp"))).error.number, 481);
+        QVERIFY(TestPictures::WriteBytes(dir.filePath(QStringLiteral("text.jpg")), "just some words\n"));
+        QCOMPARE(LoadPicture(dir.filePath(QStringLiteral("text.jpg"))).error.number, 481);
+    }
+
+    void truncatedFilesAreNotPictures()
+    {
+        const QImage photo = TestPictures::Photo(320, 240);
+        for (const char* format : {"BMP", "JPEG"}) {
+            const QString whole = dir.filePath(QStringLiteral("whole.") + QLatin1String(format));
+            QVERIFY(TestPictures::Save(photo, whole, format));
+            QFile f(whole);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            const QString cut = dir.filePath(QStringLiteral("cut.bmp"));
+            QVERIFY(TestPictures::WriteBytes(cut, bytes.left(bytes.size() / 2)));
+            QCOMPARE(LoadPicture(cut).error.number, 481);
+            QVERIFY(TestPictures::WriteBytes(cut, bytes.left(30)));
+            QCOMPARE(LoadPicture(cut).error.number, 481);
+            QCOMPARE(LoadPicture(whole).error.number, 0);
+        }
+    }
+
+    void bitmapHeaderClaimingAHugeSizeFailsAtOnce()
+    {
+        QByteArray bytes = TestPictures::Bitmap(QImage(4, 4, QImage::Format_RGB32), 24, false);
+        auto* d = reinterpret_cast<uchar*>(bytes.data());
+        qToLittleEndian<qint32>(100000, d + 18);
+        qToLittleEndian<qint32>(100000, d + 22);
+        const QString path = dir.filePath(QStringLiteral("huge.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, bytes));
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(LoadPicture(path, QSize(256, 256)).error.number, 481);
+        QCOMPARE(LoadPicture(path).error.number, 481);
+        QVERIFY(t.elapsed() < 1000);
+    }
+
+    void formatIsToldFromTheContent()
+    {
+        const QImage photo = TestPictures::Photo(400, 300);
+        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
+        QVERIFY(TestPictures::Save(photo, path, "JPEG"));
+        const LoadResult r = LoadPicture(path, QSize(200, 200));
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(400, 300));
+        QCOMPARE(r.picture.shown.size(), QSize(200, 150));
+        QCOMPARE(r.picture.sourcePath, path);
+        QVERIFY(TestPictures::Psnr(r.picture.shown, photo.scaled(200, 150, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation)) > 30);
+
+        const QString png = dir.filePath(QStringLiteral("picture.jpg"));
+        QVERIFY(TestPictures::Save(photo, png, "PNG"));
+        QCOMPARE(LoadPicture(png).picture.natural, QSize(400, 300));
+    }
+
+    void exifTurnStandsThePictureUpright()
+    {
+        QImage landscape(60, 40, QImage::Format_RGB32);
+        landscape.fill(Qt::white);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 10; ++x)
+                landscape.setPixel(x, y, qRgb(255, 0, 0)); // a red band on the left
+        const QString path = dir.filePath(QStringLiteral("camera.jpg"));
+        QVERIFY(TestPictures::Save(landscape, path, "JPEG", true));
+        const LoadResult r = LoadPicture(path);
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(40, 60)); // upright: taller than wide
+        QCOMPARE(r.picture.shown.size(), QSize(40, 60));
+        // Turned a quarter clockwise, the left band is now at the top.
+        QVERIFY(near(r.picture.shown.pixel(20, 2), qRgb(255, 0, 0), 60));
+        QVERIFY(near(r.picture.shown.pixel(20, 50), qRgb(255, 255, 255), 60));
+
+        const LoadResult small = LoadPicture(path, QSize(20, 20));
+        QCOMPARE(small.picture.natural, QSize(40, 60));
+        QVERIFY(small.picture.shown.height() == 20 && small.picture.shown.width() <= 14);
+    }
+
+    void gifIconAndMetafile()
+    {
+        const QString gif = dir.filePath(QStringLiteral("anim.gif"));
+        QVERIFY(TestPictures::WriteBytes(gif, TestPictures::TwoFrameGif()));
+        const LoadResult g = LoadPicture(gif);
+        QCOMPARE(g.error.number, 0);
+        QCOMPARE(g.picture.natural, QSize(4, 3));
+        QVERIFY(near(centre(g.picture.shown), qRgb(255, 0, 0), 0)); // the first frame
+
+        QImage iconImage(32, 32, QImage::Format_ARGB32);
+        iconImage.fill(qRgb(0, 160, 0));
+        const QString ico = dir.filePath(QStringLiteral("icon.ico"));
+        QVERIFY(TestPictures::Save(iconImage, ico, "ICO"));
+        const LoadResult i = LoadPicture(ico);
+        QCOMPARE(i.error.number, 0);
+        QCOMPARE(i.picture.natural, QSize(32, 32));
+        QVERIFY(near(centre(i.picture.shown), qRgb(0, 160, 0), 2));
+
+        const QString wmf = dir.filePath(QStringLiteral("P2I2.bmp"));
+        QVERIFY(TestPictures::WriteBytes(wmf, TestPictures::BlueRectangleMetafile()));
+        const LoadResult m = LoadPicture(wmf);
+        QCOMPARE(m.error.number, 0);
+        QVERIFY(m.picture.natural.width() > m.picture.natural.height());
+        QVERIFY2(near(centre(m.picture.shown), qRgb(0, 0, 255), 10), "the rectangle is drawn blue");
+
+        QByteArray brokenMetafile = TestPictures::BlueRectangleMetafile();
+        brokenMetafile.truncate(30);
+        QVERIFY(TestPictures::WriteBytes(wmf, brokenMetafile));
+        QCOMPARE(LoadPicture(wmf).error.number, 481);
+    }
+
+    void bitmapsOfEveryDepthReadExactly_data()
+    {
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<bool>("topDown");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("24 bottom-up") << 24 << false << 0;
+        QTest::newRow("24 top-down") << 24 << true << 0;
+        QTest::newRow("32") << 32 << false << 0;
+        QTest::newRow("16 bit fields") << 16 << true << 8;
+    }
+    void bitmapsOfEveryDepthReadExactly()
+    {
+        QFETCH(int, bpp);
+        QFETCH(bool, topDown);
+        QFETCH(int, tolerance);
+        const QImage photo = TestPictures::Photo(37, 23, 3);
+        const QString path = dir.filePath(QStringLiteral("depth.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, TestPictures::Bitmap(photo, bpp, topDown)));
+        const LoadResult r = LoadPicture(path);
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.shown.size(), photo.size());
+        for (int y = 0; y < photo.height(); y += 5)
+            for (int x = 0; x < photo.width(); x += 3)
+                QVERIFY2(near(r.picture.shown.pixel(x, y), photo.pixel(x, y), tolerance),
+                         qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+    }
+
+    void suppliedPaletteBitmapAndDownscaleQuality()
+    {
+        const LoadResult r = LoadPicture(QStringLiteral(QUILL_ASSET_DIR "/P1I0.bmp"), QSize(111, 111));
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(640, 480));
+        QCOMPARE(r.picture.shown.size(), QSize(111, 83));
+
+        // Area-averaged downscale of a 24-bit bitmap against a careful reference.
+        const QImage photo = TestPictures::Photo(1200, 800, 5);
+        const QString path = dir.filePath(QStringLiteral("photo.bmp"));
+        QVERIFY(TestPictures::Save(photo, path, "BMP"));
+        const LoadResult small = LoadPicture(path, QSize(300, 300), 2.0);
+        QCOMPARE(small.picture.shown.size(), QSize(300, 200));
+        QCOMPARE(small.picture.shown.devicePixelRatio(), 2.0);
+        const QImage reference = photo.scaled(300, 200, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QVERIFY(TestPictures::Psnr(small.picture.shown, reference) > 35);
+    }
+
+    void hugeBitmapLoadsInBoundedMemory()
+    {
+        // 20000 x 20000 one-bit bitmap: 400 megapixels, 1.6 GB if held whole.
+        const int side = 20000;
+        const int stride = ((side + 31) / 32) * 4;
+        QByteArray header = TestPictures::Bitmap(QImage(1, 1, QImage::Format_RGB32), 24, false).left(54);
+        auto* d = reinterpret_cast<uchar*>(header.data());
+        qToLittleEndian<qint32>(side, d + 18);
+        qToLittleEndian<qint32>(side, d + 22);
+        qToLittleEndian<quint16>(1, d + 28);
+        qToLittleEndian<quint32>(54 + 8, d + 10);
+        header.append(QByteArray::fromHex("000000ff" "ffffff00")); // palette: black, white
+        const QString path = dir.filePath(QStringLiteral("big.bmp"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(header);
+            const QByteArray row(stride, char(0xF0)); // stripes: 4 white, 4 black
+            for (int y = 0; y < side; ++y)
+                f.write(row);
+        }
+        resetPeak();
+        const qint64 before = currentKb();
+        const LoadResult r = LoadPicture(path, QSize(250, 250));
+        const qint64 grew = peakKb() - before;
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(side, side));
+        QCOMPARE(r.picture.shown.size(), QSize(250, 250));
+        QVERIFY(near(centre(r.picture.shown), qRgb(128, 128, 128), 2)); // stripes average to grey
+        QVERIFY2(grew < 100 * 1024, qPrintable(QStringLiteral("peak grew by %1 kB").arg(grew)));
+
+        // Asked for the full picture, it comes at the largest size the budget allows.
+        const LoadResult full = LoadPicture(path);
+        QCOMPARE(full.error.number, 0);
+        QVERIFY(qint64(full.picture.shown.width()) * full.picture.shown.height() * 4 <= MemoryBudgetBytes);
+        QFile::remove(path);
+    }
+
+    void hugePngFailsCleanly()
+    {
+        // A PNG header for 30000 x 30000: more than the budget, refused before decoding.
+        QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
+        QByteArray ihdr;
+        for (quint32 v : {30000u, 30000u}) {
+            ihdr.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
+        }
+        ihdr.append(char(8)).append(char(2)).append(char(0)).append(char(0)).append(char(0));
+        png += ihdr + QByteArray(4, '\0');
+        const QString path = dir.filePath(QStringLiteral("huge.png"));
+        QVERIFY(TestPictures::WriteBytes(path, png));
+        resetPeak();
+        const qint64 before = currentKb();
+        QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
+        QVERIFY(peakKb() - before < 50 * 1024);
+    }
+
+    void hostileCorpus()
+    {
+        QDirIterator it(QStringLiteral(QUILL_CORPUS_DIR), QDir::Files);
+        int files = 0;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.endsWith(QLatin1String(".md")))
+                continue;
+            ++files;
+            const LoadResult r = LoadPicture(path, QSize(250, 250));
+            if (r.error.failed()) {
+                QCOMPARE(r.error.number, 481);
+            } else {
+                QVERIFY2(!r.picture.shown.isNull(), qPrintable(path));
+                QVERIFY(r.picture.shown.width() <= 250 && r.picture.shown.height() <= 250);
+            }
+        }
+        QVERIFY(files >= 8);
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+QTEST_MAIN(TestPictureLoader)
+#include "tst_pictureloader.moc"
