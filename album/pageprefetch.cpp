@@ -30,7 +30,8 @@ void PagePrefetch::work()
                 return;
             index = m_next++;
         }
-        Pictures::LoadResult result = Pictures::LoadPicture(m_paths[index], m_box, m_dpr);
+        // at(): a non-const [] would detach the shared list from two threads at once.
+        Pictures::LoadResult result = Pictures::LoadPicture(m_paths.at(index), m_box, m_dpr);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_results[std::size_t(index)] = std::move(result);

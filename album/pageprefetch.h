@@ -26,7 +26,7 @@ public:
 private:
     void work();
 
-    QStringList m_paths;
+    const QStringList m_paths;
     QSize m_box;
     qreal m_dpr;
     std::mutex m_mutex;

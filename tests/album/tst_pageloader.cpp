@@ -178,6 +178,19 @@ private slots:
         QVERIFY(program->user.asked.isEmpty());
     }
 
+    void repeatedLoadsGiveTheSamePage()
+    {
+        // The pictures are decoded on two threads; every load must see every file.
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(QFile::copy(MadeAsset(QStringLiteral("P1I%1.bmp").arg(s)),
+                                album + QStringLiteral("/P1I%1.bmp").arg(s)));
+        for (int round = 0; round < 20; ++round) {
+            LoadPage(QStringLiteral("1"));
+            for (int s = 0; s <= 11; ++s)
+                QVERIFY2(page()->Image1(s)->Tag == QStringLiteral("1"), qPrintable(QString::number(round)));
+        }
+    }
+
     void wrenAlbumMissingLoadsNothing()
     {
         session.albumName.clear();
