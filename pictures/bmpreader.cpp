@@ -112,44 +112,77 @@ Verdict parse(const uchar* d, qint64 available, qint64 fileSize, Layout& out)
     return Verdict::Decoded;
 }
 
-// Sums one source row into the per-column sums of the current target row.
-class RowSummer {
+// Adds the source rows of one target row (a band) column by column, then
+// averages the band into target pixels. Rows are added as whole byte runs
+// into 16-bit sums, which the compiler turns into wide vector adds; the
+// sideways averaging runs once per band, not once per row.
+class BandAccumulator {
 public:
-    RowSummer(const Layout& layout, const std::vector<int>& colStart)
-        : m_layout(layout), m_colStart(colStart), m_expanded(std::size_t(layout.header.width))
+    BandAccumulator(const Layout& layout, const std::vector<int>& colStart)
+        : m_layout(layout), m_colStart(colStart)
     {
+        const Header& h = layout.header;
+        m_direct = h.bitsPerPixel == 24 || (h.bitsPerPixel == 32 && h.compression == 0);
+        m_step = m_direct ? h.bitsPerPixel / 8 : 3;
+        m_narrow.assign(std::size_t(h.width) * std::size_t(m_step), 0);
+        m_wide.assign(m_narrow.size(), 0);
+        if (!m_direct)
+            m_expanded.assign(m_narrow.size(), 0);
     }
 
-    void add(const uchar* row, std::vector<quint64>& sums) const
+    void add(const uchar* row)
     {
-        const int bpp = m_layout.header.bitsPerPixel;
-        if (bpp == 24 || (bpp == 32 && m_layout.header.compression == 0))
-            addDirect(row, bpp / 8, sums);
-        else
-            addExpanded(row, sums);
+        const uchar* bytes = m_direct ? row : expand(row);
+        quint16* acc = m_narrow.data();
+        const std::size_t n = m_narrow.size();
+        for (std::size_t i = 0; i < n; ++i)
+            acc[i] = quint16(acc[i] + bytes[i]);
+        // 16-bit sums hold 257 rows of 255; move them aside before that.
+        if (++m_rowsInNarrow == 256)
+            spill();
+    }
+
+    // Averages the band of `rows` rows into `line` and starts the next band.
+    void flush(QRgb* line, int rows)
+    {
+        spill();
+        const int step = m_step;
+        const std::size_t columns = m_colStart.size() - 1;
+        for (std::size_t tx = 0; tx < columns; ++tx) {
+            quint64 c0 = 0, c1 = 0, c2 = 0;
+            for (int x = m_colStart[tx]; x < m_colStart[tx + 1]; ++x) {
+                const quint32* p = &m_wide[std::size_t(x) * std::size_t(step)];
+                c0 += p[0];
+                c1 += p[1];
+                c2 += p[2];
+            }
+            const quint64 count = quint64(rows) * quint64(m_colStart[tx + 1] - m_colStart[tx]);
+            const int a = int((c0 + count / 2) / count), b = int((c1 + count / 2) / count),
+                      c = int((c2 + count / 2) / count);
+            // Bitmaps store blue, green, red; the expanded rows are red, green, blue.
+            line[tx] = m_direct ? qRgb(c, b, a) : qRgb(a, b, c);
+        }
+        std::fill(m_wide.begin(), m_wide.end(), 0u);
     }
 
 private:
-    void addDirect(const uchar* p, int step, std::vector<quint64>& sums) const
+    void spill()
     {
-        const std::size_t columns = m_colStart.size() - 1;
-        for (std::size_t tx = 0; tx < columns; ++tx) {
-            quint32 b = 0, g = 0, r = 0;
-            for (int x = m_colStart[tx]; x < m_colStart[tx + 1]; ++x, p += step) {
-                b += p[0];
-                g += p[1];
-                r += p[2];
-            }
-            sums[3 * tx] += r;
-            sums[3 * tx + 1] += g;
-            sums[3 * tx + 2] += b;
-        }
+        for (std::size_t i = 0; i < m_narrow.size(); ++i)
+            m_wide[i] += m_narrow[i];
+        std::fill(m_narrow.begin(), m_narrow.end(), quint16(0));
+        m_rowsInNarrow = 0;
     }
 
-    void addExpanded(const uchar* row, std::vector<quint64>& sums) const
+    const uchar* expand(const uchar* row)
     {
         const Header& h = m_layout.header;
-        QRgb* px = m_expanded.data();
+        uchar* out = m_expanded.data();
+        auto put = [&out](QRgb c) {
+            *out++ = uchar(qRed(c));
+            *out++ = uchar(qGreen(c));
+            *out++ = uchar(qBlue(c));
+        };
         switch (h.bitsPerPixel) {
         case 1:
         case 4:
@@ -159,42 +192,36 @@ private:
             const int mask = (1 << bpp) - 1;
             for (int x = 0; x < h.width; ++x) {
                 const int shift = 8 - bpp * (x % perByte + 1);
-                px[x] = m_layout.palette[std::size_t((row[x / perByte] >> shift) & mask)];
+                put(m_layout.palette[std::size_t((row[x / perByte] >> shift) & mask)]);
             }
             break;
         }
         case 16:
             for (int x = 0; x < h.width; ++x) {
                 const quint32 v = u16(row + 2 * x);
-                px[x] = qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v));
+                put(qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v)));
             }
             break;
         case 32:
             for (int x = 0; x < h.width; ++x) {
                 const quint32 v = u32(row + 4 * x);
-                px[x] = qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v));
+                put(qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v)));
             }
             break;
         default:
             break;
         }
-        const std::size_t columns = m_colStart.size() - 1;
-        for (std::size_t tx = 0; tx < columns; ++tx) {
-            quint32 r = 0, g = 0, b = 0;
-            for (int x = m_colStart[tx]; x < m_colStart[tx + 1]; ++x) {
-                r += qRed(px[x]);
-                g += qGreen(px[x]);
-                b += qBlue(px[x]);
-            }
-            sums[3 * tx] += r;
-            sums[3 * tx + 1] += g;
-            sums[3 * tx + 2] += b;
-        }
+        return m_expanded.data();
     }
 
     const Layout& m_layout;
     const std::vector<int>& m_colStart;
-    mutable std::vector<QRgb> m_expanded;
+    bool m_direct = true;
+    int m_step = 3;
+    int m_rowsInNarrow = 0;
+    std::vector<quint16> m_narrow;
+    std::vector<quint32> m_wide;
+    std::vector<uchar> m_expanded;
 };
 
 std::vector<int> boundaries(int source, int target)
@@ -249,18 +276,10 @@ Result Read(const QString& path, QSize box)
     }
     const std::vector<int> colStart = boundaries(h.width, tw);
     const std::vector<int> rowStart = boundaries(h.height, th);
-    RowSummer summer(layout, colStart);
-    std::vector<quint64> sums(std::size_t(tw) * 3, 0);
-
+    BandAccumulator band(layout, colStart);
     auto flush = [&](int ty) {
-        const quint64 rows = quint64(rowStart[std::size_t(ty) + 1] - rowStart[std::size_t(ty)]);
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(ty));
-        for (int tx = 0; tx < tw; ++tx) {
-            const quint64 n = rows * quint64(colStart[std::size_t(tx) + 1] - colStart[std::size_t(tx)]);
-            const quint64* s = &sums[3 * std::size_t(tx)];
-            line[tx] = qRgb(int((s[0] + n / 2) / n), int((s[1] + n / 2) / n), int((s[2] + n / 2) / n));
-        }
-        std::fill(sums.begin(), sums.end(), 0);
+        band.flush(reinterpret_cast<QRgb*>(out.scanLine(ty)),
+                   rowStart[std::size_t(ty) + 1] - rowStart[std::size_t(ty)]);
     };
 
     // File rows in file order, mapped a window at a time.
@@ -285,7 +304,7 @@ Result Read(const QString& path, QSize box)
                     flush(currentTy);
                 currentTy = ty;
             }
-            summer.add(window + i * h.stride, sums);
+            band.add(window + i * h.stride);
         }
         file.unmap(window);
     }

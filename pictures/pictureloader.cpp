@@ -3,11 +3,14 @@
 #include "bmpreader.h"
 #include "wmfreader.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace Pictures {
@@ -98,8 +101,22 @@ LoadResult fromMetafile(QFile& file, QSize box, qreal dpr)
 LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
 {
     LoadResult r;
-    file.seek(0);
-    QImageReader reader(&file);
+    // Read from the mapped file: the decoders then pull their bytes without a system call each.
+    uchar* mapped = file.map(0, file.size());
+    const auto unmap = qScopeGuard([&] {
+        if (mapped)
+            file.unmap(mapped);
+    });
+    QBuffer buffer;
+    QIODevice* device = &file;
+    if (mapped) {
+        buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size())));
+        buffer.open(QIODevice::ReadOnly);
+        device = &buffer;
+    } else {
+        file.seek(0);
+    }
+    QImageReader reader(device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead()) {
@@ -107,19 +124,10 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         return r;
     }
     const QByteArray format = reader.format();
-    if (format == "jpeg" || format == "jpg") {
-        // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
-        uchar* whole = file.map(0, file.size());
-        const bool complete = whole && JpegIsComplete(whole, file.size());
-        if (whole)
-            file.unmap(whole);
-        if (!complete) {
-            r.error = notAPicture(QStringLiteral("truncated JPEG"));
-            return r;
-        }
-        file.seek(0);
-        reader.setDevice(&file);
-        reader.setFormat(format);
+    // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
+    if ((format == "jpeg" || format == "jpg") && mapped && !JpegIsComplete(mapped, file.size())) {
+        r.error = notAPicture(QStringLiteral("truncated JPEG"));
+        return r;
     }
 
     const QSize stored = reader.size();
@@ -189,7 +197,11 @@ bool JpegIsComplete(const uchar* d, qint64 n)
         if (marker == 0xDA) {
             // Entropy-coded data runs to the next marker that is not a stuffed byte or a restart.
             while (i + 1 < n) {
-                if (d[i] == 0xFF && d[i + 1] != 0x00 && !(d[i + 1] >= 0xD0 && d[i + 1] <= 0xD7))
+                const void* ff = std::memchr(d + i, 0xFF, std::size_t(n - i - 1));
+                if (!ff)
+                    return false;
+                i = static_cast<const uchar*>(ff) - d;
+                if (d[i + 1] != 0x00 && !(d[i + 1] >= 0xD0 && d[i + 1] <= 0xD7))
                     break;
                 ++i;
             }
