@@ -124,10 +124,15 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         return r;
     }
     const QByteArray format = reader.format();
-    // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
-    if ((format == "jpeg" || format == "jpg") && mapped && !JpegIsComplete(mapped, file.size())) {
-        r.error = notAPicture(QStringLiteral("truncated JPEG"));
-        return r;
+    qint64 progressiveBytes = 0;
+    if ((format == "jpeg" || format == "jpg") && mapped) {
+        const JpegFacts facts = ScanJpeg(mapped, file.size());
+        // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
+        if (!facts.complete) {
+            r.error = notAPicture(QStringLiteral("truncated JPEG"));
+            return r;
+        }
+        progressiveBytes = facts.progressive ? facts.coefficientBytes : 0;
     }
 
     const QSize stored = reader.size();
@@ -137,6 +142,11 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         const QSize upright = turned ? stored.transposed() : stored;
         want = targetSize(upright, box);
         const QSize wantStored = turned ? want.transposed() : want;
+        // A progressive JPEG keeps every coefficient in memory while it decodes.
+        if (progressiveBytes > MemoryBudgetBytes) {
+            r.error = notAPicture(QStringLiteral("too large to read"));
+            return r;
+        }
         if (wantStored != stored) {
             if (reader.supportsOption(QImageIOHandler::ScaledSize))
                 reader.setScaledSize(wantStored);
@@ -167,10 +177,38 @@ void configureReaders()
 
 } // namespace
 
-bool JpegIsComplete(const uchar* d, qint64 n)
+namespace {
+// Memory for every DCT coefficient of a frame, from its frame header (after the length).
+qint64 coefficientBytes(const uchar* f, qint64 available)
 {
+    if (available < 6)
+        return 0;
+    const qint64 height = (qint64(f[1]) << 8) | f[2];
+    const qint64 width = (qint64(f[3]) << 8) | f[4];
+    const int components = f[5];
+    if (available < 6 + 3 * components || components == 0)
+        return 0;
+    int hMax = 1, vMax = 1;
+    for (int c = 0; c < components; ++c) {
+        hMax = std::max(hMax, f[6 + 3 * c + 1] >> 4);
+        vMax = std::max(vMax, f[6 + 3 * c + 1] & 15);
+    }
+    qint64 total = 0;
+    for (int c = 0; c < components; ++c) {
+        const int h = std::max(1, f[6 + 3 * c + 1] >> 4), v = std::max(1, f[6 + 3 * c + 1] & 15);
+        const qint64 blocksAcross = (width * h / hMax + 7) / 8 + 1;
+        const qint64 blocksDown = (height * v / vMax + 7) / 8 + 1;
+        total += blocksAcross * blocksDown * 64 * 2;
+    }
+    return total;
+}
+} // namespace
+
+JpegFacts ScanJpeg(const uchar* d, qint64 n)
+{
+    JpegFacts facts;
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
-        return false;
+        return facts;
     qint64 i = 2;
     while (i + 1 < n) {
         if (d[i] != 0xFF) {
@@ -182,24 +220,30 @@ bool JpegIsComplete(const uchar* d, qint64 n)
             ++i; // fill byte
             continue;
         }
-        if (marker == 0xD9)
-            return true;
+        if (marker == 0xD9) {
+            facts.complete = true;
+            return facts;
+        }
+        if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE) {
+            facts.progressive = true;
+            facts.coefficientBytes = std::max(facts.coefficientBytes, coefficientBytes(d + i + 4, n - i - 4));
+        }
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             i += 2;
             continue;
         }
         if (i + 3 >= n)
-            return false;
+            return facts;
         const qint64 length = (qint64(d[i + 2]) << 8) | d[i + 3];
         if (length < 2)
-            return false;
+            return facts;
         i += 2 + length;
         if (marker == 0xDA) {
             // Entropy-coded data runs to the next marker that is not a stuffed byte or a restart.
             while (i + 1 < n) {
                 const void* ff = std::memchr(d + i, 0xFF, std::size_t(n - i - 1));
                 if (!ff)
-                    return false;
+                    return facts;
                 i = static_cast<const uchar*>(ff) - d;
                 if (d[i + 1] != 0x00 && !(d[i + 1] >= 0xD0 && d[i + 1] <= 0xD7))
                     break;
@@ -207,7 +251,7 @@ bool JpegIsComplete(const uchar* d, qint64 n)
             }
         }
     }
-    return false;
+    return facts;
 }
 
 LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)

@@ -31,7 +31,12 @@ LoadResult LoadPicture(const QString& path, QSize box = {}, qreal devicePixelRat
 // The picture held in memory (from the clipboard), prepared the same way.
 Picture PictureFromImage(const QImage& image, QSize box = {}, qreal devicePixelRatio = 1.0);
 
-// True when a JPEG stream runs to its end-of-image marker (a truncated one does not).
-bool JpegIsComplete(const uchar* data, qint64 size);
+// What the loader checks in a JPEG stream before decoding it.
+struct JpegFacts {
+    bool complete = false;    // runs to its end-of-image marker (a truncated one does not)
+    bool progressive = false; // its decoder keeps every coefficient of the picture in memory
+    qint64 coefficientBytes = 0; // what those coefficients take
+};
+JpegFacts ScanJpeg(const uchar* data, qint64 size);
 
 } // namespace Pictures

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -134,6 +135,55 @@ private slots:
         const QString png = dir.filePath(QStringLiteral("picture.jpg"));
         QVERIFY(TestPictures::Save(photo, png, "PNG"));
         QCOMPARE(LoadPicture(png).picture.natural, QSize(400, 300));
+    }
+
+    void everyQtFormat_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        for (const char* f : {"PNG", "TIFF", "WEBP", "JPEG"})
+            QTest::newRow(f) << QByteArray(f);
+    }
+    void everyQtFormat()
+    {
+        QFETCH(QByteArray, format);
+        const QImage photo = TestPictures::Photo(90, 60, 2);
+        const QString path = dir.filePath(QStringLiteral("P4I4.bmp"));
+        QVERIFY(TestPictures::Save(photo, path, format.constData()));
+        const LoadResult r = LoadPicture(path);
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(90, 60));
+        QVERIFY(TestPictures::Psnr(r.picture.shown, photo) > 28);
+    }
+
+    void hugeProgressiveJpegIsRefusedBeforeDecoding()
+    {
+        const QString path = dir.filePath(QStringLiteral("progressive.jpg"));
+        QImageWriter writer(path, "JPEG");
+        writer.setProgressiveScanWrite(true);
+        QVERIFY(writer.write(TestPictures::Photo(64, 48)));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray bytes = f.readAll();
+        f.close();
+        const auto* d = reinterpret_cast<const uchar*>(bytes.constData());
+        QVERIFY(ScanJpeg(d, bytes.size()).complete);
+        QVERIFY(ScanJpeg(d, bytes.size()).progressive);
+        QVERIFY(!ScanJpeg(d, bytes.size() - 10).complete);
+        // Claim 40000 x 40000 in the frame header.
+        const qsizetype sof = bytes.indexOf(QByteArray::fromHex("ffc2"));
+        QVERIFY(sof > 0);
+        bytes[sof + 5] = char(0x9C);
+        bytes[sof + 6] = char(0x40);
+        bytes[sof + 7] = char(0x9C);
+        bytes[sof + 8] = char(0x40);
+        QVERIFY(TestPictures::WriteBytes(path, bytes));
+        resetPeak();
+        const qint64 before = currentKb();
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
+        QVERIFY(t.elapsed() < 2000);
+        QVERIFY(peakKb() - before < 50 * 1024);
     }
 
     void exifTurnStandsThePictureUpright()
