@@ -1,5 +1,6 @@
 #include "frmpbar3.h"
 
+#include "controls.h"
 #include "screennames.h"
 
 #include <QFrame>
@@ -8,19 +9,6 @@
 #include <QProgressBar>
 
 namespace {
-
-QLabel* label(const QString& name, const QString& text, const QStringList& families, int pointSize, bool bold)
-{
-    auto* l = new QLabel(text);
-    l->setObjectName(name);
-    QFont f;
-    f.setFamilies(families);
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    l->setFont(f);
-    l->setAlignment(Qt::AlignCenter);
-    return l;
-}
 
 const QStringList Arial{QStringLiteral("Arial")};
 // Brush Script where the system has it, else a similar hand.
@@ -44,9 +32,9 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
     Frame1 = new QFrame;
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Place(Frame1, 15, 18, 70, 64);
-    lblTitle = label(QStringLiteral("lblTitle"), QStringLiteral("Saving Photo Album"), Arial, 40, true);
-    lblAName = label(QStringLiteral("lblAName"), QStringLiteral("Album"), Arial, 26, false);
-    lblSloc = label(QStringLiteral("lblSloc"), QStringLiteral("Page"), Arial, 22, false);
+    lblTitle = MakeLabel(QStringLiteral("lblTitle"), QStringLiteral("Saving Photo Album"), Arial, 40, true);
+    lblAName = MakeLabel(QStringLiteral("lblAName"), QStringLiteral("Album"), Arial, 26, false);
+    lblSloc = MakeLabel(QStringLiteral("lblSloc"), QStringLiteral("Page"), Arial, 22, false);
     Place(lblTitle, 17, 22, 66, 12);
     Place(lblAName, 17, 36, 66, 9);
     Place(lblSloc, 17, 46, 66, 8);
@@ -57,9 +45,9 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
     pbr2->setValue(0);
     pbr2->setTextVisible(false);
     Place(pbr2, 27, 60, 46, 5);
-    lblL = label(QStringLiteral("lblL"), QStringLiteral("0%"), Script, 22, false);
-    lblR = label(QStringLiteral("lblR"), QStringLiteral("100%"), Script, 22, false);
-    lblADone = label(QStringLiteral("lblADone"), QStringLiteral("0%"), Script, 30, false);
+    lblL = MakeLabel(QStringLiteral("lblL"), QStringLiteral("0%"), Script, 22, false);
+    lblR = MakeLabel(QStringLiteral("lblR"), QStringLiteral("100%"), Script, 22, false);
+    lblADone = MakeLabel(QStringLiteral("lblADone"), QStringLiteral("0%"), Script, 30, false);
     Place(lblL, 17, 58.5, 9, 8);
     Place(lblR, 74, 58.5, 9, 8);
     Place(lblADone, 40, 67, 20, 10);

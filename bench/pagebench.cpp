@@ -6,6 +6,7 @@
 #include "benchpictures.h"
 #include "forms.h"
 #include "frmpage1.h"
+#include "memoryprobe.h"
 #include "pageloader.h"
 #include "picturebox.h"
 #include "program.h"
@@ -27,7 +28,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -43,22 +43,6 @@ using Clock = std::chrono::steady_clock;
 BenchPictures::Album album;
 constexpr int Rounds = 5;
 int qtDefaultLimitMB = 0; // Qt's own allocation limit, as a plain Qt program has it
-
-qint64 statusKb(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string k(key);
-    while (std::getline(status, line))
-        if (line.rfind(k, 0) == 0)
-            return std::stoll(line.substr(k.size()));
-    return -1;
-}
-
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 double median(std::vector<double> v)
 {
@@ -87,12 +71,12 @@ struct Outcome {
 Outcome measure(const std::function<void(Outcome&)>& run)
 {
     Outcome o;
-    resetPeak();
-    const qint64 before = statusKb("VmRSS:");
+    MemoryProbe::ResetPeak();
+    const qint64 before = MemoryProbe::ResidentKb();
     const auto t0 = Clock::now();
     run(o);
     o.ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    o.processPeakKb = statusKb("VmHWM:");
+    o.processPeakKb = MemoryProbe::PeakResidentKb();
     o.peakGrowthKb = o.processPeakKb - before;
     return o;
 }

@@ -1,5 +1,6 @@
 #include "frmcover.h"
 
+#include "controls.h"
 #include "forms.h"
 #include "screennames.h"
 #include "sharedprocs.h"
@@ -9,17 +10,7 @@
 #include <QTimer>
 
 namespace {
-QLabel* coverLabel(const QString& name, const QString& text, int pointSize, bool bold)
-{
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    label->setFont(f);
-    label->setAlignment(Qt::AlignCenter);
-    return label;
-}
+const QStringList Arial{QStringLiteral("Arial")};
 } // namespace
 
 FrmCover::FrmCover() : Form(Screen::Cover)
@@ -31,9 +22,9 @@ FrmCover::FrmCover() : Form(Screen::Cover)
         "QLabel { color: #fdf6e3; background: transparent; }"
         "#lblLoad { color: #f2d98c; }"));
 
-    lblName = coverLabel(QStringLiteral("lblName"), QStringLiteral("Quillbook"), 72, true);
-    lblMe = coverLabel(QStringLiteral("lblMe"), QStringLiteral("By Wren"), 30, false);
-    lblLoad = coverLabel(QStringLiteral("lblLoad"), QStringLiteral("Loading Program Data ..... Please Wait"), 20, false);
+    lblName = MakeLabel(QStringLiteral("lblName"), QStringLiteral("Quillbook"), Arial, 72, true);
+    lblMe = MakeLabel(QStringLiteral("lblMe"), QStringLiteral("By Wren"), Arial, 30);
+    lblLoad = MakeLabel(QStringLiteral("lblLoad"), QStringLiteral("Loading Program Data ..... Please Wait"), Arial, 20);
     Place(lblName, 5, 22, 90, 22);
     Place(lblMe, 5, 45, 90, 10);
     Place(lblLoad, 5, 72, 90, 8);

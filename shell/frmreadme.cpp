@@ -1,5 +1,6 @@
 #include "frmreadme.h"
 
+#include "controls.h"
 #include "forms.h"
 #include "screennames.h"
 #include "session.h"
@@ -21,12 +22,7 @@ const QString DisplayReadmeKey = QStringLiteral("Display Readme");
 
 QLabel* readmeLabel(const QString& name, const QString& text, int pointSize, bool bold, bool wrap)
 {
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    label->setFont(f);
+    QLabel* label = MakeLabel(name, text, {QStringLiteral("Arial")}, pointSize, bold, Qt::AlignLeft | Qt::AlignVCenter);
     label->setWordWrap(wrap);
     return label;
 }

@@ -40,36 +40,32 @@ QRectF ScaledCanvas::placed(QWidget* child) const
     return it == m_placements.constEnd() || it->widget.isNull() ? QRectF() : it->units;
 }
 
+ScaledCanvas::Mapping ScaledCanvas::mapping() const
+{
+    Mapping m{width() / m_units.width(), height() / m_units.height(), 0, 0};
+    if (m_uniform) {
+        const qreal s = std::min(m.sx, m.sy);
+        m.ox = (width() - s * m_units.width()) / 2;
+        m.oy = (height() - s * m_units.height()) / 2;
+        m.sx = m.sy = s;
+    }
+    return m;
+}
+
 QRect ScaledCanvas::toPixels(QRectF r) const
 {
-    qreal sx = width() / m_units.width();
-    qreal sy = height() / m_units.height();
-    qreal ox = 0, oy = 0;
-    if (m_uniform) {
-        const qreal s = std::min(sx, sy);
-        ox = (width() - s * m_units.width()) / 2;
-        oy = (height() - s * m_units.height()) / 2;
-        sx = sy = s;
-    }
-    const int left = int(std::lround(ox + r.left() * sx));
-    const int top = int(std::lround(oy + r.top() * sy));
-    const int right = int(std::lround(ox + r.right() * sx));
-    const int bottom = int(std::lround(oy + r.bottom() * sy));
+    const Mapping m = mapping();
+    const int left = int(std::lround(m.ox + r.left() * m.sx));
+    const int top = int(std::lround(m.oy + r.top() * m.sy));
+    const int right = int(std::lround(m.ox + r.right() * m.sx));
+    const int bottom = int(std::lround(m.oy + r.bottom() * m.sy));
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
 QPointF ScaledCanvas::toUnits(QPointF px) const
 {
-    qreal sx = width() / m_units.width();
-    qreal sy = height() / m_units.height();
-    qreal ox = 0, oy = 0;
-    if (m_uniform) {
-        const qreal s = std::min(sx, sy);
-        ox = (width() - s * m_units.width()) / 2;
-        oy = (height() - s * m_units.height()) / 2;
-        sx = sy = s;
-    }
-    return {(px.x() - ox) / sx, (px.y() - oy) / sy};
+    const Mapping m = mapping();
+    return {(px.x() - m.ox) / m.sx, (px.y() - m.oy) / m.sy};
 }
 
 qreal ScaledCanvas::fontFactor() const

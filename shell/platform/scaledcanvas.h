@@ -28,6 +28,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Pixels per unit across and down, and where unit (0, 0) sits.
+    struct Mapping {
+        qreal sx, sy, ox, oy;
+    };
+    Mapping mapping() const;
+
     struct Placement {
         QPointer<QWidget> widget;
         QRectF units;

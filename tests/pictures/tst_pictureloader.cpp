@@ -1,5 +1,6 @@
 // The picture loader: every format, EXIF turns, sizes, and files that are not pictures.
 #include "bmpreader.h"
+#include "memoryprobe.h"
 #include "pictureloader.h"
 #include "testpictures.h"
 
@@ -13,38 +14,10 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <fstream>
-#include <string>
 
 using namespace Pictures;
 
 namespace {
-
-// The process's peak resident memory in kB since the last reset.
-qint64 peakKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stoll(line.substr(6));
-    return -1;
-}
-
-qint64 currentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(6));
-    return -1;
-}
-
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 QRgb centre(const QImage& image)
 {
@@ -177,13 +150,13 @@ private slots:
         bytes[sof + 7] = char(0x9C);
         bytes[sof + 8] = char(0x40);
         QVERIFY(TestPictures::WriteBytes(path, bytes));
-        resetPeak();
-        const qint64 before = currentKb();
+        MemoryProbe::ResetPeak();
+        const qint64 before = MemoryProbe::ResidentKb();
         QElapsedTimer t;
         t.start();
         QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
         QVERIFY(t.elapsed() < 2000);
-        QVERIFY(peakKb() - before < 50 * 1024);
+        QVERIFY(MemoryProbe::PeakResidentKb() - before < 50 * 1024);
     }
 
     void exifTurnStandsThePictureUpright()
@@ -305,10 +278,10 @@ private slots:
             for (int y = 0; y < side; ++y)
                 f.write(row);
         }
-        resetPeak();
-        const qint64 before = currentKb();
+        MemoryProbe::ResetPeak();
+        const qint64 before = MemoryProbe::ResidentKb();
         const LoadResult r = LoadPicture(path, QSize(250, 250));
-        const qint64 grew = peakKb() - before;
+        const qint64 grew = MemoryProbe::PeakResidentKb() - before;
         QCOMPARE(r.error.number, 0);
         QCOMPARE(r.picture.natural, QSize(side, side));
         QCOMPARE(r.picture.shown.size(), QSize(250, 250));
@@ -334,10 +307,10 @@ private slots:
         png += ihdr + QByteArray(4, '\0');
         const QString path = dir.filePath(QStringLiteral("huge.png"));
         QVERIFY(TestPictures::WriteBytes(path, png));
-        resetPeak();
-        const qint64 before = currentKb();
+        MemoryProbe::ResetPeak();
+        const qint64 before = MemoryProbe::ResidentKb();
         QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
-        QVERIFY(peakKb() - before < 50 * 1024);
+        QVERIFY(MemoryProbe::PeakResidentKb() - before < 50 * 1024);
     }
 
     void hostileCorpus()
