@@ -27,4 +27,9 @@ QString InProgramFolder(const QString& appPath, const QString& name)
     return appPath + u'/' + name;
 }
 
+QString PageCaption(const QString& albumName, const QString& pageNr)
+{
+    return QStringLiteral("Album \"") + albumName + QStringLiteral(" -- Page ") + pageNr + u'"';
+}
+
 } // namespace AlbumPaths

@@ -15,4 +15,7 @@ QString SlotFileName(const QString& page, int slot);
 // A file or folder directly in the program folder.
 QString InProgramFolder(const QString& appPath, const QString& name);
 
+// The page screen's caption: Album "<album name> -- Page <page>".
+QString PageCaption(const QString& albumName, const QString& pageNr);
+
 } // namespace AlbumPaths

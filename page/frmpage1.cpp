@@ -3,6 +3,9 @@
 #include "albumpaths.h"
 #include "fitting.h"
 #include "forms.h"
+#include "frmdisplaypicture.h"
+#include "interaction.h"
+#include "pageloader.h"
 #include "picturebox.h"
 #include "pictureloader.h"
 #include "screennames.h"
@@ -20,6 +23,8 @@ namespace {
 // A picture pixel (15 twips) in page units (20 twips).
 constexpr double PageUnitsPerPixel = 0.75;
 } // namespace
+
+const QString FrmPage1::NoNameMarker = QStringLiteral("\u0001no album name asked\u0001");
 
 FrmPage1::FrmPage1() : Form(Screen::Page1)
 {
@@ -64,6 +69,8 @@ void FrmPage1::createSlots()
             box->SetPicture(placeholder.picture);
         if (i < 12) {
             box->setToolTip(QStringLiteral("Left click for full size picture or right click for photo data"));
+            connect(box, &PictureBox::mouseDown, this,
+                    [this, i](Qt::MouseButton button, Qt::KeyboardModifiers, QPointF) { Image1_MouseDown(i, button); });
             box->Move(Fitting::SlotLeft(i), Fitting::SlotTop(i), Fitting::SlotSide, Fitting::SlotSide);
         } else {
             box->Move(-200, 0, Fitting::SlotSide, Fitting::SlotSide); // the spare, out of sight
@@ -89,14 +96,64 @@ void FrmPage1::createSlots()
 
 void FrmPage1::createMenus()
 {
-    QAction* pageDown = AddMenuItem(nullptr, QStringLiteral("mnuPD"), QStringLiteral("<-- Page Down"), {});
+    auto spacer = [this](const char* name) { AddMenuItem(nullptr, QLatin1String(name), QStringLiteral(" "), {}); };
+    QAction* pageDown = AddMenuItem(nullptr, QStringLiteral("mnuPD"), QStringLiteral("<-- Page Down"),
+                                    [this] { mnuPD_Click(); });
     pageDown->setEnabled(false);
+    spacer("mnuSp97");
+
     QMenu* file = AddMenu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
     AddMenuItem(file, QStringLiteral("mnuOptions"), QStringLiteral("&Options"), [this] { mnuOptions_Click(); },
                 QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddSeparator(file, QStringLiteral("mnuspoo9"));
+    AddMenuItem(file, QStringLiteral("mnuop"), QStringLiteral("Select &New Album"), [this] { mnuop_Click(); },
+                QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddSeparator(file, QStringLiteral("mnuSep98"));
+    // Saving, album deletion and the editing modes are added with their own handlers.
+    AddMenuItem(file, QStringLiteral("mnuSaveAlbum"), QStringLiteral("&Save Page to Disk"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddSeparator(file, QStringLiteral("mnuSp98"));
+    AddMenuItem(file, QStringLiteral("mnuDeleteAlbum"), QStringLiteral("&Delete Album from Disk"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_L));
+    AddSeparator(file, QStringLiteral("mnuSep3"));
+    AddMenuItem(file, QStringLiteral("mnuMin"), QStringLiteral("&Minimize to the Taskbar"), [this] { mnuMin_Click(); },
+                QKeySequence(Qt::CTRL | Qt::Key_M));
     AddSeparator(file, QStringLiteral("mnuSep1"));
     AddMenuItem(file, QStringLiteral("mnuExit"), QStringLiteral("E&xit Program"), [this] { mnuExit_Click(); },
                 QKeySequence(Qt::CTRL | Qt::Key_X));
+    spacer("mnuSp96");
+
+    QMenu* edit = AddMenu(QStringLiteral("mnuEdit"), QStringLiteral("&Edit"));
+    AddMenuItem(edit, QStringLiteral("mnuAddPicture"), QStringLiteral("&Add Picture from a Disk file"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_A));
+    AddSeparator(edit, QStringLiteral("mnuSep2"));
+    AddMenuItem(edit, QStringLiteral("mnuDeletePicture"), QStringLiteral("De&lete Picture from the Album"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_D));
+    AddSeparator(edit, QStringLiteral("mnuSep4"));
+    AddMenuItem(edit, QStringLiteral("mnuCopy"), QStringLiteral("&Copy Picture to the Clipboard"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_C));
+    AddSeparator(edit, QStringLiteral("mnuSep5"));
+    AddMenuItem(edit, QStringLiteral("mnuPaste"), QStringLiteral("&Paste Picture from the Clipboard"), {},
+                QKeySequence(Qt::CTRL | Qt::Key_P));
+    for (const char* pending : {"mnuSaveAlbum", "mnuAddPicture", "mnuDeletePicture", "mnuCopy", "mnuPaste"})
+        Menu(QLatin1String(pending))->setEnabled(false);
+    spacer("mnuSep94");
+
+    QMenu* pages = AddMenu(QStringLiteral("mnuMenu"), QStringLiteral("&Menu"));
+    for (int n = 1; n <= 10; ++n) {
+        QAction* item = AddMenuItem(pages, QStringLiteral("mnuP%1").arg(n), QStringLiteral("Page %1").arg(n),
+                                    [this, n] { mnuP_Click(n); });
+        item->setCheckable(true);
+    }
+    Menu(QStringLiteral("mnuP1"))->setChecked(true);
+    Menu(QStringLiteral("mnuP1"))->setEnabled(false);
+    spacer("mnuSp3");
+    AddMenuItem(nullptr, QStringLiteral("mnuHelp"), QStringLiteral("&Help     "), [this] { mnuHelp_Click(); });
+    spacer("mnuSp4");
+    AddMenuItem(nullptr, QStringLiteral("mnuInst"),
+                QStringLiteral("(' Click any picture to see full size picture   ' )"), {});
+    spacer("mnuSp980");
+    AddMenuItem(nullptr, QStringLiteral("mnuPU"), QStringLiteral("Page Up -->"), [this] { mnuPU_Click(); });
 }
 
 void FrmPage1::Form_Load()
@@ -113,6 +170,143 @@ PictureBox* FrmPage1::Image1(int index)
 QLabel* FrmPage1::Label1(int index)
 {
     return index >= 0 && index <= 11 ? m_labels[std::size_t(index)] : nullptr;
+}
+
+void FrmPage1::mnuP_Click(int n)
+{
+    session.albumFolderName = session.albumName;
+    // The save check of the page on screen runs here, before the page changes.
+    const bool asked = session.newAlbumName != NoNameMarker;
+    if (!((asked || !session.albumName.isEmpty()) && (!session.newAlbumName.isEmpty() || !session.albumName.isEmpty())))
+        return;
+    session.goToPageNr = QString::number(n);
+    session.pageNr = QString::number(n);
+    GoToPage();
+    QAction* item = Menu(QStringLiteral("mnuP%1").arg(n));
+    item->setChecked(true);
+    item->setEnabled(false);
+    Menu(QStringLiteral("mnuPU"))->setEnabled(n != 10);
+    Menu(QStringLiteral("mnuPD"))->setEnabled(n != 1);
+}
+
+void FrmPage1::mnuPU_Click()
+{
+    // pageNr is compared as text: "1" to "9" have a next page.
+    for (int n = 1; n <= 9; ++n) {
+        if (session.pageNr == QString::number(n)) {
+            mnuP_Click(n + 1);
+            return;
+        }
+    }
+}
+
+void FrmPage1::mnuPD_Click()
+{
+    for (int n = 2; n <= 10; ++n) {
+        if (session.pageNr == QString::number(n)) {
+            mnuP_Click(n - 1);
+            return;
+        }
+    }
+}
+
+void FrmPage1::GoToPage()
+{
+    session.albumFilePrefix =
+        AlbumPaths::InProgramFolder(session.appPath, session.albumName) + QStringLiteral("/P");
+    LoadPage(session.goToPageNr);
+    Refresh();
+    Forms::Hide(Screen::Pbar3);
+    Refresh();
+    PageChange();
+    session.albumChanged = 0;
+    SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
+}
+
+void FrmPage1::PageChange()
+{
+    for (int n = 1; n <= 10; ++n) {
+        QAction* item = Menu(QStringLiteral("mnuP%1").arg(n));
+        item->setChecked(false);
+        item->setEnabled(true);
+    }
+    for (int i = 0; i <= 11; ++i)
+        m_labels[std::size_t(i)]->setText(AlbumPaths::PictureKey(session.pageNr, i));
+}
+
+void FrmPage1::Image1_MouseDown(int index, Qt::MouseButton button)
+{
+    session.pageFilePrefix = QStringLiteral("P1I");
+    session.viewFromPage = 1;
+    session.deleteCancelled = 0;
+    if (index < 0 || index > 11)
+        return;
+    session.imageNr = std::int16_t(index);
+    if (button == Qt::LeftButton)
+        ImgRep(index);
+    else if (button == Qt::RightButton)
+        ButtonTwo(index);
+}
+
+void FrmPage1::PrepareView(int slot)
+{
+    auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
+    if (!view)
+        return;
+    PictureBox* img1 = view->img1();
+    img1->SetStretch(false);
+    view->SetPictureFrom(m_images[std::size_t(slot)]->GetPicture());
+    session.picWidth = img1->Width();
+    session.picHeight = img1->Height();
+    FitViewPicture(*img1);
+    img1->SetStretch(true);
+    view->Show();
+}
+
+void FrmPage1::ImgRep(int slot)
+{
+    // The editing modes act on a left click in their own way; the normal mode shows the picture.
+    if (editMode == QStringLiteral("0"))
+        PrepareView(slot);
+}
+
+void FrmPage1::ButtonTwo(int slot)
+{
+    if (Caption().left(16) == QStringLiteral("Album \"New Album")) {
+        MsgBox(QStringLiteral("You may not look at, edit or store Photo Data in a New Album\r\n"
+                              "      This option may only be used on a stored Album.\r\n"
+                              "Save the Page, go to the Option page and select the album as a stored album"));
+        return;
+    }
+    PrepareView(slot);
+    if (!Forms::IsRegistered(Screen::PhotoData))
+        return; // no photo data screen in this build: the view stays usable on its own
+    auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
+    view->cmdExit->hide();
+    view->Menu(QStringLiteral("mnuFile"))->setVisible(false);
+    view->Menu(QStringLiteral("mnuBack"))->setVisible(false);
+    view->setEnabled(false);
+    Forms::Show(Screen::PhotoData);
+}
+
+void FrmPage1::mnuop_Click()
+{
+    // Leaving for the album list; the saving question is asked here once album saving exists.
+    session.albumName.clear();
+    Forms::Show(Screen::SelectAlbum1);
+    Forms::Unload(Screen::Page1);
+}
+
+void FrmPage1::mnuMin_Click()
+{
+    Forms::Hide(Screen::Pbar3);
+    Forms::Hide(Screen::Option1);
+    Minimize();
+}
+
+void FrmPage1::mnuHelp_Click()
+{
+    Forms::Show(QStringLiteral("frmPageHelp0"));
 }
 
 void FrmPage1::mnuOptions_Click()

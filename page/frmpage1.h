@@ -24,9 +24,20 @@ public:
     PictureBox* Image1(int index) override;
     QLabel* Label1(int index);
 
+    // Page menu: go to page n (the family mnuP1_Click .. mnuP10_Click).
+    void mnuP_Click(int n);
+    void mnuPU_Click();
+    void mnuPD_Click();
+    void Image1_MouseDown(int index, Qt::MouseButton button);
     void mnuOptions_Click();
+    void mnuop_Click();
+    void mnuMin_Click();
+    void mnuHelp_Click();
     void cmdExit_Click();
     void mnuExit_Click();
+
+    // newAlbumName holds this while no album name has been asked for.
+    static const QString NoNameMarker;
 
     // "0" normal, "1" add, "2" delete, "3" copy, "4" paste.
     QString editMode = QStringLiteral("0");
@@ -42,6 +53,12 @@ public:
 private:
     void createSlots();
     void createMenus();
+    void GoToPage();
+    void PageChange();
+    void ImgRep(int slot);
+    void ButtonTwo(int slot);
+    // The view shows the slot's picture, fitted; shared by both mouse buttons.
+    void PrepareView(int slot);
 
     std::array<PictureBox*, 13> m_images{};
     std::array<QLabel*, 12> m_labels{};

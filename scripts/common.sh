@@ -6,6 +6,7 @@ QUILL_BUILD="${QUILL_BUILD:-$QUILL_ROOT/build}"
 
 # Everything the program, its build and its tests need from Debian.
 QUILL_PACKAGES=(
+    poppler-utils
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
     libwmf-dev libjpeg62-turbo-dev libbenchmark-dev

@@ -1,5 +1,6 @@
 #include "frmoption1.h"
 
+#include "albumpaths.h"
 #include "forms.h"
 #include "interaction.h"
 #include "pageloader.h"
@@ -134,8 +135,7 @@ void FrmOption1::actOnSelection(bool unloadDeclinedBrowser)
             if (QAction* deleteAlbum = page->Menu(QStringLiteral("mnuDeleteAlbum")))
                 deleteAlbum->setEnabled(false);
             session.albumName = QStringLiteral("New Album");
-            page->SetCaption(QStringLiteral("Album \"") + session.albumName + QStringLiteral(" -- Page ") +
-                             session.pageNr + u'"');
+            page->SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
             page->Show();
         }
     }

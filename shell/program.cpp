@@ -1,11 +1,14 @@
 #include "program.h"
 
 #include "forms.h"
+#include "frmdisplaypicture.h"
 #include "frmpage1.h"
 #include "frmpbar3.h"
 #include "frmcover.h"
 #include "frmoption1.h"
 #include "frmreadme.h"
+#include "frmselectalbum1.h"
+#include "helpscreen.h"
 #include "screennames.h"
 #include "startup.h"
 
@@ -17,6 +20,9 @@ void RegisterScreens()
     Forms::Register<FrmReadMeAgain>(Screen::ReadMeAgain);
     Forms::Register<FrmPage1>(Screen::Page1);
     Forms::Register<FrmPbar3>(Screen::Pbar3);
+    Forms::Register<FrmSelectAlbum1>(Screen::SelectAlbum1);
+    Forms::Register<FrmDisplayPicture>(Screen::DisplayPicture);
+    RegisterHelpScreens();
 }
 
 void RunProgram()

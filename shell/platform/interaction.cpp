@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +70,13 @@ public:
             loop.exec();
         if (guard)
             guard->setWindowModality(Qt::NonModal);
+    }
+
+    bool printerSetup(QPrinter& printer, const Question&) override
+    {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+        return dialog.exec() == QDialog::Accepted;
     }
 
     void endProgram() override
@@ -140,6 +149,14 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
 void EndProgram()
 {
     CurrentInteraction().endProgram();
+}
+
+bool PrinterSetup(QPrinter& printer)
+{
+    Question q;
+    q.kind = Question::Kind::PrinterSetup;
+    q.title = QStringLiteral("Printer Setup");
+    return CurrentInteraction().printerSetup(printer, q);
 }
 
 QString DisplayText(const QString& text)

@@ -3,6 +3,7 @@
 #include <QString>
 
 class Form;
+class QPrinter;
 
 // Message box styles and answers, with the values the screens compare against.
 enum MsgBoxStyle : int {
@@ -24,7 +25,7 @@ inline const QString DefaultTitle = QStringLiteral("Quillbook");
 
 // A question put to the user. Line breaks in `prompt` are carriage return plus line feed.
 struct Question {
-    enum class Kind { Message, Input, ModalScreen };
+    enum class Kind { Message, Input, ModalScreen, PrinterSetup };
     Kind kind = Kind::Message;
     QString prompt;
     int style = vbOKOnly;
@@ -43,6 +44,8 @@ public:
     virtual QString inputBox(const Question& q) = 0;
     // Shows the screen and returns once it is hidden or unloaded.
     virtual void showModal(Form& form, const Question& q) = 0;
+    // The platform's print-setup dialog; false when the user cancels it.
+    virtual bool printerSetup(QPrinter& printer, const Question& q) = 0;
     // Ends the program at once; nothing is saved.
     virtual void endProgram() = 0;
 };
@@ -56,6 +59,8 @@ int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {
 // Returns the text typed, or an empty text on Cancel.
 QString InputBox(const QString& prompt, const QString& title = {}, const QString& defaultText = {});
 void EndProgram();
+// Shows the print-setup dialog for `printer`; false on Cancel.
+bool PrinterSetup(QPrinter& printer);
 
 // Turns carriage return plus line feed (and lone carriage returns) into the
 // line breaks a Qt label shows.

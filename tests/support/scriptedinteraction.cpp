@@ -50,3 +50,12 @@ void ScriptedInteraction::showModal(Form& form, const Question& q)
     }
     unexpected << QStringLiteral("modal screen: ") + q.screen;
 }
+
+bool ScriptedInteraction::printerSetup(QPrinter&, const Question& q)
+{
+    asked << q;
+    if (!m_answers.isEmpty() && std::holds_alternative<int>(m_answers.head()))
+        return std::get<int>(m_answers.dequeue()) == vbOK;
+    unexpected << QStringLiteral("print setup");
+    return false;
+}

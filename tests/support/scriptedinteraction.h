@@ -22,12 +22,14 @@ public:
 
     void answerButton(int button) { m_answers.enqueue(button); }
     void answerText(const QString& text) { m_answers.enqueue(text); }
+    // A print-setup dialog is answered with vbOK or vbCancel (answerButton).
     // The function plays the user on the modal screen; it must hide the screen.
     void answerModal(ModalAnswer play) { m_answers.enqueue(std::move(play)); }
 
     int messageBox(const Question& q) override;
     QString inputBox(const Question& q) override;
     void showModal(Form& form, const Question& q) override;
+    bool printerSetup(QPrinter& printer, const Question& q) override;
     void endProgram() override { ++programEnds; }
 
     QList<Question> asked;

@@ -1,0 +1,147 @@
+#include "helpscreen.h"
+
+#include "forms.h"
+#include "screennames.h"
+#include "sharedprocs.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QTextBrowser>
+
+namespace {
+constexpr int Green = 49152;     // usable, as designed
+constexpr int BrightGreen = 65280;
+constexpr int Red = 255;
+} // namespace
+
+QString HelpRedGreenLine()
+{
+    return QStringLiteral("Any button that is colored red is disabled, The button must be green for you to use it.");
+}
+
+QString HelpExitLine()
+{
+    return QStringLiteral("You can exit from this program by either pressing <Esc> or clicking on File and then Exit and "
+                          "\r\nthen follow the prompts.");
+}
+
+void HelpScreen::SetBackColour(QPushButton* button, int colour)
+{
+    const QColor c(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    button->setProperty("backColour", colour);
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: 1px solid #555;"
+                                         " border-radius: 4px; padding: 4px; font-weight: bold; }")
+                              .arg(c.name()));
+}
+
+int HelpScreen::BackColour(const QPushButton* button)
+{
+    return button->property("backColour").toInt();
+}
+
+HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(spec))
+{
+    SetCaption(m_spec.caption);
+    Canvas()->setAttribute(Qt::WA_StyledBackground, true);
+    Canvas()->setStyleSheet(QStringLiteral("#canvas { background: white; }"));
+    // The screen's own twips, kept in proportion.
+    SetScale(9500, 6400, true);
+    Canvas()->setDesignSize(QSize(760, 512));
+
+    txtHelp = new QTextBrowser;
+    txtHelp->setObjectName(QStringLiteral("txtHelp"));
+    txtHelp->setFrameShape(QFrame::NoFrame);
+    txtHelp->setOpenLinks(false);
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(10);
+    txtHelp->setFont(f);
+    txtHelp->setHtml(m_spec.html + QStringLiteral("<p style='color:#444'>") + HelpRedGreenLine().toHtmlEscaped() +
+                     QStringLiteral("<br>") + HelpExitLine().toHtmlEscaped().replace(QStringLiteral("\r\n"), QStringLiteral("<br>")) +
+                     QStringLiteral("</p>"));
+    Place(txtHelp, 240, 120, 9020, 5500);
+
+    auto button = [this](const char* name, const QString& caption, const QString& tip) {
+        auto* b = new QPushButton(caption);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(tip);
+        SetBackColour(b, Green);
+        return b;
+    };
+    cmdPreviousPage = button("cmdPreviousPage", QStringLiteral(" &Previous  Page"), m_spec.previousTip);
+    cmdNextPage = button("cmdNextPage", QStringLiteral("&Next Page"), m_spec.nextTip);
+    cmdExitHelp = button("cmdExitHelp", QStringLiteral("&Exit Help"), m_spec.exitTip);
+    Place(cmdPreviousPage, 360, 5760, 1215, 495);
+    Place(cmdNextPage, 1920, 5760, 1215, 495);
+    Place(cmdExitHelp, 7920, 5760, 1215, 495);
+    connect(cmdPreviousPage, &QPushButton::clicked, this, &HelpScreen::cmdPreviousPage_Click);
+    connect(cmdNextPage, &QPushButton::clicked, this, &HelpScreen::cmdNextPage_Click);
+    connect(cmdExitHelp, &QPushButton::clicked, this, &HelpScreen::cmdExitHelp_Click);
+    if (m_spec.designDisablesPrevious) {
+        SetBackColour(cmdPreviousPage, m_spec.designRed);
+        cmdPreviousPage->setEnabled(false);
+    }
+    if (m_spec.designDisablesNext) {
+        SetBackColour(cmdNextPage, m_spec.designRed);
+        cmdNextPage->setEnabled(false);
+    }
+
+    cmdEsc = new QPushButton(Canvas());
+    cmdEsc->setObjectName(QStringLiteral("cmdEsc"));
+    cmdEsc->hide(); // out of sight; Esc presses it
+    connect(cmdEsc, &QPushButton::clicked, this, &HelpScreen::cmdEsc_Click);
+    SetCancelButton(cmdEsc);
+
+    QMenu* file = AddMenu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
+    AddMenuItem(file, QStringLiteral("mnuExit"), QStringLiteral("E&xit Program"), [this] { mnuExit_Click(); });
+    resize(760, 540);
+    CentreOnScreen();
+}
+
+void HelpScreen::Form_Activate()
+{
+    if (m_spec.activateDisablesPrevious) {
+        SetBackColour(cmdPreviousPage, Red);
+        cmdPreviousPage->setEnabled(false);
+    }
+    if (m_spec.activateGreensPrevious)
+        SetBackColour(cmdPreviousPage, BrightGreen);
+    if (m_spec.activateDisablesNext) {
+        SetBackColour(cmdNextPage, Red);
+        cmdNextPage->setEnabled(false);
+    }
+}
+
+void HelpScreen::cmdNextPage_Click()
+{
+    if (m_spec.next.isEmpty())
+        return;
+    Forms::Show(m_spec.next);
+    Hide();
+}
+
+void HelpScreen::cmdPreviousPage_Click()
+{
+    if (m_spec.previous.isEmpty())
+        return;
+    Forms::Show(m_spec.previous);
+    Hide();
+}
+
+void HelpScreen::cmdExitHelp_Click()
+{
+    if (m_spec.optionsHelp) {
+        if (Form* options = Forms::Get(Screen::Option1))
+            options->setEnabled(true);
+    }
+    Hide();
+}
+
+void HelpScreen::cmdEsc_Click()
+{
+    ConfirmExit();
+}
+
+void HelpScreen::mnuExit_Click()
+{
+    ConfirmExit();
+}

@@ -1,0 +1,207 @@
+#include "frmdisplaypicture.h"
+
+#include "fitting.h"
+#include "forms.h"
+#include "interaction.h"
+#include "picturebox.h"
+#include "pictureloader.h"
+#include "printlayout.h"
+#include "screennames.h"
+#include "session.h"
+#include "sharedprocs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double TwipsPerInch = 1440.0;
+// Enough for a sharp print without holding more than the picture budget.
+constexpr double PrintDotsPerInch = 300.0;
+} // namespace
+
+FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
+{
+    SetCaption(QString());
+    Canvas()->setAttribute(Qt::WA_StyledBackground, true);
+    Canvas()->setStyleSheet(QStringLiteral("#canvas { background: #e0e0e0; }"));
+    m_img1 = new PictureBox(Canvas());
+    m_img1->setObjectName(QStringLiteral("img1"));
+    cmdExit = new QPushButton(Canvas());
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->hide(); // out of sight; Esc presses it
+    connect(cmdExit, &QPushButton::clicked, this, &FrmDisplayPicture::cmdExit_Click);
+    SetCancelButton(cmdExit);
+
+    AddMenuItem(nullptr, QStringLiteral("mnuSp2"), QStringLiteral("    "), {});
+    AddMenuItem(nullptr, QStringLiteral("mnuSp1"), QStringLiteral(" "), {});
+    QMenu* file = AddMenu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
+    AddMenuItem(file, QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer &Setup"),
+                [this] { mnuPrinterSetup_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddMenuItem(file, QStringLiteral("mnuPrintPicture"), QStringLiteral("&Print Picture"),
+                [this] { mnuPrintPicture_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddSeparator(file, QStringLiteral("mnuSep1"));
+    AddMenuItem(file, QStringLiteral("mnuExit"), QStringLiteral("E&xit Program"), [this] { mnuExit_Click(); });
+    AddMenuItem(nullptr, QStringLiteral("mnuSp3"), QStringLiteral(" "), {});
+    AddMenuItem(nullptr, QStringLiteral("mnuBack"), QStringLiteral("&Back"), [this] { mnuBack_Click(); });
+    AddMenuItem(nullptr, QStringLiteral("mnusp4"), QString(47, u' '), {});
+    QAction* pw = AddMenuItem(nullptr, QStringLiteral("mnuPw"), QStringLiteral("*** Sending picture to the printer ***"), {});
+    pw->setVisible(false);
+    AddMenuItem(nullptr, QStringLiteral("mnusp5"), QStringLiteral("    "), {});
+    AddMenuItem(nullptr, QStringLiteral("mnuHelp"), QStringLiteral("&Help"), [this] { mnuHelp_Click(); });
+}
+
+void FrmDisplayPicture::Form_Load()
+{
+    FillScreen();
+    SetScale(100, 100);
+    updateUnits();
+}
+
+void FrmDisplayPicture::updateUnits()
+{
+    // A picture pixel is a screen pixel: the view's units per pixel follow its inner area.
+    if (layout())
+        layout()->activate();
+    QSize inner = Canvas()->size();
+    if (inner.width() < 50 || inner.height() < 50) {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        inner = s ? s->availableGeometry().size() - QSize(0, menuBar()->sizeHint().height()) : QSize(1024, 740);
+    }
+    m_img1->SetUnitsPerPixel(QSizeF(100.0 / inner.width(), 100.0 / inner.height()));
+}
+
+void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
+{
+    updateUnits();
+    const qreal dpr = devicePixelRatioF();
+    const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
+    Picture full = shown;
+    if (!shown.sourcePath.isEmpty()) {
+        Pictures::LoadResult loaded = Pictures::LoadPicture(shown.sourcePath, box, dpr);
+        if (!loaded.error.failed())
+            full = loaded.picture;
+    } else if (!shown.full.isNull()) {
+        full = Pictures::PictureFromImage(shown.full, box, dpr);
+    }
+    m_img1->SetPicture(full);
+}
+
+void FrmDisplayPicture::resizeEvent(QResizeEvent* event)
+{
+    Form::resizeEvent(event);
+    // The window manager may settle the size after the picture was fitted: fit it again.
+    if (!m_img1 || !m_img1->HasPicture() || !isVisible())
+        return;
+    updateUnits();
+    m_img1->SetStretch(false);
+    session.picWidth = m_img1->Width();
+    session.picHeight = m_img1->Height();
+    FitViewPicture(*m_img1);
+    m_img1->SetStretch(true);
+}
+
+bool FrmDisplayPicture::printPicture(QString& problem)
+{
+    const Picture& picture = m_img1->GetPicture();
+    const int W = picture.natural.width(), H = picture.natural.height();
+    if (W <= 0 || H <= 0) {
+        problem = QStringLiteral("There is no picture to print.");
+        return false;
+    }
+    const bool toFile = !m_printer.outputFileName().isEmpty();
+    if (!toFile && (QPrinterInfo::availablePrinterNames().isEmpty() || !m_printer.isValid())) {
+        problem = QStringLiteral("No printer is available.\r\nSet up a printer, then try again.");
+        return false;
+    }
+    const PrintLayout::Orientation orientation = PrintLayout::OrientationFor(W, H);
+    m_printer.setPageOrientation(orientation == PrintLayout::Portrait ? QPageLayout::Portrait
+                                                                     : QPageLayout::Landscape);
+    m_printer.setFullPage(true);
+    const QSizeF sheet = m_printer.pageLayout().fullRectPoints().size(); // points: 20 twips each
+    const QRectF twips = PrintLayout::PlaceOnPage(W, H, sheet.width() * 20.0, sheet.height() * 20.0);
+
+    // The full-resolution picture, read at the size it prints.
+    const QSize printed(int(std::ceil(twips.width() / TwipsPerInch * PrintDotsPerInch)),
+                        int(std::ceil(twips.height() / TwipsPerInch * PrintDotsPerInch)));
+    QImage image;
+    if (!picture.sourcePath.isEmpty()) {
+        const Pictures::LoadResult loaded = Pictures::LoadPicture(picture.sourcePath, printed);
+        image = loaded.picture.shown;
+    } else if (!picture.full.isNull()) {
+        image = picture.full;
+    }
+    if (image.isNull())
+        image = picture.shown;
+    image.setDevicePixelRatio(1.0);
+
+    QPainter painter;
+    if (!painter.begin(&m_printer)) {
+        problem = QStringLiteral("The printer could not be started.\r\nCheck the printer, then try again.");
+        return false;
+    }
+    const double toDevice = m_printer.resolution() / TwipsPerInch;
+    const QRectF target(twips.left() * toDevice, twips.top() * toDevice, twips.width() * toDevice,
+                        twips.height() * toDevice);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    if (!painter.end()) {
+        problem = QStringLiteral("The printer reported an error.\r\nThe picture may not have been printed.");
+        return false;
+    }
+    return true;
+}
+
+void FrmDisplayPicture::mnuPrintPicture_Click()
+{
+    QAction* pw = Menu(QStringLiteral("mnuPw"));
+    pw->setVisible(true);
+    QApplication::processEvents();
+    QString problem;
+    const bool printed = printPicture(problem);
+    pw->setVisible(false);
+    if (!printed)
+        MsgBox(problem, vbOKOnly + vbExclamation, QStringLiteral("Print Picture"));
+}
+
+void FrmDisplayPicture::mnuPrinterSetup_Click()
+{
+    if (QPrinterInfo::availablePrinterNames().isEmpty() && m_printer.outputFileName().isEmpty()) {
+        MsgBox(QStringLiteral("No printer is available.\r\nSet up a printer in the system, then try again."),
+               vbOKOnly + vbExclamation, QStringLiteral("Printer Setup"));
+        return;
+    }
+    PrinterSetup(m_printer);
+}
+
+void FrmDisplayPicture::mnuBack_Click()
+{
+    if (session.viewFromPage == 1)
+        Forms::Show(Screen::Page1);
+    Forms::Unload(Screen::DisplayPicture);
+}
+
+void FrmDisplayPicture::mnuHelp_Click()
+{
+    Forms::Show(QStringLiteral("frmDisplayPictureHelp0"));
+}
+
+void FrmDisplayPicture::mnuExit_Click()
+{
+    ConfirmExit();
+}
+
+void FrmDisplayPicture::cmdExit_Click()
+{
+    ConfirmExit();
+}

@@ -1,0 +1,258 @@
+// The page screen: its menus, page navigation and clicks on the pictures.
+#include "albumpaths.h"
+#include "fitting.h"
+#include "forms.h"
+#include "frmdisplaypicture.h"
+#include "frmpage1.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+namespace {
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+FrmDisplayPicture* view()
+{
+    return Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
+}
+
+QStringList topLevel(const Form* form)
+{
+    QStringList names;
+    for (QAction* a : form->menuBar()->actions())
+        names << a->objectName() + u'=' + a->text();
+    return names;
+}
+
+QStringList items(const Form* form, const char* menu)
+{
+    QStringList entries;
+    for (QAction* a : form->findChild<QMenu*>(QLatin1String(menu))->actions())
+        entries << (a->isSeparator() ? a->objectName() + QStringLiteral("=-")
+                                     : a->objectName() + u'=' + a->text() + u' ' + a->shortcut().toString());
+    return entries;
+}
+
+} // namespace
+
+class TestPageScreen : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        session.appPath = program->folder();
+        session.startPath = program->folder();
+        album = program->path(QStringLiteral("Holiday"));
+        QVERIFY(QDir().mkdir(album));
+        for (int p = 1; p <= 10; ++p)
+            QVERIFY(TestPictures::Save(TestPictures::Photo(64 + p, 48, p),
+                                       album + u'/' + AlbumPaths::SlotFileName(p, p % 12), "BMP"));
+        session.albumName = QStringLiteral("Holiday");
+        session.pageNr = QStringLiteral("1");
+        page()->Show();
+    }
+    void cleanup()
+    {
+        const QString surprises = program->surprises();
+        program.reset();
+        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+    }
+
+    void menuBarInItsOrder()
+    {
+        QCOMPARE(topLevel(page()),
+                 (QStringList{QStringLiteral("mnuPD=<-- Page Down"), QStringLiteral("mnuSp97= "),
+                              QStringLiteral("mnuFile=&File"), QStringLiteral("mnuSp96= "),
+                              QStringLiteral("mnuEdit=&Edit"), QStringLiteral("mnuSep94= "),
+                              QStringLiteral("mnuMenu=&Menu"), QStringLiteral("mnuSp3= "),
+                              QStringLiteral("mnuHelp=&Help     "), QStringLiteral("mnuSp4= "),
+                              QStringLiteral("mnuInst=(' Click any picture to see full size picture   ' )"),
+                              QStringLiteral("mnuSp980= "), QStringLiteral("mnuPU=Page Up -->")}));
+        QCOMPARE(items(page(), "mnuFile"),
+                 (QStringList{QStringLiteral("mnuOptions=&Options Ctrl+O"), QStringLiteral("mnuspoo9=-"),
+                              QStringLiteral("mnuop=Select &New Album Ctrl+N"), QStringLiteral("mnuSep98=-"),
+                              QStringLiteral("mnuSaveAlbum=&Save Page to Disk Ctrl+S"), QStringLiteral("mnuSp98=-"),
+                              QStringLiteral("mnuDeleteAlbum=&Delete Album from Disk Ctrl+L"),
+                              QStringLiteral("mnuSep3=-"), QStringLiteral("mnuMin=&Minimize to the Taskbar Ctrl+M"),
+                              QStringLiteral("mnuSep1=-"), QStringLiteral("mnuExit=E&xit Program Ctrl+X")}));
+        QCOMPARE(items(page(), "mnuEdit"),
+                 (QStringList{QStringLiteral("mnuAddPicture=&Add Picture from a Disk file Ctrl+A"),
+                              QStringLiteral("mnuSep2=-"),
+                              QStringLiteral("mnuDeletePicture=De&lete Picture from the Album Ctrl+D"),
+                              QStringLiteral("mnuSep4=-"), QStringLiteral("mnuCopy=&Copy Picture to the Clipboard Ctrl+C"),
+                              QStringLiteral("mnuSep5=-"),
+                              QStringLiteral("mnuPaste=&Paste Picture from the Clipboard Ctrl+P")}));
+        QCOMPARE(items(page(), "mnuMenu").size(), 10);
+        QCOMPARE(page()->Caption(), QStringLiteral("Quillbook "));
+        QVERIFY(page()->Menu(QStringLiteral("mnuP1"))->isChecked());
+        QVERIFY(!page()->Menu(QStringLiteral("mnuP1"))->isEnabled());
+        QVERIFY(!page()->Menu(QStringLiteral("mnuPD"))->isEnabled());
+    }
+
+    void everyPageThroughTheMenu()
+    {
+        // Page 1's own item is disabled while page 1 shows: go round and end on it.
+        for (int n : {2, 3, 4, 5, 6, 7, 8, 9, 10, 1}) {
+            page()->Menu(QStringLiteral("mnuP%1").arg(n))->trigger();
+            QCOMPARE(session.pageNr, QString::number(n));
+            QCOMPARE(page()->Caption(), QStringLiteral("Album \"Holiday -- Page %1\"").arg(n));
+            for (int m = 1; m <= 10; ++m) {
+                QAction* item = page()->Menu(QStringLiteral("mnuP%1").arg(m));
+                QCOMPARE(item->isChecked(), m == n);
+                QCOMPARE(item->isEnabled(), m != n);
+            }
+            QCOMPARE(page()->Menu(QStringLiteral("mnuPU"))->isEnabled(), n != 10);
+            QCOMPARE(page()->Menu(QStringLiteral("mnuPD"))->isEnabled(), n != 1);
+            for (int s = 0; s <= 11; ++s) {
+                QCOMPARE(page()->Label1(s)->text(), QStringLiteral("P%1I%2").arg(n).arg(s));
+                QCOMPARE(page()->Image1(s)->Tag, s == n % 12 ? QStringLiteral("1") : QStringLiteral("0"));
+            }
+            QCOMPARE(session.albumChanged, 0);
+            QVERIFY(!Forms::Get(Screen::Pbar3)->isVisible());
+        }
+    }
+
+    void pageUpAndDownStopAtTheEnds()
+    {
+        page()->mnuPD_Click(); // page 1: nothing
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        QCOMPARE(page()->Caption(), QStringLiteral("Quillbook "));
+        for (int n = 2; n <= 10; ++n) {
+            page()->Menu(QStringLiteral("mnuPU"))->trigger();
+            QCOMPARE(session.pageNr, QString::number(n));
+        }
+        page()->mnuPU_Click(); // page 10: nothing
+        QCOMPARE(session.pageNr, QStringLiteral("10"));
+        page()->Menu(QStringLiteral("mnuPD"))->trigger();
+        QCOMPARE(session.pageNr, QStringLiteral("9"));
+        QCOMPARE(page()->Label1(11)->text(), QStringLiteral("P9I11"));
+    }
+
+    void leftClickOpensTheFittedView()
+    {
+        page()->Menu(QStringLiteral("mnuP3"))->trigger();
+        QTest::mouseClick(page()->Image1(3), Qt::LeftButton);
+        QVERIFY(view()->isVisible());
+        QCOMPARE(session.imageNr, 3);
+        QCOMPARE(session.viewFromPage, 1);
+        QCOMPARE(session.pageFilePrefix, QStringLiteral("P1I"));
+        PictureBox* img1 = view()->img1();
+        QCOMPARE(img1->GetPicture().natural, QSize(67, 48));
+        QVERIFY(img1->Stretch());
+        // Wide: the full width of the view, centred down.
+        QCOMPARE(img1->Width(), 97.5f);
+        QCOMPARE(img1->Left(), 1.25f);
+        QVERIFY(qAbs(img1->Top() - (100.0f - img1->Height()) / 2.0f) < 0.001f);
+        // The view shows the file again, not the slot's small copy.
+        QCOMPARE(img1->GetPicture().sourcePath, album + QStringLiteral("/P3I3.bmp"));
+
+        // Back returns to the page screen and unloads the view.
+        view()->Menu(QStringLiteral("mnuBack"))->trigger();
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture));
+        QVERIFY(page()->isVisible());
+        QCOMPARE(Forms::Front(), page());
+    }
+
+    void rightClickOnANewAlbumIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("new album") << QStringLiteral("New Album");
+        QTest::newRow("stored album named alike") << QStringLiteral("New Album 2");
+    }
+    void rightClickOnANewAlbumIsRefused()
+    {
+        QFETCH(QString, name);
+        session.albumName = name;
+        page()->SetCaption(AlbumPaths::PageCaption(name, QStringLiteral("1")));
+        program->user.answerButton(vbOK);
+        QTest::mouseClick(page()->Image1(4), Qt::RightButton);
+        QCOMPARE(program->user.asked.size(), 1);
+        const Question q = program->user.asked.first();
+        QCOMPARE(q.prompt, QStringLiteral("You may not look at, edit or store Photo Data in a New Album\r\n"
+                                          "      This option may only be used on a stored Album.\r\n"
+                                          "Save the Page, go to the Option page and select the album as a stored album"));
+        QCOMPARE(q.style, int(vbOKOnly));
+        QCOMPARE(q.title, QStringLiteral("Quillbook"));
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture) || !view()->isVisible());
+    }
+
+    void rightClickOnAStoredAlbumPreparesTheView()
+    {
+        page()->Menu(QStringLiteral("mnuP2"))->trigger();
+        QTest::mouseClick(page()->Image1(2), Qt::RightButton);
+        QVERIFY(program->user.asked.isEmpty());
+        QVERIFY(view()->isVisible());
+        QCOMPARE(session.imageNr, 2);
+        QCOMPARE(view()->img1()->GetPicture().natural, QSize(66, 48));
+    }
+
+    void middleButtonOnlyResetsThreeVariables()
+    {
+        session.pageFilePrefix = QStringLiteral("P7I");
+        session.viewFromPage = 0;
+        session.deleteCancelled = 1;
+        session.imageNr = 9;
+        QTest::mouseClick(page()->Image1(5), Qt::MiddleButton);
+        QCOMPARE(session.pageFilePrefix, QStringLiteral("P1I"));
+        QCOMPARE(session.viewFromPage, 1);
+        QCOMPARE(session.deleteCancelled, 0);
+        QCOMPARE(session.imageNr, 5); // the slot clicked is noted whatever the button
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture));
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void escAsksTheExitQuestion()
+    {
+        program->user.answerButton(vbNo);
+        QTest::keyClick(page(), Qt::Key_Escape);
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked.first().title, QStringLiteral("WARNING"));
+        QVERIFY(page()->isVisible());
+        QCOMPARE(program->user.programEnds, 0);
+    }
+
+    void optionsMinimizeAndSelectNewAlbum()
+    {
+        page()->Menu(QStringLiteral("mnuP4"))->trigger();
+        page()->Menu(QStringLiteral("mnuOptions"))->trigger();
+        QVERIFY(Forms::Get(Screen::Option1)->isVisible());
+        // The options screen's activation discards the page screen.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!Forms::IsLoaded(Screen::Page1));
+
+        session.albumName = QStringLiteral("Holiday");
+        page()->Show();
+        page()->Menu(QStringLiteral("mnuMin"))->trigger();
+        QVERIFY(page()->isMinimized());
+        QVERIFY(!Forms::Get(Screen::Option1)->isVisible());
+
+        page()->Menu(QStringLiteral("mnuop"))->trigger();
+        QVERIFY(session.albumName.isEmpty());
+        QVERIFY(!Forms::IsLoaded(Screen::Page1));
+        QVERIFY(Forms::Get(Screen::SelectAlbum1)->isVisible());
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+    QString album;
+};
+
+QTEST_MAIN(TestPageScreen)
+#include "tst_pagescreen.moc"
