@@ -30,7 +30,7 @@ void HelpScreen::SetBackColour(QPushButton* button, int colour)
     const QColor c(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
     button->setProperty("backColour", colour);
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: 1px solid #555;"
-                                         " border-radius: 4px; padding: 4px; font-weight: bold; }")
+                                         " border-radius: 4px; padding: 1px; font-weight: bold; }")
                               .arg(c.name()));
 }
 
@@ -64,6 +64,9 @@ HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(sp
         auto* b = new QPushButton(caption);
         b->setObjectName(QLatin1String(name));
         b->setToolTip(tip);
+        QFont font(QStringLiteral("Arial"));
+        font.setPointSize(8);
+        b->setFont(font);
         SetBackColour(b, Green);
         return b;
     };
