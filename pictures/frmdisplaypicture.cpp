@@ -181,7 +181,9 @@ void FrmDisplayPicture::mnuPrinterSetup_Click()
                vbOKOnly + vbExclamation, QStringLiteral("Printer Setup"));
         return;
     }
-    PrinterSetup(m_printer);
+    if (!PrinterSetup(m_printer))
+        MsgBox(QStringLiteral("Printer setup was cancelled.\r\nThe printer settings are as they were."),
+               vbOKOnly + vbInformation, QStringLiteral("Printer Setup"));
 }
 
 void FrmDisplayPicture::mnuBack_Click()

@@ -214,9 +214,14 @@ private slots:
     {
         view()->Printer().setOutputFileName(program->path(QStringLiteral("setup.pdf")));
         program->user.answerButton(vbCancel);
+        program->user.answerButton(vbOK);
         view()->mnuPrinterSetup_Click();
-        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked.size(), 2);
         QCOMPARE(program->user.asked.first().kind, Question::Kind::PrinterSetup);
+        QVERIFY(program->user.asked[1].prompt.startsWith(QStringLiteral("Printer setup was cancelled.")));
+        program->user.answerButton(vbOK);
+        view()->mnuPrinterSetup_Click();
+        QCOMPARE(program->user.asked.size(), 3); // accepted: nothing more to say
     }
 
 private:
