@@ -37,9 +37,7 @@ private slots:
     void init() { program = std::make_unique<TestProgram>(); }
     void cleanup()
     {
-        const QString surprises = program->surprises();
-        program.reset();
-        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+        QUILL_END_PROGRAM(program);
     }
 
     void captionsAndButtons()

@@ -44,9 +44,7 @@ private slots:
     }
     void cleanup()
     {
-        const QString surprises = program->surprises();
-        program.reset();
-        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));
+        QUILL_END_PROGRAM(program);
     }
 
     void makeFolderTellsExistingFolderFromFile()

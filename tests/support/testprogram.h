@@ -37,5 +37,14 @@ private:
     QString m_previousFolder;
 };
 
+// Ends a test's program session and fails the test on a question nobody
+// expected or an answer nobody asked for.
+#define QUILL_END_PROGRAM(program)                                                                               \
+    do {                                                                                                         \
+        const QString surprises = (program)->surprises();                                                         \
+        (program).reset();                                                                                        \
+        QVERIFY2(surprises.isEmpty(), qPrintable(surprises));                                                     \
+    } while (0)
+
 // Where the build made the program folder's fixed files.
 QString MadeAsset(const QString& name);
