@@ -33,15 +33,15 @@ QString paragraph(const QString& text)
     return QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
-void add(const HelpPageSpec& spec)
+void add(const HelpPageDesign& design)
 {
-    Forms::Register(spec.name, [spec] { return std::make_unique<HelpScreen>(spec); });
+    Forms::Register(design.name, [design] { return std::make_unique<HelpScreen>(design); });
 }
 
-HelpPageSpec page(const QString& name, const QString& caption, const QString& previous, const QString& next,
+HelpPageDesign page(const QString& name, const QString& caption, const QString& previous, const QString& next,
                   const QString& html)
 {
-    HelpPageSpec s;
+    HelpPageDesign s;
     s.name = name;
     s.caption = caption;
     s.previous = previous;
@@ -53,7 +53,7 @@ HelpPageSpec page(const QString& name, const QString& caption, const QString& pr
 void registerPageChain()
 {
     const QString t = QStringLiteral("Page Help          page %1 of 6");
-    HelpPageSpec p0 = page(QStringLiteral("frmPageHelp0"), t.arg(1), {}, QStringLiteral("frmPageHelp1"),
+    HelpPageDesign p0 = page(QStringLiteral("frmPageHelp0"), t.arg(1), {}, QStringLiteral("frmPageHelp1"),
         title(QStringLiteral("Page Discription:")) +
         paragraph(QStringLiteral("The album page shows one page of an album: twelve pictures, four to a row. An album has "
                                  "ten pages; the Menu chooses a page, and Page Down and Page Up step through them. The File "
@@ -109,7 +109,7 @@ void registerPageChain()
         item(QStringLiteral("Paste Picture from the Clipboard:"),
              QStringLiteral("puts a copied or scanned picture into a blank."))));
 
-    HelpPageSpec p5 = page(QStringLiteral("frmPageHelp5"), t.arg(6), QStringLiteral("frmPageHelp4"), {},
+    HelpPageDesign p5 = page(QStringLiteral("frmPageHelp5"), t.arg(6), QStringLiteral("frmPageHelp4"), {},
         title(QStringLiteral("Menu Controls Continued:")) +
         item(QStringLiteral("Page Up - ->:"), QStringLiteral("shows the page after this one.")) +
         item(QStringLiteral("Help:"), QStringLiteral("shows these help pages.")) +
@@ -123,7 +123,7 @@ void registerOptionsChain()
 {
     const QString t = QStringLiteral("Options Help          page %1 of 2");
     const QString exitTip = QStringLiteral("Exit the help page and go back to the option page.");
-    HelpPageSpec o0 = page(QStringLiteral("frmOptionHelp"), t.arg(1), {}, QStringLiteral("frmOptionHelp1"),
+    HelpPageDesign o0 = page(QStringLiteral("frmOptionHelp"), t.arg(1), {}, QStringLiteral("frmOptionHelp1"),
         paragraph(QStringLiteral("To choose an option, select it and press the green button, or double-click the option.")) +
         title(QStringLiteral("Option Discription")) +
         item(QStringLiteral("Wren Photo Album:"),
@@ -136,7 +136,7 @@ void registerOptionsChain()
     o0.activateDisablesPrevious = true;
     add(o0);
 
-    HelpPageSpec o1 = page(QStringLiteral("frmOptionHelp1"), t.arg(2), QStringLiteral("frmOptionHelp"), {},
+    HelpPageDesign o1 = page(QStringLiteral("frmOptionHelp1"), t.arg(2), QStringLiteral("frmOptionHelp"), {},
         title(QStringLiteral("Option Discription")) +
         item(QStringLiteral("Create New Album:"),
              QStringLiteral("opens empty pages for a new album; it gets its name when you save its first page.")) +
@@ -152,7 +152,7 @@ void registerOptionsChain()
 
 void registerSinglePages()
 {
-    HelpPageSpec list = page(QStringLiteral("frmSelectAlbumHelp0"), QStringLiteral("Select Album  Help          page 1 of 1"),
+    HelpPageDesign list = page(QStringLiteral("frmSelectAlbumHelp0"), QStringLiteral("Select Album  Help          page 1 of 1"),
         {}, {},
         paragraph(QStringLiteral("To open a stored album, double-click its name, or click its name and then Select.")) +
         paragraph(QStringLiteral("Options goes back to the Options page.")));
@@ -160,7 +160,7 @@ void registerSinglePages()
     list.designRed = 192;
     add(list);
 
-    HelpPageSpec view = page(QStringLiteral("frmDisplayPictureHelp0"),
+    HelpPageDesign view = page(QStringLiteral("frmDisplayPictureHelp0"),
         QStringLiteral("Display Picture  Help          page 1 of 1"), {}, {},
         paragraph(QStringLiteral("This page shows the full sized picture of the thumbnail that you had selected.")) +
         title(QStringLiteral("Menu Controls:")) + item(QStringLiteral("File:")) +
@@ -177,7 +177,7 @@ void registerPhotoDataChain()
 {
     const QString t = QStringLiteral("Photo Data Help          page %1 of 3");
     const QString previousTip = QStringLiteral("This button will take you to the previous help page.");
-    HelpPageSpec d0 = page(QStringLiteral("frmPhotoDataHelp0"), t.arg(1), {}, QStringLiteral("frmPhotoDataHelp1"),
+    HelpPageDesign d0 = page(QStringLiteral("frmPhotoDataHelp0"), t.arg(1), {}, QStringLiteral("frmPhotoDataHelp1"),
         title(QStringLiteral("Page Discription:")) +
         paragraph(QStringLiteral("The photo data pages show the notes kept about each picture. The program fills in the "
                                  "album name, the page and the image number; you type the date and the description. Both "
@@ -189,7 +189,7 @@ void registerPhotoDataChain()
     d0.activateDisablesPrevious = true;
     add(d0);
 
-    HelpPageSpec d1 = page(QStringLiteral("frmPhotoDataHelp1"), t.arg(2), QStringLiteral("frmPhotoDataHelp0"),
+    HelpPageDesign d1 = page(QStringLiteral("frmPhotoDataHelp1"), t.arg(2), QStringLiteral("frmPhotoDataHelp0"),
         QStringLiteral("frmPhotoDataHelp2"),
         title(QStringLiteral("Command Buttons Continued:")) +
         item(QStringLiteral("Add:"), QStringLiteral("starts a new record.")) +
@@ -200,7 +200,7 @@ void registerPhotoDataChain()
     d1.previousTip = previousTip;
     add(d1);
 
-    HelpPageSpec d2 = page(QStringLiteral("frmPhotoDataHelp2"), t.arg(3), QStringLiteral("frmPhotoDataHelp1"), {},
+    HelpPageDesign d2 = page(QStringLiteral("frmPhotoDataHelp2"), t.arg(3), QStringLiteral("frmPhotoDataHelp1"), {},
         title(QStringLiteral("Command Buttons Continued:")) +
         item(QStringLiteral("Find:"),
              QStringLiteral("searches the descriptions for a word, part of a word or a phrase.")) +

@@ -39,9 +39,9 @@ int HelpScreen::BackColour(const QPushButton* button)
     return button->property("backColour").toInt();
 }
 
-HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(spec))
+HelpScreen::HelpScreen(HelpPageDesign design) : Form(design.name), m_design(std::move(design))
 {
-    SetCaption(m_spec.caption);
+    SetCaption(m_design.caption);
     Canvas()->setAttribute(Qt::WA_StyledBackground, true);
     Canvas()->setStyleSheet(QStringLiteral("#canvas { background: white; }"));
     // The screen's own twips, kept in proportion.
@@ -55,7 +55,7 @@ HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(sp
     QFont f(QStringLiteral("Arial"));
     f.setPointSize(10);
     txtHelp->setFont(f);
-    txtHelp->setHtml(m_spec.html + QStringLiteral("<p style='color:#444'>") + HelpRedGreenLine().toHtmlEscaped() +
+    txtHelp->setHtml(m_design.html + QStringLiteral("<p style='color:#444'>") + HelpRedGreenLine().toHtmlEscaped() +
                      QStringLiteral("<br>") + HelpExitLine().toHtmlEscaped().replace(QStringLiteral("\r\n"), QStringLiteral("<br>")) +
                      QStringLiteral("</p>"));
     Place(txtHelp, 240, 120, 9020, 5500);
@@ -70,21 +70,21 @@ HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(sp
         SetBackColour(b, Green);
         return b;
     };
-    cmdPreviousPage = button("cmdPreviousPage", QStringLiteral(" &Previous  Page"), m_spec.previousTip);
-    cmdNextPage = button("cmdNextPage", QStringLiteral("&Next Page"), m_spec.nextTip);
-    cmdExitHelp = button("cmdExitHelp", QStringLiteral("&Exit Help"), m_spec.exitTip);
+    cmdPreviousPage = button("cmdPreviousPage", QStringLiteral(" &Previous  Page"), m_design.previousTip);
+    cmdNextPage = button("cmdNextPage", QStringLiteral("&Next Page"), m_design.nextTip);
+    cmdExitHelp = button("cmdExitHelp", QStringLiteral("&Exit Help"), m_design.exitTip);
     Place(cmdPreviousPage, 360, 5760, 1215, 495);
     Place(cmdNextPage, 1920, 5760, 1215, 495);
     Place(cmdExitHelp, 7920, 5760, 1215, 495);
     connect(cmdPreviousPage, &QPushButton::clicked, this, &HelpScreen::cmdPreviousPage_Click);
     connect(cmdNextPage, &QPushButton::clicked, this, &HelpScreen::cmdNextPage_Click);
     connect(cmdExitHelp, &QPushButton::clicked, this, &HelpScreen::cmdExitHelp_Click);
-    if (m_spec.designDisablesPrevious) {
-        SetBackColour(cmdPreviousPage, m_spec.designRed);
+    if (m_design.designDisablesPrevious) {
+        SetBackColour(cmdPreviousPage, m_design.designRed);
         cmdPreviousPage->setEnabled(false);
     }
-    if (m_spec.designDisablesNext) {
-        SetBackColour(cmdNextPage, m_spec.designRed);
+    if (m_design.designDisablesNext) {
+        SetBackColour(cmdNextPage, m_design.designRed);
         cmdNextPage->setEnabled(false);
     }
 
@@ -102,13 +102,13 @@ HelpScreen::HelpScreen(HelpPageSpec spec) : Form(spec.name), m_spec(std::move(sp
 
 void HelpScreen::Form_Activate()
 {
-    if (m_spec.activateDisablesPrevious) {
+    if (m_design.activateDisablesPrevious) {
         SetBackColour(cmdPreviousPage, Red);
         cmdPreviousPage->setEnabled(false);
     }
-    if (m_spec.activateGreensPrevious)
+    if (m_design.activateGreensPrevious)
         SetBackColour(cmdPreviousPage, BrightGreen);
-    if (m_spec.activateDisablesNext) {
+    if (m_design.activateDisablesNext) {
         SetBackColour(cmdNextPage, Red);
         cmdNextPage->setEnabled(false);
     }
@@ -116,23 +116,23 @@ void HelpScreen::Form_Activate()
 
 void HelpScreen::cmdNextPage_Click()
 {
-    if (m_spec.next.isEmpty())
+    if (m_design.next.isEmpty())
         return;
-    Forms::Show(m_spec.next);
+    Forms::Show(m_design.next);
     Hide();
 }
 
 void HelpScreen::cmdPreviousPage_Click()
 {
-    if (m_spec.previous.isEmpty())
+    if (m_design.previous.isEmpty())
         return;
-    Forms::Show(m_spec.previous);
+    Forms::Show(m_design.previous);
     Hide();
 }
 
 void HelpScreen::cmdExitHelp_Click()
 {
-    if (m_spec.optionsHelp) {
+    if (m_design.optionsHelp) {
         if (Form* options = Forms::Get(Screen::Option1))
             options->setEnabled(true);
     }

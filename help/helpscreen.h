@@ -6,7 +6,7 @@ class QPushButton;
 class QTextBrowser;
 
 // How a help page behaves: where its buttons lead and which of them is out of use.
-struct HelpPageSpec {
+struct HelpPageDesign {
     QString name;
     QString caption;
     QString previous; // screen name, or empty
@@ -31,7 +31,7 @@ class HelpScreen final : public Form {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HelpScreen)
 public:
-    explicit HelpScreen(HelpPageSpec spec);
+    explicit HelpScreen(HelpPageDesign design);
 
     void Form_Activate() override;
 
@@ -52,7 +52,7 @@ public:
     static int BackColour(const QPushButton* button);
 
 private:
-    HelpPageSpec m_spec;
+    HelpPageDesign m_design;
 };
 
 // Registers the thirteen help screens.
