@@ -254,6 +254,11 @@ Verdict ReadHeader(const uchar* data, qint64 available, qint64 fileSize, Header&
 
 Result Read(const QString& path, QSize box)
 {
+    return Read(path, [box](QSize natural) { return FitWithin(natural, box); });
+}
+
+Result Read(const QString& path, const std::function<QSize(QSize natural)>& sizeFor)
+{
     Result result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -266,7 +271,8 @@ Result Read(const QString& path, QSize box)
         return result;
     const Header& h = layout.header;
     result.natural = QSize(h.width, h.height);
-    const QSize target = FitWithin(result.natural, box);
+    // Never larger than the picture, never empty.
+    const QSize target = sizeFor(result.natural).boundedTo(result.natural).expandedTo(QSize(1, 1));
     const int tw = target.width(), th = target.height();
 
     QImage out(target, QImage::Format_RGB32);

@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Reads uncompressed Windows bitmaps (1, 4, 8, 16, 24 and 32 bits, bit fields
 // included) straight into the size wanted: the file is mapped a window at a
 // time and every pixel is area-averaged into the target, so neither the full
@@ -31,9 +33,11 @@ struct Result {
     QSize natural;      // the picture's own size
 };
 
-// Decodes `path` area-averaged to fit within `box` (keeping proportions; never
-// larger than the picture itself). Compressed bitmaps come back Unsupported,
-// for the general reader to handle.
+// Decodes `path` area-averaged to the size `sizeFor` gives for the picture's
+// own size (which it learns from the header, before any pixel is read).
+// Compressed bitmaps come back Unsupported, for the general reader to handle.
+Result Read(const QString& path, const std::function<QSize(QSize natural)>& sizeFor);
+// The same, fitted within `box` (proportions kept, never enlarged).
 Result Read(const QString& path, QSize box);
 
 // The size a picture of `natural` size takes to fit within `box`, proportions kept, never enlarged.

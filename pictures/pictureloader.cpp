@@ -54,24 +54,14 @@ QImage finish(QImage image, QSize want, qreal dpr)
 LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
 {
     LoadResult r;
-    handled = true;
-    const QSize readBox = box.isEmpty() ? QSize() : box;
-    Bmp::Result bmp = Bmp::Read(path, readBox);
-    if (bmp.verdict == Bmp::Verdict::Unsupported) {
-        handled = false;
+    // The size is chosen from the header, so an over-budget picture is never decoded whole.
+    const Bmp::Result bmp = Bmp::Read(path, [box](QSize natural) { return targetSize(natural, box); });
+    handled = bmp.verdict != Bmp::Verdict::Unsupported;
+    if (!handled)
         return r;
-    }
     if (bmp.verdict != Bmp::Verdict::Decoded) {
         r.error = notAPicture(QStringLiteral("broken bitmap"));
         return r;
-    }
-    if (box.isEmpty() && pixelBytes(bmp.natural) > MemoryBudgetBytes) {
-        // The full picture would not fit the budget: read it again at the largest size that does.
-        bmp = Bmp::Read(path, targetSize(bmp.natural, {}));
-        if (bmp.verdict != Bmp::Verdict::Decoded) {
-            r.error = notAPicture(QStringLiteral("broken bitmap"));
-            return r;
-        }
     }
     r.picture.natural = bmp.natural;
     r.picture.shown = finish(bmp.image, {}, dpr);
