@@ -86,15 +86,7 @@ void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
     updateUnits();
     const qreal dpr = devicePixelRatioF();
     const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
-    Picture full = shown;
-    if (!shown.sourcePath.isEmpty()) {
-        Pictures::LoadResult loaded = Pictures::LoadPicture(shown.sourcePath, box, dpr);
-        if (!loaded.error.failed())
-            full = loaded.picture;
-    } else if (!shown.full.isNull()) {
-        full = Pictures::PictureFromImage(shown.full, box, dpr);
-    }
-    m_img1->SetPicture(full);
+    m_img1->SetPicture(Pictures::Reload(shown, box, dpr));
 }
 
 void FrmDisplayPicture::resizeEvent(QResizeEvent* event)
@@ -134,15 +126,7 @@ bool FrmDisplayPicture::printPicture(QString& problem)
     // The full-resolution picture, read at the size it prints.
     const QSize printed(int(std::ceil(twips.width() / TwipsPerInch * PrintDotsPerInch)),
                         int(std::ceil(twips.height() / TwipsPerInch * PrintDotsPerInch)));
-    QImage image;
-    if (!picture.sourcePath.isEmpty()) {
-        const Pictures::LoadResult loaded = Pictures::LoadPicture(picture.sourcePath, printed);
-        image = loaded.picture.shown;
-    } else if (!picture.full.isNull()) {
-        image = picture.full;
-    }
-    if (image.isNull())
-        image = picture.shown;
+    QImage image = Pictures::Reload(picture, printed).shown;
     image.setDevicePixelRatio(1.0);
 
     QPainter painter;

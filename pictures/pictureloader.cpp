@@ -289,4 +289,15 @@ Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)
     return p;
 }
 
+Picture Reload(const Picture& picture, QSize box, qreal dpr)
+{
+    if (!picture.sourcePath.isEmpty()) {
+        LoadResult loaded = LoadPicture(picture.sourcePath, box, dpr);
+        return loaded.error.failed() ? picture : loaded.picture;
+    }
+    if (!picture.full.isNull())
+        return PictureFromImage(picture.full, box, dpr);
+    return picture;
+}
+
 } // namespace Pictures

@@ -31,6 +31,10 @@ LoadResult LoadPicture(const QString& path, QSize box = {}, qreal devicePixelRat
 // The picture held in memory (from the clipboard), prepared the same way.
 Picture PictureFromImage(const QImage& image, QSize box = {}, qreal devicePixelRatio = 1.0);
 
+// The same picture again from its full source (its file, or its full image)
+// at another size; the picture as given when that source cannot be read.
+Picture Reload(const Picture& picture, QSize box, qreal devicePixelRatio = 1.0);
+
 // What the loader checks in a JPEG stream before decoding it.
 struct JpegFacts {
     bool complete = false;    // runs to its end-of-image marker (a truncated one does not)
