@@ -22,9 +22,10 @@ namespace {
 
 constexpr std::array<int, 11> Progress{8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91};
 
-// The device pixels a slot's picture needs: the slot's size on the page
-// screen as shown full-screen, at the screen's pixel ratio.
-QSize slotPixels()
+} // namespace
+
+// The slot's size on the page screen as shown full-screen, at the screen's pixel ratio.
+QSize SlotPixels()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize area = screen ? screen->availableGeometry().size() : QSize(1024, 768);
@@ -34,13 +35,11 @@ QSize slotPixels()
     return {side, side};
 }
 
-qreal screenRatio()
+qreal SlotPixelRatio()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->devicePixelRatio() : 1.0;
 }
-
-} // namespace
 
 int SlotProgress(int slot)
 {
@@ -71,11 +70,11 @@ void LoadPage(const QString& page)
     QStringList files;
     for (int s = 0; s <= 11; ++s)
         files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
-    const QSize box = slotPixels();
-    const qreal dpr = screenRatio();
+    const QSize box = SlotPixels();
+    const qreal dpr = SlotPixelRatio();
     PagePrefetch prefetch(files, box, dpr);
     const Pictures::LoadResult placeholder = Pictures::LoadPicture(
-        AlbumPaths::InProgramFolder(session.appPath, QStringLiteral("Empty.bmp")), box, dpr);
+        AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
     PictureBox* spare = pageScreen->Image1(12);
 
     for (std::int16_t s = 0; s <= 11; ++s) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 // Loading a page of the open album into the page screen's twelve slots,
@@ -11,6 +12,10 @@ void LoadPage(const QString& page);
 
 // Opens the supplied album at page 1.
 void ShowWrenAlbum();
+
+// The device pixels a slot's picture is read at, and the screen's pixel ratio.
+QSize SlotPixels();
+qreal SlotPixelRatio();
 
 // The progress the bar shows after slot 0..10 (slot 11 has none: the bar then reaches 100).
 int SlotProgress(int slot);

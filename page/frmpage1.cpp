@@ -43,7 +43,8 @@ FrmPage1::FrmPage1() : Form(Screen::Page1)
 void FrmPage1::createSlots()
 {
     const Pictures::LoadResult placeholder =
-        Pictures::LoadPicture(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), QSize(160, 160));
+        Pictures::LoadPicture(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), SlotPixels(),
+                              SlotPixelRatio());
     for (int i = 0; i < 12; ++i) {
         const float left = Fitting::SlotLeft(i), top = Fitting::SlotTop(i);
         auto* frame = new QFrame;
