@@ -179,5 +179,5 @@ void FrmSelectAlbum1::mnuExit_Click()
 
 void FrmSelectAlbum1::mnuHelp_Click()
 {
-    Forms::Show(QStringLiteral("frmSelectAlbumHelp0"));
+    Forms::Show(Screen::SelectAlbumHelp0);
 }

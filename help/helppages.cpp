@@ -1,6 +1,7 @@
 // The thirteen help pages in their five chains.
 #include "forms.h"
 #include "helpscreen.h"
+#include "screennames.h"
 
 #include <QStringList>
 
@@ -53,7 +54,7 @@ HelpPageDesign page(const QString& name, const QString& caption, const QString& 
 void registerPageChain()
 {
     const QString t = QStringLiteral("Page Help          page %1 of 6");
-    HelpPageDesign p0 = page(QStringLiteral("frmPageHelp0"), t.arg(1), {}, QStringLiteral("frmPageHelp1"),
+    HelpPageDesign p0 = page(Screen::PageHelp0, t.arg(1), {}, QStringLiteral("frmPageHelp1"),
         title(QStringLiteral("Page Discription:")) +
         paragraph(QStringLiteral("The album page shows one page of an album: twelve pictures, four to a row. An album has "
                                  "ten pages; the Menu chooses a page, and Page Down and Page Up step through them. The File "
@@ -123,7 +124,7 @@ void registerOptionsChain()
 {
     const QString t = QStringLiteral("Options Help          page %1 of 2");
     const QString exitTip = QStringLiteral("Exit the help page and go back to the option page.");
-    HelpPageDesign o0 = page(QStringLiteral("frmOptionHelp"), t.arg(1), {}, QStringLiteral("frmOptionHelp1"),
+    HelpPageDesign o0 = page(Screen::OptionHelp, t.arg(1), {}, QStringLiteral("frmOptionHelp1"),
         paragraph(QStringLiteral("To choose an option, select it and press the green button, or double-click the option.")) +
         title(QStringLiteral("Option Discription")) +
         item(QStringLiteral("Wren Photo Album:"),
@@ -152,7 +153,7 @@ void registerOptionsChain()
 
 void registerSinglePages()
 {
-    HelpPageDesign list = page(QStringLiteral("frmSelectAlbumHelp0"), QStringLiteral("Select Album  Help          page 1 of 1"),
+    HelpPageDesign list = page(Screen::SelectAlbumHelp0, QStringLiteral("Select Album  Help          page 1 of 1"),
         {}, {},
         paragraph(QStringLiteral("To open a stored album, double-click its name, or click its name and then Select.")) +
         paragraph(QStringLiteral("Options goes back to the Options page.")));
@@ -160,7 +161,7 @@ void registerSinglePages()
     list.designRed = 192;
     add(list);
 
-    HelpPageDesign view = page(QStringLiteral("frmDisplayPictureHelp0"),
+    HelpPageDesign view = page(Screen::DisplayPictureHelp0,
         QStringLiteral("Display Picture  Help          page 1 of 1"), {}, {},
         paragraph(QStringLiteral("This page shows the full sized picture of the thumbnail that you had selected.")) +
         title(QStringLiteral("Menu Controls:")) + item(QStringLiteral("File:")) +

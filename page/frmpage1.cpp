@@ -307,7 +307,7 @@ void FrmPage1::mnuMin_Click()
 
 void FrmPage1::mnuHelp_Click()
 {
-    Forms::Show(QStringLiteral("frmPageHelp0"));
+    Forms::Show(Screen::PageHelp0);
 }
 
 void FrmPage1::mnuOptions_Click()

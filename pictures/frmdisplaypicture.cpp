@@ -179,7 +179,7 @@ void FrmDisplayPicture::mnuBack_Click()
 
 void FrmDisplayPicture::mnuHelp_Click()
 {
-    Forms::Show(QStringLiteral("frmDisplayPictureHelp0"));
+    Forms::Show(Screen::DisplayPictureHelp0);
 }
 
 void FrmDisplayPicture::mnuExit_Click()

@@ -16,6 +16,9 @@ inline const QString DisplayPicture = QStringLiteral("frmDisplayPicture");
 inline const QString PhotoDataMain = QStringLiteral("frmPhotoDataMain");
 inline const QString PhotoData = QStringLiteral("frmPhotoData");
 inline const QString OptionHelp = QStringLiteral("frmOptionHelp");
+inline const QString PageHelp0 = QStringLiteral("frmPageHelp0");
+inline const QString SelectAlbumHelp0 = QStringLiteral("frmSelectAlbumHelp0");
+inline const QString DisplayPictureHelp0 = QStringLiteral("frmDisplayPictureHelp0");
 } // namespace Screen
 
 // Names of the program folder's fixed contents.
