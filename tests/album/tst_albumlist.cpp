@@ -51,8 +51,7 @@ private slots:
     {
         program = std::make_unique<TestProgram>();
         program->addEmptyPicture();
-        session.appPath = program->folder();
-        session.startPath = program->folder();
+        program->takeAsProgramFolder();
     }
     void cleanup()
     {

@@ -44,8 +44,7 @@ private slots:
     {
         program = std::make_unique<TestProgram>();
         program->addEmptyPicture();
-        session.appPath = program->folder();
-        session.startPath = program->folder();
+        program->takeAsProgramFolder();
         album = program->path(QStringLiteral("Trip"));
         QVERIFY(QDir().mkdir(album));
         session.albumFilePrefix = album + QStringLiteral("/P");

@@ -56,8 +56,7 @@ private slots:
     {
         program = std::make_unique<TestProgram>();
         program->addEmptyPicture();
-        session.appPath = program->folder();
-        session.startPath = program->folder();
+        program->takeAsProgramFolder();
         album = program->path(QStringLiteral("Holiday"));
         QVERIFY(QDir().mkdir(album));
         for (int p = 1; p <= 10; ++p)

@@ -68,6 +68,12 @@ void TestProgram::addPhotoData()
     QFile::copy(MadeAsset(QStringLiteral("PhotoData.mdb")), path(QStringLiteral("PhotoData.mdb")));
 }
 
+void TestProgram::takeAsProgramFolder()
+{
+    session.appPath = folder();
+    session.startPath = folder();
+}
+
 void TestProgram::setSetting(const QString& key, const QString& value)
 {
     Settings::SaveSetting(QStringLiteral("Quillbook"), QStringLiteral("Startup"), key, value);

@@ -23,6 +23,8 @@ public:
     void addSuppliedPicture(int page, int slot);
     void addEmptyPicture();
     void addPhotoData();
+    // Sets appPath and startPath to the folder, as start-up does, for tests that skip start-up.
+    void takeAsProgramFolder();
     void setSetting(const QString& key, const QString& value);
     QString setting(const QString& key) const;
 
