@@ -27,6 +27,17 @@ QString InProgramFolder(const QString& appPath, const QString& name)
     return appPath + u'/' + name;
 }
 
+bool IsPlainAlbumName(const QString& name)
+{
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
+        return false;
+    for (QChar c : name) {
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
 QString PageCaption(const QString& albumName, const QString& pageNr)
 {
     return QStringLiteral("Album \"") + albumName + QStringLiteral(" -- Page ") + pageNr + u'"';

@@ -15,6 +15,11 @@ QString SlotFileName(const QString& page, int slot);
 // A file or folder directly in the program folder.
 QString InProgramFolder(const QString& appPath, const QString& name);
 
+// True for a name that can only stand for a folder directly inside the
+// program folder: not empty, not "." or "..", no path separator and no
+// control character.
+bool IsPlainAlbumName(const QString& name);
+
 // The page screen's caption: Album "<album name> -- Page <page>".
 QString PageCaption(const QString& albumName, const QString& pageNr);
 

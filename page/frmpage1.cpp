@@ -1,5 +1,7 @@
 #include "frmpage1.h"
 
+#include "albumdeletion.h"
+#include "albumguard.h"
 #include "albumpaths.h"
 #include "fitting.h"
 #include "forms.h"
@@ -110,12 +112,12 @@ void FrmPage1::createMenus()
     AddMenuItem(file, QStringLiteral("mnuop"), QStringLiteral("Select &New Album"), [this] { mnuop_Click(); },
                 QKeySequence(Qt::CTRL | Qt::Key_N));
     AddSeparator(file, QStringLiteral("mnuSep98"));
-    // Saving, album deletion and the editing modes are added with their own handlers.
+    // Saving and the editing modes are added with their own handlers.
     AddMenuItem(file, QStringLiteral("mnuSaveAlbum"), QStringLiteral("&Save Page to Disk"), {},
                 QKeySequence(Qt::CTRL | Qt::Key_S));
     AddSeparator(file, QStringLiteral("mnuSp98"));
-    AddMenuItem(file, QStringLiteral("mnuDeleteAlbum"), QStringLiteral("&Delete Album from Disk"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_L));
+    AddMenuItem(file, QStringLiteral("mnuDeleteAlbum"), QStringLiteral("&Delete Album from Disk"),
+                [this] { mnuDeleteAlbum_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_L));
     AddSeparator(file, QStringLiteral("mnuSep3"));
     AddMenuItem(file, QStringLiteral("mnuMin"), QStringLiteral("&Minimize to the Taskbar"), [this] { mnuMin_Click(); },
                 QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -296,6 +298,13 @@ void FrmPage1::mnuop_Click()
     session.albumName.clear();
     Forms::Show(Screen::SelectAlbum1);
     Forms::Unload(Screen::Page1);
+}
+
+void FrmPage1::mnuDeleteAlbum_Click()
+{
+    if (SuppliedAlbumRefuses())
+        return;
+    DeleteAlbum();
 }
 
 void FrmPage1::mnuMin_Click()

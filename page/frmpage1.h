@@ -31,6 +31,7 @@ public:
     void Image1_MouseDown(int index, Qt::MouseButton button);
     void mnuOptions_Click();
     void mnuop_Click();
+    void mnuDeleteAlbum_Click();
     void mnuMin_Click();
     void mnuHelp_Click();
     void cmdExit_Click();

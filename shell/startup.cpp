@@ -5,6 +5,7 @@
 #include "form.h"
 #include "forms.h"
 #include "frmcover.h"
+#include "photobackups.h"
 #include "runerror.h"
 #include "screennames.h"
 #include "session.h"
@@ -63,6 +64,9 @@ void StartUp()
         if (QAction* pageDown = page->Menu(QStringLiteral("mnuPD")))
             pageDown->setEnabled(false);
     }
+
+    // A version of the notes is kept aside before anything can change them.
+    PhotoBackups::Keep(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::PhotoDatabase));
 
     startErr.clear();
     const RunError made = Files::MkDir(suppliedFolder());

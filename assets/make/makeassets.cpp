@@ -1,14 +1,12 @@
 // Makes the program folder's fixed contents into the folder given:
 // "Empty.bmp", "P1I0.bmp" .. "P10I11.bmp" and "PhotoData.mdb".
+#include "photostore.h"
 #include "scenes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QSaveFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <cstdio>
 
@@ -50,29 +48,9 @@ bool makePictures(const QDir& out)
 bool makePhotoData(const QDir& out)
 {
     const QString path = out.filePath(QStringLiteral("PhotoData.mdb"));
-    const QString building = path + QStringLiteral(".new");
-    QFile::remove(building);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
-        db.setDatabaseName(building);
-        if (!db.open())
-            return fail(db.lastError().text());
-        QSqlQuery q(db);
-        ok = q.exec(QStringLiteral("CREATE TABLE PhotoData ("
-                                   "[Album Name] TEXT, [Page Nr] TEXT, [Pa] SMALLINT, [Image Nr] TEXT, "
-                                   "[P2] SMALLINT, [Date] TEXT, [Discription] TEXT)")) &&
-             q.exec(QStringLiteral("INSERT INTO PhotoData ([Album Name], [Page Nr], [Pa], [Image Nr], [P2], "
-                                   "[Date], [Discription]) VALUES (' ', ' ', 0, ' ', 0, ' ', ' ')"));
-        if (!ok)
-            fail(q.lastError().text());
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("make"));
-    if (!ok)
-        return false;
     QFile::remove(path);
-    return QFile::rename(building, path) || fail(QStringLiteral("cannot place ") + path);
+    const RunError made = PhotoDatabase::Create(path);
+    return !made.failed() || fail(made.description);
 }
 
 } // namespace

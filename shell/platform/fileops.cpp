@@ -149,6 +149,33 @@ RunError Kill(const QString& pattern)
     return firstFailure;
 }
 
+RunError KillAllFiles(const QString& folder)
+{
+    if (!IsRealFolder(folder))
+        return RunError::make(RunError::PathNotFound, folder);
+    bool matched = false;
+    RunError firstFailure;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QString path = folder + u'/' + name;
+        if (IsRealFolder(path))
+            continue;
+        matched = true;
+        if (::unlink(native(path).constData()) != 0 && !firstFailure.failed())
+            firstFailure = fromErrno(errno, RunError::PathFileAccess);
+    }
+    if (!matched)
+        return RunError::make(RunError::FileNotFound, folder);
+    return firstFailure;
+}
+
+bool IsRealFolder(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 Attributes GetAttr(const QString& path)
 {
     struct stat st {};

@@ -20,6 +20,12 @@ RunError FileCopy(const QString& src, const QString& dst);
 // Deletes the files matching the wildcard pattern in the last part of
 // `pattern` (* and ?, letter case ignored). No match is error 53.
 RunError Kill(const QString& pattern);
+// Deletes every entry of `folder` that is not a folder, one by one: files,
+// and links themselves (never what they point to). Never recursive. No such
+// entry is error 53; the first failure is returned after trying every entry.
+RunError KillAllFiles(const QString& folder);
+// True when `path` itself is a folder, not a link to one.
+bool IsRealFolder(const QString& path);
 
 struct Attributes {
     int value = 0;

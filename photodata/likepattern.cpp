@@ -1,0 +1,130 @@
+#include "likepattern.h"
+
+#include <QVector>
+
+namespace {
+
+char32_t fold(char32_t c)
+{
+    if (c < 0x80)
+        return c >= U'A' && c <= U'Z' ? c + 32 : c;
+    return char32_t(QChar::toCaseFolded(c));
+}
+
+std::u32string foldedCodePoints(const QString& text)
+{
+    std::u32string out;
+    out.reserve(std::size_t(text.size()));
+    for (char32_t c : text.toUcs4())
+        out.push_back(fold(c));
+    return out;
+}
+
+} // namespace
+
+LikePattern::LikePattern(const QString& pattern)
+{
+    const std::u32string p = foldedCodePoints(pattern);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char32_t c = p[i];
+        Token t;
+        t.kind = Token::Literal;
+        if (c == U'*') {
+            if (!m_tokens.empty() && m_tokens.back().kind == Token::AnyRun)
+                continue; // "**" is "*"
+            t.kind = Token::AnyRun;
+        } else if (c == U'?') {
+            t.kind = Token::AnyOne;
+        } else if (c == U'#') {
+            t.kind = Token::Digit;
+        } else if (c == U'[' && p.find(U']', i + 1) != std::u32string::npos) {
+            const std::size_t close = p.find(U']', i + 1);
+            std::size_t j = i + 1;
+            if (close == j) { // "[]" matches the empty text
+                i = close;
+                continue;
+            }
+            t.kind = Token::List;
+            if (p[j] == U'!' && close > j + 1) {
+                t.negated = true;
+                ++j;
+            }
+            while (j < close) {
+                if (j + 2 < close && p[j + 1] == U'-') {
+                    t.ranges.push_back({std::min(p[j], p[j + 2]), std::max(p[j], p[j + 2])});
+                    j += 3;
+                } else {
+                    t.ranges.push_back({p[j], p[j]});
+                    ++j;
+                }
+            }
+            i = close;
+        } else {
+            t.ch = c;
+        }
+        m_tokens.push_back(std::move(t));
+    }
+}
+
+bool LikePattern::tokenMatches(const Token& t, char32_t c) const
+{
+    switch (t.kind) {
+    case Token::Literal:
+        return t.ch == c;
+    case Token::AnyOne:
+        return true;
+    case Token::Digit:
+        return c >= U'0' && c <= U'9';
+    case Token::List: {
+        bool inList = false;
+        for (const Range& r : t.ranges)
+            inList = inList || (c >= r.first && c <= r.last);
+        return inList != t.negated;
+    }
+    case Token::AnyRun:
+        break;
+    }
+    return false;
+}
+
+bool LikePattern::matchFolded(std::u32string_view text) const
+{
+    // Every token but `*` takes exactly one character, so backing up to the
+    // last `*` is enough: linear in practice, never exponential.
+    std::size_t t = 0, n = 0, star = std::u32string_view::npos, mark = 0;
+    while (n < text.size()) {
+        if (t < m_tokens.size() && m_tokens[t].kind == Token::AnyRun) {
+            star = t++;
+            mark = n;
+        } else if (t < m_tokens.size() && tokenMatches(m_tokens[t], text[n])) {
+            ++t;
+            ++n;
+        } else if (star != std::u32string_view::npos) {
+            t = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (t < m_tokens.size() && m_tokens[t].kind == Token::AnyRun)
+        ++t;
+    return t == m_tokens.size();
+}
+
+bool LikePattern::matches(const QString& text) const
+{
+    return matchFolded(foldedCodePoints(text));
+}
+
+bool LikePattern::matchesUtf8(std::string_view utf8) const
+{
+    // Plain ASCII text, the usual case, is folded in place without Qt.
+    thread_local std::u32string buffer;
+    buffer.clear();
+    for (unsigned char c : utf8) {
+        if (c >= 0x80)
+            return matches(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+        buffer.push_back(fold(c));
+    }
+    return matchFolded(buffer);
+}

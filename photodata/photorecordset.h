@@ -1,0 +1,82 @@
+#pragma once
+
+#include "runerror.h"
+
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class PhotoDatabase;
+struct PhotoQuery;
+
+// A set of photo data records, moved through one record at a time.
+//
+// The set holds the row ids of its records in the query's order and reads a
+// record's fields when it becomes current, so opening a large listing is
+// cheap and a record changed through another handle is read as it is now.
+// Moving past the last record sets Eof without an error; moving to the first
+// or last record of an empty set fails with "No current record". After
+// Delete there is no current record until the next move. AddNew while an
+// edit is pending abandons the edit; moving abandons any pending change.
+class PhotoRecordset {
+public:
+    PhotoRecordset(const PhotoRecordset&) = delete;
+    PhotoRecordset& operator=(const PhotoRecordset&) = delete;
+
+    static std::unique_ptr<PhotoRecordset> Open(PhotoDatabase& db, const PhotoQuery& query, RunError* error);
+
+    bool Bof() const { return m_bof; }
+    bool Eof() const { return m_eof; }
+    int RecordCount() const { return int(m_keys.size()); }
+    // 0 at the first record, 100 * k / n at zero-based position k of n.
+    float PercentPosition() const;
+
+    RunError MoveFirst();
+    RunError MoveLast();
+    RunError MoveNext();
+    RunError MovePrevious();
+
+    // The current record's field by name; a pending AddNew or Edit shows its own values.
+    QVariant Field(const QString& name, RunError* error = nullptr);
+    QString Text(const QString& name, RunError* error = nullptr);
+
+    RunError AddNew();
+    RunError Edit();
+    RunError SetField(const QString& name, const QVariant& value);
+    // Stores the pending record in one transaction.
+    RunError Update();
+    void CancelUpdate();
+    RunError Delete();
+
+    // The record last added or changed by Update, and making a record current by it.
+    qint64 LastModified() const { return m_lastModified; }
+    qint64 Bookmark() const;
+    RunError GoToBookmark(qint64 bookmark);
+
+    static constexpr int FieldCount = 7;
+
+private:
+    enum class Pending { None, Add, Edit };
+    using Values = std::array<QVariant, FieldCount>;
+
+    PhotoRecordset(PhotoDatabase& db) : m_db(db) {}
+    bool hasCurrent() const;
+    RunError goTo(qint64 index);
+    RunError readCurrent();
+    RunError noCurrent() const;
+
+    PhotoDatabase& m_db;
+    std::vector<qint64> m_keys;
+    qint64 m_pos = 0;
+    bool m_bof = true;
+    bool m_eof = true;
+    bool m_deleted = false; // the current record was deleted: no current record
+    std::optional<Values> m_current;
+    Pending m_pending = Pending::None;
+    Values m_buffer;
+    qint64 m_lastModified = -1;
+};

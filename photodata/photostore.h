@@ -1,0 +1,82 @@
+#pragma once
+
+#include "photoquery.h"
+#include "runerror.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+
+class PhotoRecordset;
+
+// The fields of table PhotoData, by the names every caller uses.
+namespace PhotoFields {
+inline const QString AlbumName = QStringLiteral("Album Name");
+inline const QString PageNr = QStringLiteral("Page Nr");
+inline const QString Pa = QStringLiteral("Pa");
+inline const QString ImageNr = QStringLiteral("Image Nr");
+inline const QString P2 = QStringLiteral("P2");
+inline const QString Date = QStringLiteral("Date");
+inline const QString Discription = QStringLiteral("Discription");
+} // namespace PhotoFields
+
+// Error numbers of the photo data store, beside the file errors of RunError.
+namespace PhotoErrors {
+enum : int {
+    UpdateWithoutAddOrEdit = 3020,
+    NoCurrentRecord = 3021,
+    RecordIsDeleted = 3167,
+    ItemNotFound = 3265,
+    NotAPhotoStore = 3343,
+    StoreFailed = 3049,
+};
+} // namespace PhotoErrors
+
+// One open handle on "PhotoData.mdb", an SQLite file holding table PhotoData.
+// Several handles on the same file work side by side. A missing file is made
+// afresh with its table and placeholder record; a file that is there but is
+// not a photo data store is never written to, emptied or repaired.
+class PhotoDatabase {
+public:
+    ~PhotoDatabase();
+    PhotoDatabase(const PhotoDatabase&) = delete;
+    PhotoDatabase& operator=(const PhotoDatabase&) = delete;
+
+    // Opens the store at `path` (made when missing); nullptr and `error` on failure.
+    static std::unique_ptr<PhotoDatabase> Open(const QString& path, RunError* error);
+    // The store of the program folder `appPath`.
+    static std::unique_ptr<PhotoDatabase> OpenInProgramFolder(const QString& appPath, RunError* error);
+    // Makes a new store at `path` with its table and placeholder record; an
+    // existing file is never replaced (error 58).
+    static RunError Create(const QString& path);
+
+    std::unique_ptr<PhotoRecordset> OpenRecordset(const PhotoQuery& query, RunError* error);
+
+    // Deletes, in one transaction, every record of the album except the
+    // table's first record: those stored under the exact name and those stored
+    // under the name without its apostrophes. Returns the number deleted via `count`.
+    RunError DeleteAlbumRecords(const QString& albumName, int* count = nullptr);
+    // Deletes the records of one picture (album as above, the page read as a
+    // number, the picture key exactly), never the table's first record.
+    RunError DeletePictureRecords(const QString& albumName, const QString& pageNr, const QString& pictureKey,
+                                  int* count = nullptr);
+
+    // Writes a copy of the whole store to `target` (a new file).
+    RunError BackupTo(const QString& target);
+
+    QString path() const { return m_path; }
+    QSqlDatabase connection() const;
+    // The error for a failed statement, naming the file.
+    RunError failure(const QString& what) const;
+
+private:
+    PhotoDatabase(QString path, QString connectionName);
+    RunError prepare(bool createTable);
+
+    QString m_path;
+    QString m_connectionName;
+};
+
+// The text shown to the user for a store failure.
+QString PhotoStoreMessage(const RunError& error);

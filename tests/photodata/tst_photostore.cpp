@@ -1,0 +1,394 @@
+// The photo data store: its listings and their orders, the search patterns,
+// the record set, and that no note is ever lost or a foreign file touched.
+#include "likepattern.h"
+#include "photobackups.h"
+#include "photorecordset.h"
+#include "photostore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+void addNote(PhotoDatabase& db, const QString& album, int page, int slot, const QString& text)
+{
+    RunError e;
+    auto rs = db.OpenRecordset(PhotoQuery::Table(), &e);
+    QVERIFY2(rs, qPrintable(e.description));
+    QVERIFY(!rs->AddNew().failed());
+    const QString key = QStringLiteral("P%1I%2").arg(page).arg(slot);
+    QVERIFY(!rs->SetField(PhotoFields::AlbumName, album).failed());
+    QVERIFY(!rs->SetField(PhotoFields::PageNr, QString::number(page)).failed());
+    QVERIFY(!rs->SetField(PhotoFields::Pa, page).failed());
+    QVERIFY(!rs->SetField(PhotoFields::ImageNr, key).failed());
+    QVERIFY(!rs->SetField(PhotoFields::P2, slot).failed());
+    QVERIFY(!rs->SetField(PhotoFields::Date, QStringLiteral("1999")).failed());
+    QVERIFY(!rs->SetField(PhotoFields::Discription, text).failed());
+    const RunError stored = rs->Update();
+    QVERIFY2(!stored.failed(), qPrintable(stored.description));
+}
+
+// Every record of a set as "album/key/description", in the set's order.
+QStringList listing(PhotoDatabase& db, const PhotoQuery& query)
+{
+    QStringList rows;
+    auto rs = db.OpenRecordset(query, nullptr);
+    if (!rs)
+        return {QStringLiteral("<failed>")};
+    for (; !rs->Eof(); rs->MoveNext())
+        rows << rs->Text(PhotoFields::AlbumName) + u'/' + rs->Text(PhotoFields::ImageNr) + u'/' +
+                    rs->Text(PhotoFields::Discription);
+    return rows;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// The child of the durability test: saves numbered notes until it is killed,
+// printing each number once its save has returned.
+int writeNotesUntilKilled(const QString& path)
+{
+    auto db = PhotoDatabase::Open(path, nullptr);
+    if (!db)
+        return 1;
+    for (int n = 0;; ++n) {
+        auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+        rs->AddNew();
+        rs->SetField(PhotoFields::AlbumName, QStringLiteral("Kill"));
+        rs->SetField(PhotoFields::Discription, QStringLiteral("note %1").arg(n));
+        if (rs->Update().failed())
+            return 2;
+        std::printf("%d\n", n);
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
+
+class TestPhotoStore : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString storePath;
+    std::unique_ptr<PhotoDatabase> db;
+
+private slots:
+    void init()
+    {
+        storePath = dir.filePath(QStringLiteral("PhotoData.mdb"));
+        QFile::remove(storePath);
+        RunError e;
+        db = PhotoDatabase::Open(storePath, &e); // made afresh: missing
+        QVERIFY2(db, qPrintable(e.description));
+    }
+    void cleanup()
+    {
+        db.reset();
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+            QFile::remove(dir.filePath(name));
+    }
+
+    void newStoreHoldsTheTableAndPlaceholder()
+    {
+        QCOMPARE(listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
+        QSqlQuery q(db->connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'PhotoData'")) && q.next());
+        QCOMPARE(q.value(0).toString(),
+                 QStringLiteral("CREATE TABLE PhotoData ([Album Name] TEXT, [Page Nr] TEXT, [Pa] SMALLINT, "
+                                "[Image Nr] TEXT, [P2] SMALLINT, [Date] TEXT, [Discription] TEXT)"));
+    }
+
+    void orderings()
+    {
+        addNote(*db, QStringLiteral("beta"), 1, 0, QStringLiteral("b"));
+        addNote(*db, QStringLiteral("Alpha"), 10, 0, QStringLiteral("a10"));
+        addNote(*db, QStringLiteral("alpha"), 2, 11, QStringLiteral("a2"));
+        addNote(*db, QStringLiteral("Alpha"), 9, 3, QStringLiteral("a9"));
+        const QString placeholder = QStringLiteral(" / / ");
+        QCOMPARE(listing(*db, PhotoQuery::FullListing()),
+                 (QStringList{placeholder, QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9"),
+                              QStringLiteral("Alpha/P10I0/a10"), QStringLiteral("beta/P1I0/b")}));
+        QCOMPARE(listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("a"))),
+                 (QStringList{QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9"),
+                              QStringLiteral("Alpha/P10I0/a10")}));
+        QCOMPARE(listing(*db, PhotoQuery::RecordScreenSearch(QStringLiteral("a"))),
+                 (QStringList{QStringLiteral("Alpha/P10I0/a10"), QStringLiteral("alpha/P2I11/a2"),
+                              QStringLiteral("Alpha/P9I3/a9")}));
+        QCOMPARE(listing(*db, PhotoQuery::Table()),
+                 (QStringList{placeholder, QStringLiteral("beta/P1I0/b"), QStringLiteral("Alpha/P10I0/a10"),
+                              QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9")}));
+    }
+
+    void pictureQuery()
+    {
+        addNote(*db, QStringLiteral("Anns Trip"), 3, 5, QStringLiteral("found"));
+        addNote(*db, QStringLiteral("Anns Trip"), 3, 6, QStringLiteral("other slot"));
+        addNote(*db, QStringLiteral("Anns Trip"), 10, 5, QStringLiteral("other page"));
+        QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral("Ann's Trip"), QStringLiteral("3"),
+                                                  QStringLiteral("P3I5"))),
+                 QStringList{QStringLiteral("Anns Trip/P3I5/found")});
+        // A name that would break a spliced query is only a value.
+        QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral("x') OR ('1'='1"), QStringLiteral("3"),
+                                                  QStringLiteral("P3I5"))),
+                 QStringList{});
+    }
+
+    void patterns_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("found");
+        auto row = [](const char* name, const char* search, QStringList found) {
+            QTest::newRow(name) << QString::fromUtf8(search) << found;
+        };
+        row("plain, case ignored", "dog", {QStringLiteral("A Dog barks")});
+        row("star", "*o*g*", {QStringLiteral("A Dog barks"), QStringLiteral("hog wash"), QStringLiteral("log [sic]")});
+        row("one character", "d?g", {QStringLiteral("A Dog barks"), QStringLiteral("dig 7")});
+        row("digit", "#", {QStringLiteral("dig 7"), QStringLiteral("100% sure")});
+        row("list", "[dh]og", {QStringLiteral("A Dog barks"), QStringLiteral("hog wash")});
+        row("not in list", "[!d]og", {QStringLiteral("hog wash"), QStringLiteral("log [sic]")});
+        row("range", "[a-c]oat", {QStringLiteral("Ann's boat")});
+        row("percent is literal", "0%", {QStringLiteral("100% sure")});
+        row("underscore is literal", "r_s", {QStringLiteral("under_score")});
+        row("apostrophe", "Ann's", {QStringLiteral("Ann's boat")});
+        row("bracket without end", "[sic", {QStringLiteral("log [sic]")});
+        row("nothing", "cat", {});
+    }
+    void patterns()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, found);
+        for (const char* note : {"A Dog barks", "hog wash", "dig 7", "100% sure", "under_score", "Ann's boat",
+                                 "log [sic]"})
+            addNote(*db, QStringLiteral("A"), 1, 1, QString::fromUtf8(note));
+        QStringList descriptions;
+        for (const QString& row : listing(*db, PhotoQuery::BrowserSearch(search)))
+            descriptions << row.section(u'/', 2);
+        QCOMPARE(descriptions, found);
+    }
+
+    void patternCoversTheWholeText()
+    {
+        QVERIFY(LikePattern(QStringLiteral("d?g")).matches(QStringLiteral("DOG")));
+        QVERIFY(!LikePattern(QStringLiteral("d?g")).matches(QStringLiteral("dogs")));
+        QVERIFY(!LikePattern(QStringLiteral("d?g")).matches(QStringLiteral("a dog")));
+        QVERIFY(LikePattern(QStringLiteral("*ÄPFEL*")).matches(QStringLiteral("grüne äpfel")));
+    }
+
+    void emptyAndSingleSets()
+    {
+        RunError e;
+        auto none = db->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("zzz")), &e);
+        QVERIFY(none && !e.failed());
+        QVERIFY(none->Bof() && none->Eof());
+        QCOMPARE(none->MoveLast().number, int(PhotoErrors::NoCurrentRecord));
+        QCOMPARE(none->MoveFirst().number, int(PhotoErrors::NoCurrentRecord));
+        none->Text(PhotoFields::Date, &e);
+        QCOMPARE(e.number, int(PhotoErrors::NoCurrentRecord));
+
+        auto one = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+        QCOMPARE(one->RecordCount(), 1);
+        QCOMPARE(one->PercentPosition(), 0.0f);
+        QVERIFY(!one->MoveNext().failed()); // past the end: a flag, not an error
+        QVERIFY(one->Eof() && !one->Bof());
+        QCOMPARE(one->MoveNext().number, int(PhotoErrors::NoCurrentRecord));
+        QVERIFY(!one->MovePrevious().failed());
+        QCOMPARE(one->Text(PhotoFields::AlbumName), QStringLiteral(" "));
+    }
+
+    void positionsAndBookmarks()
+    {
+        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        addNote(*db, QStringLiteral("A"), 1, 2, QStringLiteral("two"));
+        auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
+        QVector<float> seen;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            seen << rs->PercentPosition();
+        QCOMPARE(seen, (QVector<float>{0.0f, 100.0f / 3, 200.0f / 3}));
+        QVERIFY(!rs->MoveFirst().failed());
+        QVERIFY(!rs->AddNew().failed());
+        rs->SetField(PhotoFields::AlbumName, QStringLiteral("B"));
+        QVERIFY(!rs->Update().failed());
+        QCOMPARE(rs->Text(PhotoFields::AlbumName), QStringLiteral(" ")); // still on the record it was on
+        QCOMPARE(rs->RecordCount(), 4);
+        QVERIFY(!rs->GoToBookmark(rs->LastModified()).failed());
+        QCOMPARE(rs->Text(PhotoFields::AlbumName), QStringLiteral("B"));
+    }
+
+    void addAfterEditAbandonsTheEdit()
+    {
+        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("kept"));
+        auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
+        rs->MoveLast();
+        QVERIFY(!rs->Edit().failed());
+        rs->SetField(PhotoFields::Discription, QStringLiteral("changed"));
+        QVERIFY(!rs->AddNew().failed());
+        rs->SetField(PhotoFields::AlbumName, QStringLiteral("A"));
+        rs->SetField(PhotoFields::Pa, 2);
+        rs->SetField(PhotoFields::Discription, QStringLiteral("added"));
+        QVERIFY(!rs->Update().failed());
+        QCOMPARE(listing(*db, PhotoQuery::FullListing()),
+                 (QStringList{QStringLiteral(" / / "), QStringLiteral("A/P1I1/kept"), QStringLiteral("A//added")}));
+        QCOMPARE(rs->Update().number, int(PhotoErrors::UpdateWithoutAddOrEdit));
+        QVERIFY(!rs->Edit().failed());
+        rs->SetField(PhotoFields::Discription, QStringLiteral("edited"));
+        QVERIFY(!rs->Update().failed());
+        QCOMPARE(listing(*db, PhotoQuery::FullListing()).at(1), QStringLiteral("A/P1I1/edited"));
+        QCOMPARE(rs->SetField(PhotoFields::Pa, QStringLiteral("ten")).number, 3020); // nothing pending
+    }
+
+    void deleteThenMove()
+    {
+        for (int s = 1; s <= 3; ++s)
+            addNote(*db, QStringLiteral("A"), 1, s, QString::number(s));
+        auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
+        rs->MoveFirst();
+        rs->MoveNext();
+        rs->MoveNext(); // on "2"
+        QVERIFY(!rs->Delete().failed());
+        RunError e;
+        rs->Text(PhotoFields::Discription, &e);
+        QCOMPARE(e.number, int(PhotoErrors::RecordIsDeleted));
+        QCOMPARE(rs->Delete().number, int(PhotoErrors::RecordIsDeleted));
+        QVERIFY(!rs->MoveNext().failed());
+        QCOMPARE(rs->Text(PhotoFields::Discription), QStringLiteral("3"));
+        QCOMPARE(rs->RecordCount(), 3);
+        QVERIFY(!rs->MovePrevious().failed());
+        QCOMPARE(rs->Text(PhotoFields::Discription), QStringLiteral("1"));
+    }
+
+    void twoHandlesSideBySide()
+    {
+        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("shared"));
+        auto other = PhotoDatabase::Open(storePath, nullptr);
+        QVERIFY(other);
+        auto mine = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
+        mine->MoveLast();
+        auto theirs = other->OpenRecordset(PhotoQuery::FullListing(), nullptr);
+        theirs->MoveLast();
+        QVERIFY(!theirs->Delete().failed());
+        RunError e;
+        mine->Text(PhotoFields::Discription, &e);
+        QCOMPARE(e.number, int(PhotoErrors::RecordIsDeleted));
+        addNote(*other, QStringLiteral("B"), 2, 2, QStringLiteral("from the other"));
+        QCOMPARE(listing(*db, PhotoQuery::FullListing()).last(), QStringLiteral("B/P2I2/from the other"));
+    }
+
+    void foreignFilesAreLeftAlone_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("empty file") << 0;
+        QTest::newRow("text") << 1;
+        QTest::newRow("damaged store") << 2;
+        QTest::newRow("store header only") << 3;
+    }
+    void foreignFilesAreLeftAlone()
+    {
+        QFETCH(int, kind);
+        db.reset();
+        QByteArray content = readAll(storePath);
+        if (kind == 0)
+            content.clear();
+        else if (kind == 1)
+            content = "Dear diary,\n";
+        else if (kind == 2)
+            content.replace(100, 2000, QByteArray(2000, '\xff'));
+        else
+            content.truncate(100);
+        QFile f(storePath);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        f.close();
+        RunError e;
+        QVERIFY(!PhotoDatabase::Open(storePath, &e));
+        QCOMPARE(e.number, int(PhotoErrors::NotAPhotoStore));
+        QVERIFY(e.description.contains(storePath));
+        PhotoBackups::Keep(storePath); // no backup of what is not a store
+        QCOMPARE(readAll(storePath), content);
+        QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 1)));
+    }
+
+    void otherTableIsNotAStore()
+    {
+        db.reset();
+        QFile::remove(storePath);
+        {
+            auto made = PhotoDatabase::Open(storePath, nullptr);
+            QSqlQuery q(made->connection());
+            QVERIFY(q.exec(QStringLiteral("ALTER TABLE PhotoData RENAME TO Other")));
+        }
+        const QByteArray before = readAll(storePath);
+        RunError e;
+        QVERIFY(!PhotoDatabase::Open(storePath, &e));
+        QVERIFY2(e.description.contains(QStringLiteral("no table PhotoData")), qPrintable(e.description));
+        QCOMPARE(readAll(storePath), before);
+    }
+
+    void killedWriterLosesNoSavedNote()
+    {
+        db.reset();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILL_NOTE_WRITER"), storePath);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        QByteArray printed;
+        while (printed.count('\n') < 150 && child.state() == QProcess::Running) {
+            child.waitForReadyRead(5000);
+            printed += child.readAllStandardOutput();
+        }
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished();
+        printed += child.readAllStandardOutput();
+        const QList<QByteArray> lines = printed.left(printed.lastIndexOf('\n')).split('\n');
+        QVERIFY(lines.size() >= 150);
+
+        auto reopened = PhotoDatabase::Open(storePath, nullptr);
+        QVERIFY(reopened);
+        QSqlQuery q(reopened->connection());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        const QStringList stored = listing(*reopened, PhotoQuery::BrowserSearch(QStringLiteral("note")));
+        for (const QByteArray& n : lines)
+            QVERIFY2(stored.contains(QStringLiteral("Kill//note ") + QString::fromLatin1(n)), n.constData());
+    }
+
+    void backupsKeepThreeVersions()
+    {
+        for (int version = 1; version <= 4; ++version) {
+            addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("version %1").arg(version));
+            QTest::qWait(5); // a later file time than the backup before
+            QVERIFY(!PhotoBackups::Keep(storePath).failed());
+            QVERIFY(!PhotoBackups::Keep(storePath).failed()); // unchanged: no new backup
+        }
+        for (int g = 1; g <= 3; ++g) {
+            auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, g), nullptr);
+            QVERIFY(backup);
+            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 4 - (g - 1));
+        }
+        QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
+    }
+};
+
+int main(int argc, char** argv)
+{
+    const QString writer = qEnvironmentVariable("QUILL_NOTE_WRITER");
+    QCoreApplication app(argc, argv);
+    if (!writer.isEmpty())
+        return writeNotesUntilKilled(writer);
+    TestPhotoStore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_photostore.moc"
