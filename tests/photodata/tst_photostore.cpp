@@ -144,6 +144,17 @@ private slots:
                  QStringList{});
     }
 
+    void placeholderIsNeverDeleted()
+    {
+        addNote(*db, QStringLiteral(" "), 1, 1, QStringLiteral("blank album"));
+        int count = -1;
+        QVERIFY(!db->DeleteAlbumRecords(QStringLiteral(" "), &count).failed());
+        QCOMPARE(count, 1);
+        QVERIFY(!db->DeletePictureRecords(QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "), &count).failed());
+        QCOMPARE(count, 0);
+        QCOMPARE(listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
+    }
+
     void patterns_data()
     {
         QTest::addColumn<QString>("search");
@@ -244,7 +255,11 @@ private slots:
         rs->SetField(PhotoFields::Discription, QStringLiteral("edited"));
         QVERIFY(!rs->Update().failed());
         QCOMPARE(listing(*db, PhotoQuery::FullListing()).at(1), QStringLiteral("A/P1I1/edited"));
-        QCOMPARE(rs->SetField(PhotoFields::Pa, QStringLiteral("ten")).number, 3020); // nothing pending
+        QVERIFY(!rs->Edit().failed());
+        QCOMPARE(rs->SetField(PhotoFields::Pa, QStringLiteral("ten")).number, 3421);
+        QCOMPARE(rs->SetField(PhotoFields::P2, 40000).number, 3421); // not a 16-bit number
+        rs->CancelUpdate();
+        QCOMPARE(rs->SetField(PhotoFields::Pa, 1).number, int(PhotoErrors::UpdateWithoutAddOrEdit));
     }
 
     void deleteThenMove()

@@ -1,0 +1,223 @@
+// Deleting an album with its notes, the note of one picture, and the guard
+// that keeps the supplied album unchanged.
+#include "albumdeletion.h"
+#include "albumpaths.h"
+#include "fileops.h"
+#include "forms.h"
+#include "frmpage1.h"
+#include "photorecordset.h"
+#include "photostore.h"
+#include "screennames.h"
+#include "session.h"
+#include "testprogram.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+const QString ManualMessage = QStringLiteral("Supplied Album, Wren Photo Album\r\n"
+                                             "            is a Read only File\r\n"
+                                             "   and must be Deleted Manually");
+
+// "album/key" of every note but the placeholder, in the table's order.
+QStringList notes()
+{
+    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+    QStringList rows;
+    for (rs->MoveNext(); !rs->Eof(); rs->MoveNext())
+        rows << rs->Text(PhotoFields::AlbumName) + u'/' + rs->Text(PhotoFields::ImageNr);
+    return rows;
+}
+
+void addNote(const QString& album, int page, int slot)
+{
+    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+    rs->AddNew();
+    rs->SetField(PhotoFields::AlbumName, album);
+    rs->SetField(PhotoFields::PageNr, QString::number(page));
+    rs->SetField(PhotoFields::Pa, page);
+    rs->SetField(PhotoFields::ImageNr, AlbumPaths::PictureKey(page, slot));
+    rs->SetField(PhotoFields::P2, slot);
+    QVERIFY(!rs->Update().failed());
+}
+
+void touch(const QString& path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+}
+
+} // namespace
+
+class TestAlbumDeletion : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->addPhotoData();
+        program->takeAsProgramFolder();
+        outside = program->path(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/inner")));
+        touch(outside + QStringLiteral("/keep.bmp"));
+    }
+    void cleanup()
+    {
+        QUILL_END_PROGRAM(program);
+    }
+
+    void albumGoesWithItsNotes()
+    {
+        const QString album = program->path(QStringLiteral("Ann's Trip"));
+        QVERIFY(QDir().mkdir(album));
+        for (const char* name : {"P1I0.bmp", "P10I11.bmp", "notes", ".hidden"})
+            touch(album + u'/' + QLatin1String(name));
+        QVERIFY(QFile::link(outside + QStringLiteral("/keep.bmp"), album + QStringLiteral("/P2I2.bmp")));
+        QVERIFY(QFile::link(outside, album + QStringLiteral("/P3I3.bmp")));
+        addNote(QStringLiteral("Ann's Trip"), 1, 0);
+        addNote(QStringLiteral("Anns Trip"), 10, 11); // as the photo data screen stores it
+        addNote(QStringLiteral("ann's trip"), 2, 2);  // another album: names are exact
+        addNote(QStringLiteral("Other"), 1, 0);
+        session.albumName = QStringLiteral("Ann's Trip");
+
+        program->user.answerButton(vbYes);
+        Forms::Get<FrmPage1>(Screen::Page1)->mnuDeleteAlbum_Click();
+        QCOMPARE(program->user.asked.size(), 1);
+        const Question q = program->user.asked.first();
+        QCOMPARE(q.prompt, QStringLiteral("Are you sure that you want to delete saved Ann's Trip"));
+        QCOMPARE(q.style, int(vbYesNo | vbQuestion));
+        QCOMPARE(q.title, QStringLiteral("WARNING"));
+        QVERIFY(!QFileInfo::exists(album));
+        QVERIFY(QFile::exists(outside + QStringLiteral("/keep.bmp"))); // links go, never what they point to
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/inner")));
+        QCOMPARE(notes(), (QStringList{QStringLiteral("ann's trip/P2I2"), QStringLiteral("Other/P1I0")}));
+        QVERIFY(Forms::VisibleScreens().contains(Screen::Option1));
+    }
+
+    void answeredNoKeepsEverything()
+    {
+        QVERIFY(QDir().mkdir(program->path(QStringLiteral("Holiday"))));
+        touch(program->path(QStringLiteral("Holiday/P1I1.bmp")));
+        addNote(QStringLiteral("Holiday"), 1, 1);
+        session.albumName = QStringLiteral("Holiday");
+        program->user.answerButton(vbNo);
+        DeleteAlbum();
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Holiday/P1I1.bmp"))));
+        QCOMPARE(notes(), QStringList{QStringLiteral("Holiday/P1I1")});
+    }
+
+    void folderWithoutFilesGoesNotesStay()
+    {
+        QVERIFY(QDir().mkdir(program->path(QStringLiteral("Bare"))));
+        addNote(QStringLiteral("Bare"), 1, 1);
+        session.albumName = QStringLiteral("Bare");
+        program->user.answerButton(vbYes);
+        DeleteAlbum();
+        QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Bare"))));
+        QCOMPARE(notes(), QStringList{QStringLiteral("Bare/P1I1")});
+        QVERIFY(Forms::VisibleScreens().contains(Screen::Option1));
+    }
+
+    void nothingOutsideTheAlbumIsDeleted_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("new album, no folder") << QStringLiteral("New Album");
+        QTest::newRow("no name") << QString();
+        QTest::newRow("dot") << QStringLiteral(".");
+        QTest::newRow("dot dot") << QStringLiteral("..");
+        QTest::newRow("a path") << QStringLiteral("outside/inner");
+        QTest::newRow("link to a folder") << QStringLiteral("Linked");
+    }
+    void nothingOutsideTheAlbumIsDeleted()
+    {
+        QFETCH(QString, name);
+        QVERIFY(QFile::link(outside, program->path(QStringLiteral("Linked"))));
+        touch(outside + QStringLiteral("/inner/P1I1.bmp"));
+        addNote(name, 1, 1);
+        session.albumName = name;
+        program->user.answerButton(vbYes);
+        program->user.answerButton(vbOK);
+        DeleteAlbum();
+        QCOMPARE(program->user.asked.size(), 2);
+        QCOMPARE(program->user.asked.last().prompt, ManualMessage);
+        QCOMPARE(program->user.asked.last().style, int(vbOKOnly | vbInformation));
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("WARNING"));
+        QVERIFY(QFile::exists(outside + QStringLiteral("/keep.bmp")));
+        QVERIFY(QFile::exists(outside + QStringLiteral("/inner/P1I1.bmp")));
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Empty.bmp"))));
+        QCOMPARE(notes().size(), 1);
+    }
+
+    void suppliedAlbumIsGuardedWhileReadOnly()
+    {
+        const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
+        QVERIFY(QDir().mkdir(supplied));
+        touch(supplied + QStringLiteral("/P1I1.bmp"));
+        QVERIFY(!Files::SetAttr(supplied, Files::ReadOnly).failed());
+        session.albumName = ProgramFiles::SuppliedAlbum;
+        auto* page = Forms::Get<FrmPage1>(Screen::Page1);
+        program->user.answerButton(vbOK);
+        page->Menu(QStringLiteral("mnuDeleteAlbum"))->trigger();
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked.first().prompt, QStringLiteral("   Supplied Album, Wren Photo Album\r\n"
+                                                                   "              is a Read only File\r\n"
+                                                                   "and you must change the Folder and File\r\n"
+                                                                   "             Attributes MANUALLY\r\n"
+                                                                   "      in order to enable Album changes"));
+        QCOMPARE(program->user.asked.first().style, int(vbOKOnly | vbInformation));
+        QCOMPARE(program->user.asked.first().title, QStringLiteral("WARNING"));
+        QCOMPARE(session.albumAttr, 17);
+        QVERIFY(QFile::exists(supplied + QStringLiteral("/P1I1.bmp")));
+
+        // Made writable by hand, it is an album like any other.
+        QVERIFY(!Files::SetAttr(supplied, 0).failed());
+        program->user.answerButton(vbYes);
+        page->mnuDeleteAlbum_Click();
+        QVERIFY(!QFileInfo::exists(supplied));
+    }
+
+    void pictureNoteGoesAlone()
+    {
+        addNote(QStringLiteral("Ann's Trip"), 10, 11);
+        addNote(QStringLiteral("Anns Trip"), 10, 11);
+        addNote(QStringLiteral("Ann's Trip"), 1, 1);
+        addNote(QStringLiteral("Ann's Trip"), 10, 1);
+        addNote(QStringLiteral("Other"), 10, 11);
+        session.albumName = QStringLiteral("Ann's Trip");
+        session.pageNr = QStringLiteral("10");
+        session.imageNr = 11;
+        DeletePictureRecord();
+        QCOMPARE(notes(), (QStringList{QStringLiteral("Ann's Trip/P1I1"), QStringLiteral("Ann's Trip/P10I1"),
+                                       QStringLiteral("Other/P10I11")}));
+    }
+
+    void damagedStoreIsToldAndKept()
+    {
+        QFile::remove(program->path(ProgramFiles::PhotoDatabase));
+        touch(program->path(ProgramFiles::PhotoDatabase));
+        QVERIFY(QDir().mkdir(program->path(QStringLiteral("Holiday"))));
+        touch(program->path(QStringLiteral("Holiday/P1I1.bmp")));
+        session.albumName = QStringLiteral("Holiday");
+        program->user.answerButton(vbYes);
+        program->user.answerButton(vbOK);
+        DeleteAlbum();
+        QCOMPARE(program->user.asked.size(), 2);
+        QVERIFY(program->user.asked.last().prompt.contains(program->path(ProgramFiles::PhotoDatabase)));
+        QCOMPARE(QFileInfo(program->path(ProgramFiles::PhotoDatabase)).size(), 1);
+        QVERIFY(Forms::VisibleScreens().contains(Screen::Option1));
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+    QString outside;
+};
+
+QTEST_MAIN(TestAlbumDeletion)
+#include "tst_albumdeletion.moc"
