@@ -64,6 +64,16 @@ LikePattern::LikePattern(const QString& pattern)
         }
         m_tokens.push_back(std::move(t));
     }
+    std::string run;
+    for (const Token& t : m_tokens) {
+        if (t.kind == Token::Literal && t.ch < 0x80) {
+            run.push_back(char(t.ch));
+            if (run.size() > m_required.size())
+                m_required = run;
+        } else {
+            run.clear();
+        }
+    }
 }
 
 bool LikePattern::tokenMatches(const Token& t, char32_t c) const
@@ -87,11 +97,37 @@ bool LikePattern::tokenMatches(const Token& t, char32_t c) const
     return false;
 }
 
-bool LikePattern::matchFolded(std::u32string_view text) const
+namespace {
+
+// Plain ASCII text, folded as it is read.
+struct AsciiText {
+    std::string_view bytes;
+    std::size_t size() const { return bytes.size(); }
+    char32_t operator[](std::size_t i) const { return fold(static_cast<unsigned char>(bytes[i])); }
+};
+
+bool containsFolded(std::string_view text, const std::string& needle)
+{
+    if (needle.size() > text.size())
+        return false;
+    for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < needle.size() && char32_t(needle[k]) == fold(static_cast<unsigned char>(text[i + k])))
+            ++k;
+        if (k == needle.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+template <class Text> bool LikePattern::matchFolded(const Text& text) const
 {
     // Every token but `*` takes exactly one character, so backing up to the
     // last `*` is enough: linear in practice, never exponential.
-    std::size_t t = 0, n = 0, star = std::u32string_view::npos, mark = 0;
+    constexpr std::size_t none = std::size_t(-1);
+    std::size_t t = 0, n = 0, star = none, mark = 0;
     while (n < text.size()) {
         if (t < m_tokens.size() && m_tokens[t].kind == Token::AnyRun) {
             star = t++;
@@ -99,7 +135,7 @@ bool LikePattern::matchFolded(std::u32string_view text) const
         } else if (t < m_tokens.size() && tokenMatches(m_tokens[t], text[n])) {
             ++t;
             ++n;
-        } else if (star != std::u32string_view::npos) {
+        } else if (star != none) {
             t = star + 1;
             n = ++mark;
         } else {
@@ -113,18 +149,17 @@ bool LikePattern::matchFolded(std::u32string_view text) const
 
 bool LikePattern::matches(const QString& text) const
 {
-    return matchFolded(foldedCodePoints(text));
+    return matchFolded(std::u32string_view(foldedCodePoints(text)));
 }
 
 bool LikePattern::matchesUtf8(std::string_view utf8) const
 {
-    // Plain ASCII text, the usual case, is folded in place without Qt.
-    thread_local std::u32string buffer;
-    buffer.clear();
+    // Plain ASCII text, the usual case, is folded as it is read, without Qt.
     for (unsigned char c : utf8) {
         if (c >= 0x80)
             return matches(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-        buffer.push_back(fold(c));
     }
-    return matchFolded(buffer);
+    if (!m_required.empty() && !containsFolded(utf8, m_required))
+        return false;
+    return matchFolded(AsciiText{utf8});
 }

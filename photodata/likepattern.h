@@ -31,8 +31,10 @@ private:
         std::vector<Range> ranges; // List, case-folded
     };
 
-    bool matchFolded(std::u32string_view text) const;
+    template <class Text> bool matchFolded(const Text& text) const;
     bool tokenMatches(const Token& t, char32_t c) const;
 
     std::vector<Token> m_tokens;
+    // The longest run of plain ASCII letters the text must hold; checked first.
+    std::string m_required;
 };

@@ -34,11 +34,13 @@ QString BackupPath(const QString& storePath, int generation)
 
 RunError Keep(const QString& storePath)
 {
-    timespec store{}, newest{};
+    timespec store{}, log{}, newest{};
     if (!modifiedTime(storePath, &store))
         return {};
-    // Every write to the store moves its time on; the newest backup was
-    // written after the version it holds.
+    // Every write moves the time of the store or of its write-ahead log on;
+    // the newest backup was written after the version it holds.
+    if (modifiedTime(storePath + QStringLiteral("-wal"), &log) && newer(log, store))
+        store = log;
     if (modifiedTime(BackupPath(storePath, 1), &newest) && !newer(store, newest))
         return {};
 

@@ -1,14 +1,17 @@
 #include "photoquery.h"
 
 namespace {
-// Text order and text comparison ignore letter case (the store's collation).
-const QString ByNumbers = QStringLiteral("[Album Name] COLLATE QUILLCASE, [Pa], [P2]");
+// Text order ignores letter case. The full listing's order is the one the
+// store's index keeps, so a listing opens without sorting every note.
+const QString ByNumbers = QStringLiteral("[Album Name] COLLATE NOCASE, [Pa], [P2]");
 const QString ByTexts =
     QStringLiteral("[Album Name] COLLATE QUILLCASE, [Page Nr] COLLATE QUILLCASE, [Image Nr] COLLATE QUILLCASE");
 
 PhotoQuery search(const QString& text, const QString& orderBy)
 {
-    return {QStringLiteral("QUILLLIKE(?, [Discription])"), {u'*' + text + u'*'}, orderBy};
+    // Every description is read anyway: sorting the few that match beats
+    // walking the index and fetching each record out of order.
+    return {QStringLiteral("QUILLLIKE(?, [Discription])"), {u'*' + text + u'*'}, orderBy, true};
 }
 } // namespace
 

@@ -10,6 +10,7 @@ struct PhotoQuery {
     QString where;       // SQL condition, or empty for every record
     QVariantList values; // bound in order to the condition's `?`
     QString orderBy;     // SQL ordering; the record's row id breaks ties
+    bool scan = false;   // read every record and sort what matches, not along the index
 
     // Every record, by album, then page and slot as numbers (page 10 after page 9).
     static PhotoQuery FullListing();

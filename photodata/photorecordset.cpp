@@ -1,8 +1,10 @@
 #include "photorecordset.h"
 
 #include "photostore.h"
+#include "sqlitestatement.h"
 
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <limits>
 
@@ -38,41 +40,81 @@ const QString ColumnList =
 
 } // namespace
 
+PhotoRecordset::PhotoRecordset(PhotoDatabase& db) : m_db(&db)
+{
+    db.attach(this);
+}
+
+PhotoRecordset::~PhotoRecordset()
+{
+    Close();
+}
+
+void PhotoRecordset::Close()
+{
+    m_source.reset();
+    m_read.reset();
+    if (m_db)
+        m_db->detach(this);
+    m_db = nullptr;
+    m_current.reset();
+    m_pending = Pending::None;
+}
+
+RunError PhotoRecordset::closed() const
+{
+    return storeError(PhotoErrors::Closed, QStringLiteral("Object invalid or no longer set."));
+}
+
 std::unique_ptr<PhotoRecordset> PhotoRecordset::Open(PhotoDatabase& db, const PhotoQuery& query, RunError* error)
 {
     RunError ignored;
     RunError& err = error ? *error : ignored;
     err = {};
-    QString sql = QStringLiteral("SELECT rowid FROM PhotoData");
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM PhotoData").arg(ColumnList);
+    if (query.scan)
+        sql += QStringLiteral(" NOT INDEXED");
     if (!query.where.isEmpty())
         sql += QStringLiteral(" WHERE ") + query.where;
     sql += QStringLiteral(" ORDER BY ") + (query.orderBy.isEmpty() ? QString() : query.orderBy + QStringLiteral(", ")) +
            QStringLiteral("rowid");
 
     std::unique_ptr<PhotoRecordset> set(new PhotoRecordset(db));
-    QSqlQuery q(db.connection());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
+    set->m_source = std::make_unique<SqliteStatement>(db.handle(), sql);
+    SqliteStatement& q = *set->m_source;
+    for (int i = 0; i < query.values.size(); ++i)
+        q.bind(i + 1, query.values[i]);
+    if (q.failed()) {
         err = db.failure(QStringLiteral("read"));
         return nullptr;
     }
-    for (const QVariant& v : query.values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        err = db.failure(QStringLiteral("read"));
-        return nullptr;
-    }
-    while (q.next())
-        set->m_keys.push_back(q.value(0).toLongLong());
-    if (q.lastError().type() != QSqlError::NoError) {
-        err = db.failure(QStringLiteral("read"));
-        return nullptr;
-    }
-    if (!set->m_keys.empty()) {
+    if (set->fetchTo(0)) {
         set->m_pos = 0;
         set->m_bof = set->m_eof = false;
+    } else if (set->m_readFailed) {
+        err = db.failure(QStringLiteral("read"));
+        return nullptr;
     }
     return set;
+}
+
+bool PhotoRecordset::fetchTo(qint64 index)
+{
+    while (m_source && qint64(m_keys.size()) <= index) {
+        if (m_source->step()) {
+            m_keys.push_back(m_source->int64(0));
+            m_sourceGeneration = PhotoDatabase::WriteGeneration();
+        } else {
+            m_readFailed = m_source->failed();
+            m_source.reset(); // read to its end: nothing holds the file any longer
+        }
+    }
+    return index >= 0 && index < qint64(m_keys.size());
+}
+
+void PhotoRecordset::ReadAhead()
+{
+    fetchTo(std::numeric_limits<qint64>::max() - 1);
 }
 
 bool PhotoRecordset::hasCurrent() const
@@ -95,6 +137,9 @@ float PhotoRecordset::PercentPosition() const
 
 RunError PhotoRecordset::goTo(qint64 index)
 {
+    if (!m_db)
+        return closed();
+    fetchTo(index);
     CancelUpdate();
     m_current.reset();
     m_deleted = false;
@@ -107,13 +152,14 @@ RunError PhotoRecordset::goTo(qint64 index)
 
 RunError PhotoRecordset::MoveFirst()
 {
-    if (m_keys.empty())
+    if (!fetchTo(0))
         return noCurrent();
     return goTo(0);
 }
 
 RunError PhotoRecordset::MoveLast()
 {
+    ReadAhead();
     if (m_keys.empty())
         return noCurrent();
     return goTo(qint64(m_keys.size()) - 1);
@@ -131,6 +177,8 @@ RunError PhotoRecordset::MovePrevious()
 {
     if (m_bof)
         return storeError(PhotoErrors::NoCurrentRecord, QStringLiteral("No current record."));
+    if (m_eof)
+        ReadAhead();
     return goTo(m_eof ? qint64(m_keys.size()) - 1 : m_pos - 1);
 }
 
@@ -140,17 +188,30 @@ RunError PhotoRecordset::readCurrent()
         return noCurrent();
     if (m_current)
         return {};
-    QSqlQuery q(m_db.connection());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM PhotoData WHERE rowid = ?").arg(ColumnList));
-    q.addBindValue(m_keys[std::size_t(m_pos)]);
-    if (!q.exec())
-        return m_db.failure(QStringLiteral("read"));
-    if (!q.next()) // deleted through another handle
-        return storeError(PhotoErrors::RecordIsDeleted, QStringLiteral("Record is deleted."));
     Values values;
-    for (int i = 0; i < FieldCount; ++i)
+    if (m_source && m_pos == qint64(m_keys.size()) - 1 && m_sourceGeneration == PhotoDatabase::WriteGeneration()) {
+        // The listing's own row, read a moment ago and unchanged since.
+        for (int i = 0; i < FieldCount; ++i)
+            values[std::size_t(i)] = m_source->value(i + 1);
+        m_current = values;
+        return {};
+    }
+    if (!m_read)
+        m_read = std::make_unique<SqliteStatement>(
+            m_db->handle(), QStringLiteral("SELECT %1 FROM PhotoData WHERE rowid = ?").arg(ColumnList));
+    SqliteStatement& q = *m_read;
+    q.reset();
+    q.bind(1, m_keys[std::size_t(m_pos)]);
+    const bool found = q.step();
+    for (int i = 0; found && i < FieldCount; ++i)
         values[std::size_t(i)] = q.value(i);
+    const bool failed = q.failed();
+    q.reset();
+    if (failed)
+        return RunError{PhotoErrors::StoreFailed, QStringLiteral("The photo data file \"%1\" could not be read.\r\n%2")
+                                                      .arg(m_db->path(), q.errorText())};
+    if (!found) // deleted through another handle
+        return storeError(PhotoErrors::RecordIsDeleted, QStringLiteral("Record is deleted."));
     m_current = values;
     return {};
 }
@@ -219,7 +280,11 @@ RunError PhotoRecordset::Update()
 {
     if (m_pending == Pending::None)
         return storeError(PhotoErrors::UpdateWithoutAddOrEdit, QStringLiteral("Update without AddNew or Edit."));
-    QSqlQuery q(m_db.connection());
+    if (!m_db)
+        return closed();
+    m_db->finishReading();
+    PhotoDatabase::NoteWrite();
+    QSqlQuery q(m_db->connection());
     if (m_pending == Pending::Add)
         q.prepare(QStringLiteral("INSERT INTO PhotoData (%1) VALUES (?, ?, ?, ?, ?, ?, ?)").arg(ColumnList));
     else
@@ -231,7 +296,7 @@ RunError PhotoRecordset::Update()
         q.addBindValue(m_keys[std::size_t(m_pos)]);
     // One statement: one transaction, complete on disk or not at all.
     if (!q.exec())
-        return m_db.failure(QStringLiteral("written"));
+        return m_db->failure(QStringLiteral("written"));
     if (m_pending == Pending::Add) {
         m_lastModified = q.lastInsertId().toLongLong();
         m_keys.push_back(m_lastModified);
@@ -259,11 +324,13 @@ RunError PhotoRecordset::Delete()
     CancelUpdate();
     if (!hasCurrent())
         return noCurrent();
-    QSqlQuery q(m_db.connection());
+    m_db->finishReading();
+    PhotoDatabase::NoteWrite();
+    QSqlQuery q(m_db->connection());
     q.prepare(QStringLiteral("DELETE FROM PhotoData WHERE rowid = ?"));
     q.addBindValue(m_keys[std::size_t(m_pos)]);
     if (!q.exec())
-        return m_db.failure(QStringLiteral("changed"));
+        return m_db->failure(QStringLiteral("changed"));
     m_keys.erase(m_keys.begin() + m_pos);
     m_current.reset();
     m_deleted = true;
@@ -277,6 +344,7 @@ qint64 PhotoRecordset::Bookmark() const
 
 RunError PhotoRecordset::GoToBookmark(qint64 bookmark)
 {
+    ReadAhead();
     const auto it = std::find(m_keys.begin(), m_keys.end(), bookmark);
     if (it == m_keys.end())
         return storeError(3159, QStringLiteral("Not a valid bookmark."));

@@ -2,28 +2,32 @@
 
 #include "runerror.h"
 
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class PhotoDatabase;
+class SqliteStatement;
 struct PhotoQuery;
 
 // A set of photo data records, moved through one record at a time.
 //
-// The set holds the row ids of its records in the query's order and reads a
-// record's fields when it becomes current, so opening a large listing is
-// cheap and a record changed through another handle is read as it is now.
+// The set reads the row ids of its records in the query's order as the user
+// moves on (so a large listing opens at once; RecordCount is exact once the
+// last record has been visited), and reads a record's fields when it becomes
+// current, so a record changed through another handle is read as it is now.
 // Moving past the last record sets Eof without an error; moving to the first
 // or last record of an empty set fails with "No current record". After
 // Delete there is no current record until the next move. AddNew while an
 // edit is pending abandons the edit; moving abandons any pending change.
+// Closing the database closes its record sets.
 class PhotoRecordset {
 public:
+    ~PhotoRecordset();
     PhotoRecordset(const PhotoRecordset&) = delete;
     PhotoRecordset& operator=(const PhotoRecordset&) = delete;
 
@@ -57,23 +61,33 @@ public:
     qint64 Bookmark() const;
     RunError GoToBookmark(qint64 bookmark);
 
+    // Reads the rest of the listing's row ids now (before a write changes what it would read).
+    void ReadAhead();
+    void Close();
+
     static constexpr int FieldCount = 7;
 
 private:
     enum class Pending { None, Add, Edit };
     using Values = std::array<QVariant, FieldCount>;
 
-    PhotoRecordset(PhotoDatabase& db) : m_db(db) {}
+    explicit PhotoRecordset(PhotoDatabase& db);
     bool hasCurrent() const;
+    bool fetchTo(qint64 index);
     RunError goTo(qint64 index);
     RunError readCurrent();
     RunError noCurrent() const;
+    RunError closed() const;
 
-    PhotoDatabase& m_db;
+    PhotoDatabase* m_db;
+    std::unique_ptr<SqliteStatement> m_source; // the listing, while not read to its end
+    std::unique_ptr<SqliteStatement> m_read;   // one record's fields by row id
+    quint64 m_sourceGeneration = 0;            // writes seen when the listing's last row was read
     std::vector<qint64> m_keys;
     qint64 m_pos = 0;
     bool m_bof = true;
     bool m_eof = true;
+    bool m_readFailed = false;
     bool m_deleted = false; // the current record was deleted: no current record
     std::optional<Values> m_current;
     Pending m_pending = Pending::None;

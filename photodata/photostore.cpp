@@ -112,11 +112,49 @@ PhotoDatabase::PhotoDatabase(QString path, QString connectionName)
 
 PhotoDatabase::~PhotoDatabase()
 {
+    // Closing the database closes its record sets, as the screens expect.
+    for (PhotoRecordset* set : std::vector<PhotoRecordset*>(m_sets))
+        set->Close();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void PhotoDatabase::attach(PhotoRecordset* set)
+{
+    m_sets.push_back(set);
+}
+
+void PhotoDatabase::detach(PhotoRecordset* set)
+{
+    std::erase(m_sets, set);
+}
+
+void PhotoDatabase::finishReading()
+{
+    for (PhotoRecordset* set : m_sets)
+        set->ReadAhead();
+}
+
+namespace {
+QAtomicInteger<quint64> writeGeneration;
+} // namespace
+
+quint64 PhotoDatabase::WriteGeneration()
+{
+    return writeGeneration.loadRelaxed();
+}
+
+void PhotoDatabase::NoteWrite()
+{
+    writeGeneration.fetchAndAddRelaxed(1);
+}
+
+sqlite3* PhotoDatabase::handle() const
+{
+    return nativeHandle(connection());
 }
 
 QSqlDatabase PhotoDatabase::connection() const
@@ -187,9 +225,12 @@ RunError PhotoDatabase::prepare(bool createTable)
         return RunError{PhotoErrors::StoreFailed, QStringLiteral("The SQLite driver cannot be used for photo data.")};
 
     QSqlQuery q(db);
-    // Every update is its own transaction, on disk before it returns.
+    // Every update is its own transaction, on disk before it returns. With a
+    // write-ahead log, a listing being read never blocks a save through
+    // another handle.
     if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
         return notAStore(m_path, db.lastError().text());
+    q.exec(QStringLiteral("PRAGMA journal_mode = WAL")); // a read-only file keeps its journal
     if (createTable) {
         QStringList fields;
         for (const Column& c : Columns)
@@ -209,6 +250,9 @@ RunError PhotoDatabase::prepare(bool createTable)
         if (found.value(c.name) != c.type)
             return notAStore(m_path, QStringLiteral("its table PhotoData has no field [%1] of type %2").arg(c.name, c.type));
     }
+    // The full listing's order; a file that cannot take it still works, only slower.
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS PhotoDataOrder ON PhotoData "
+                          "([Album Name] COLLATE NOCASE, [Pa], [P2])"));
     return {};
 }
 
@@ -253,6 +297,8 @@ const QString NotFirstRecord = QStringLiteral("rowid <> (SELECT min(rowid) FROM 
 
 RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
 {
+    finishReading();
+    NoteWrite();
     QSqlQuery q(connection());
     q.prepare(QStringLiteral("DELETE FROM PhotoData WHERE %1 AND ([Album Name] = ? OR [Album Name] = ?)")
                   .arg(NotFirstRecord));
@@ -268,6 +314,8 @@ RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
 RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QString& pageNr,
                                              const QString& pictureKey, int* count)
 {
+    finishReading();
+    NoteWrite();
     QSqlDatabase db = connection();
     if (!db.transaction())
         return failure(QStringLiteral("changed"));

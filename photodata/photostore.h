@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class PhotoRecordset;
+struct sqlite3;
 
 // The fields of table PhotoData, by the names every caller uses.
 namespace PhotoFields {
@@ -30,6 +32,7 @@ enum : int {
     ItemNotFound = 3265,
     NotAPhotoStore = 3343,
     StoreFailed = 3049,
+    Closed = 3420,
 };
 } // namespace PhotoErrors
 
@@ -66,7 +69,17 @@ public:
     RunError BackupTo(const QString& target);
 
     QString path() const { return m_path; }
+    // Record sets opened here; reading ahead before a write keeps every open
+    // listing as it was when it was opened.
+    void attach(PhotoRecordset* set);
+    void detach(PhotoRecordset* set);
+    void finishReading();
     QSqlDatabase connection() const;
+    sqlite3* handle() const;
+    // Moves on with every write through any handle of this program, so a
+    // record set knows when a record it read ahead may have changed.
+    static quint64 WriteGeneration();
+    static void NoteWrite();
     // The error for a failed statement, naming the file.
     RunError failure(const QString& what) const;
 
@@ -76,6 +89,7 @@ private:
 
     QString m_path;
     QString m_connectionName;
+    std::vector<PhotoRecordset*> m_sets;
 };
 
 // The text shown to the user for a store failure.
