@@ -88,6 +88,7 @@ std::unique_ptr<PhotoRecordset> PhotoRecordset::Open(PhotoDatabase& db, const Ph
         err = db.failure(QStringLiteral("read"));
         return nullptr;
     }
+    set->m_sourceGeneration = PhotoDatabase::WriteGeneration();
     if (set->fetchTo(0)) {
         set->m_pos = 0;
         set->m_bof = set->m_eof = false;
@@ -103,13 +104,17 @@ bool PhotoRecordset::fetchTo(qint64 index)
     while (m_source && qint64(m_keys.size()) <= index) {
         if (m_source->step()) {
             m_keys.push_back(m_source->int64(0));
-            m_sourceGeneration = PhotoDatabase::WriteGeneration();
         } else {
             m_readFailed = m_source->failed();
             m_source.reset(); // read to its end: nothing holds the file any longer
         }
     }
     return index >= 0 && index < qint64(m_keys.size());
+}
+
+bool PhotoRecordset::ReadsAnOlderView() const
+{
+    return m_source && m_sourceGeneration != PhotoDatabase::WriteGeneration();
 }
 
 void PhotoRecordset::ReadAhead()
@@ -196,6 +201,9 @@ RunError PhotoRecordset::readCurrent()
         m_current = values;
         return {};
     }
+    // A listing still being read holds the view of the file it started with;
+    // after a write anywhere it is read to its end, so this read sees the write.
+    m_db->finishStaleReading();
     if (!m_read)
         m_read = std::make_unique<SqliteStatement>(
             m_db->handle(), QStringLiteral("SELECT %1 FROM PhotoData WHERE rowid = ?").arg(ColumnList));

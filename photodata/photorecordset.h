@@ -63,6 +63,8 @@ public:
 
     // Reads the rest of the listing's row ids now (before a write changes what it would read).
     void ReadAhead();
+    // True while the listing is not read to its end and a write happened since it began.
+    bool ReadsAnOlderView() const;
     void Close();
 
     static constexpr int FieldCount = 7;
@@ -82,7 +84,7 @@ private:
     PhotoDatabase* m_db;
     std::unique_ptr<SqliteStatement> m_source; // the listing, while not read to its end
     std::unique_ptr<SqliteStatement> m_read;   // one record's fields by row id
-    quint64 m_sourceGeneration = 0;            // writes seen when the listing's last row was read
+    quint64 m_sourceGeneration = 0;            // writes seen when the listing began
     std::vector<qint64> m_keys;
     qint64 m_pos = 0;
     bool m_bof = true;

@@ -157,6 +157,14 @@ sqlite3* PhotoDatabase::handle() const
     return nativeHandle(connection());
 }
 
+void PhotoDatabase::finishStaleReading()
+{
+    for (PhotoRecordset* set : m_sets) {
+        if (set->ReadsAnOlderView())
+            set->ReadAhead();
+    }
+}
+
 QSqlDatabase PhotoDatabase::connection() const
 {
     return QSqlDatabase::database(m_connectionName, false);

@@ -74,6 +74,7 @@ public:
     void attach(PhotoRecordset* set);
     void detach(PhotoRecordset* set);
     void finishReading();
+    void finishStaleReading();
     QSqlDatabase connection() const;
     sqlite3* handle() const;
     // Moves on with every write through any handle of this program, so a

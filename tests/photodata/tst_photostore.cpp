@@ -286,6 +286,7 @@ private slots:
     void twoHandlesSideBySide()
     {
         addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("shared"));
+        auto reading = db->OpenRecordset(PhotoQuery::FullListing(), nullptr); // a listing not read to its end
         auto other = PhotoDatabase::Open(storePath, nullptr);
         QVERIFY(other);
         auto mine = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
