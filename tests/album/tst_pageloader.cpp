@@ -106,14 +106,19 @@ private slots:
     void nextPageClearsSlotsItLacks()
     {
         QVERIFY(TestPictures::Save(TestPictures::Photo(800, 200), album + QStringLiteral("/P1I3.bmp"), "BMP"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(800, 200), album + QStringLiteral("/P1I4.bmp"), "BMP"));
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P2I3.bmp"), "BM corrupt")); // slot 4: no file
         LoadPage(QStringLiteral("1"));
         QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("1"));
         QVERIFY(page()->Image1(3)->Height() < 83.25f);
         session.pageNr = QStringLiteral("2");
         LoadPage(QStringLiteral("2"));
-        QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("0"));
-        QCOMPARE(page()->Image1(3)->Height(), 83.25f);
-        QCOMPARE(page()->Image1(3)->Top(), Fitting::SlotTop(3));
+        for (int s : {3, 4}) {
+            QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
+            QCOMPARE(page()->Image1(s)->GetPicture().natural, QSize(111, 111)); // the placeholder, not page 1's picture
+            QCOMPARE(page()->Image1(s)->Height(), 83.25f);
+            QCOMPARE(page()->Image1(s)->Top(), Fitting::SlotTop(s));
+        }
         QCOMPARE(bar()->lblSloc->text(), QStringLiteral("Page 2"));
     }
 

@@ -159,26 +159,40 @@ private slots:
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 50 * 1024);
     }
 
+    void exifTurnStandsThePictureUpright_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QSize>("upright");
+        QTest::addColumn<QPoint>("band"); // where the stored left band lands, in the upright picture (0..1 scaled)
+        QTest::newRow("quarter clockwise (6)") << 6 << QSize(40, 60) << QPoint(50, 5);
+        QTest::newRow("half turn (3)") << 3 << QSize(60, 40) << QPoint(95, 50);
+        QTest::newRow("quarter anticlockwise (8)") << 8 << QSize(40, 60) << QPoint(50, 95);
+    }
     void exifTurnStandsThePictureUpright()
     {
+        QFETCH(int, orientation);
+        QFETCH(QSize, upright);
+        QFETCH(QPoint, band);
         QImage landscape(60, 40, QImage::Format_RGB32);
         landscape.fill(Qt::white);
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 10; ++x)
                 landscape.setPixel(x, y, qRgb(255, 0, 0)); // a red band on the left
         const QString path = dir.filePath(QStringLiteral("camera.jpg"));
-        QVERIFY(TestPictures::Save(landscape, path, "JPEG", true));
-        const LoadResult r = LoadPicture(path);
-        QCOMPARE(r.error.number, 0);
-        QCOMPARE(r.picture.natural, QSize(40, 60)); // upright: taller than wide
-        QCOMPARE(r.picture.shown.size(), QSize(40, 60));
-        // Turned a quarter clockwise, the left band is now at the top.
-        QVERIFY(near(r.picture.shown.pixel(20, 2), qRgb(255, 0, 0), 60));
-        QVERIFY(near(r.picture.shown.pixel(20, 50), qRgb(255, 255, 255), 60));
-
-        const LoadResult small = LoadPicture(path, QSize(20, 20));
-        QCOMPARE(small.picture.natural, QSize(40, 60));
-        QVERIFY(small.picture.shown.height() == 20 && small.picture.shown.width() <= 14);
+        QVERIFY(TestPictures::WriteBytes(path, TestPictures::JpegWithOrientation(landscape, orientation)));
+        auto check = [&](const Picture& p, QSize shown) {
+            QCOMPARE(p.natural, upright);
+            QCOMPARE(p.shown.size(), shown);
+            const QPoint red(band.x() * (shown.width() - 1) / 100, band.y() * (shown.height() - 1) / 100);
+            const QPoint white((100 - band.x()) * (shown.width() - 1) / 100, (100 - band.y()) * (shown.height() - 1) / 100);
+            QVERIFY(near(p.shown.pixel(red), qRgb(255, 0, 0), 70));
+            QVERIFY(near(p.shown.pixel(white), qRgb(255, 255, 255), 70));
+        };
+        const LoadResult slot = LoadPicture(path, QSize(20, 20)); // the slot
+        QCOMPARE(slot.error.number, 0);
+        check(slot.picture, upright.scaled(20, 20, Qt::KeepAspectRatio));
+        check(Reload(slot.picture, {}), upright); // the full-size view
+        check(Reload(slot.picture, upright * 2), upright); // print: never enlarged
     }
 
     void gifIconAndMetafile()

@@ -16,6 +16,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 void writeFile(const QString& path, const QByteArray& content)
@@ -102,6 +105,45 @@ private slots:
                  int(RunError::PathNotFound));
         // No half-written temporary files left behind.
         QCOMPARE(QDir(program->folder()).entryList(QDir::Files).size(), 2);
+
+        // Onto itself: the file stays as it was.
+        QCOMPARE(Files::FileCopy(src, src).number, 0);
+        QCOMPARE(readFile(src), QByteArray(3 * 1024 * 1024 + 17, 'x'));
+
+        // A write that fails part-way (the file size limit, which binds root too) leaves the old target whole.
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = before;
+        small.rlim_cur = 1024 * 1024;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const RunError failed = Files::FileCopy(src, dst);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(failed.failed());
+        QCOMPARE(readFile(dst), QByteArray("old"));
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Files).size(), 2);
+    }
+
+    void wildcardsMatchWholeNames_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("no prefix match") << "P1I1" << "P1I10" << false;
+        QTest::newRow("no suffix match") << "I1" << "P1I1" << false;
+        QTest::newRow("exact, case ignored") << "p1i1" << "P1I1" << true;
+        QTest::newRow("star at the start") << "*I1" << "P10I1" << true;
+        QTest::newRow("star at the start, no tail match") << "*I1" << "P1I10" << false;
+        QTest::newRow("star at the end") << "P1I*" << "p1i11" << true;
+        QTest::newRow("question at both ends") << "?1I?" << "P1I1" << true;
+        QTest::newRow("question takes exactly one") << "?1I?" << "P1I10" << false;
+    }
+    void wildcardsMatchWholeNames()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, matches);
+        QCOMPARE(Files::WildcardMatch(pattern, name), matches);
     }
 
     void killMatchesWildcardIgnoringCase()

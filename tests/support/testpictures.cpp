@@ -1,6 +1,7 @@
 #include "testpictures.h"
 
 #include <QFile>
+#include <QBuffer>
 #include <QImageWriter>
 #include <QtEndian>
 
@@ -30,14 +31,33 @@ QImage Photo(int width, int height, int seed)
     return image;
 }
 
-bool Save(const QImage& image, const QString& path, const char* format, bool turnedQuarter)
+bool Save(const QImage& image, const QString& path, const char* format)
 {
     QImageWriter writer(path, format);
-    if (turnedQuarter)
-        writer.setTransformation(QImageIOHandler::TransformationRotate90);
     if (QByteArray(format) == "JPEG")
         writer.setQuality(92);
     return writer.write(image);
+}
+
+QByteArray JpegWithOrientation(const QImage& stored, int orientation)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setQuality(92);
+    writer.write(stored);
+    // APP1: "Exif", a little-endian TIFF header, IFD0 with the one orientation entry.
+    const char exif[] = {
+        '\xFF', '\xE1', 0, 34,                      // marker, length 34
+        'E', 'x', 'i', 'f', 0, 0,                     // identifier
+        'I', 'I', 0x2A, 0, 8, 0, 0, 0,                // TIFF header, IFD0 at 8
+        1, 0,                                         // one entry
+        0x12, 0x01, 3, 0, 1, 0, 0, 0, char(orientation), 0, 0, 0, // orientation, SHORT, 1 value
+        0, 0, 0, 0,                                   // no next IFD
+    };
+    jpeg.insert(2, exif, sizeof exif); // right after the start-of-image marker
+    return jpeg;
 }
 
 QByteArray Bitmap(const QImage& source, int bpp, bool topDown)

@@ -9,8 +9,12 @@ namespace TestPictures {
 
 // A photo-like picture: smooth gradients with fine detail, so that scaling shortcuts show.
 QImage Photo(int width, int height, int seed = 1);
-// Writes `image` in the format named ("BMP", "JPEG", "PNG", "ICO") to `path`; JPEG may carry an EXIF turn.
-bool Save(const QImage& image, const QString& path, const char* format, bool turnedQuarter = false);
+// Writes `image` in the format named ("BMP", "JPEG", "PNG", "ICO") to `path`.
+bool Save(const QImage& image, const QString& path, const char* format);
+// A JPEG of `stored` (its pixels as they are) with an EXIF block whose
+// orientation tag (0x0112) says how to stand it upright: 3 half turn,
+// 6 quarter clockwise, 8 quarter anticlockwise.
+QByteArray JpegWithOrientation(const QImage& stored, int orientation);
 // A bitmap file written by hand: 16 (5-6-5 bit fields), 24 or 32 bits, top-down or bottom-up.
 QByteArray Bitmap(const QImage& image, int bitsPerPixel, bool topDown);
 // A placeable metafile: a blue rectangle filling a 100 by 50 area.
