@@ -1,5 +1,6 @@
 #include "helpscreen.h"
 
+#include "controls.h"
 #include "forms.h"
 #include "screennames.h"
 #include "sharedprocs.h"
@@ -23,20 +24,6 @@ QString HelpExitLine()
 {
     return QStringLiteral("You can exit from this program by either pressing <Esc> or clicking on File and then Exit and "
                           "\r\nthen follow the prompts.");
-}
-
-void HelpScreen::SetBackColour(QPushButton* button, int colour)
-{
-    const QColor c(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    button->setProperty("backColour", colour);
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: 1px solid #555;"
-                                         " border-radius: 4px; padding: 1px; font-weight: bold; }")
-                              .arg(c.name()));
-}
-
-int HelpScreen::BackColour(const QPushButton* button)
-{
-    return button->property("backColour").toInt();
 }
 
 HelpScreen::HelpScreen(HelpPageDesign design) : Form(design.name), m_design(std::move(design))

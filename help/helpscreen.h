@@ -48,8 +48,6 @@ public:
     QTextBrowser* txtHelp = nullptr;
 
     // Colours given as the screens' colour numbers (0xBBGGRR).
-    static void SetBackColour(QPushButton* button, int colour);
-    static int BackColour(const QPushButton* button);
 
 private:
     HelpPageDesign m_design;

@@ -1,4 +1,5 @@
 // The help screens: five chains, their buttons and colours, and the way back.
+#include "controls.h"
 #include "forms.h"
 #include "frmoption1.h"
 #include "helpscreen.h"
@@ -90,7 +91,7 @@ private slots:
             HelpScreen* first = help(chain.first());
             first->Show();
             QVERIFY2(!first->cmdPreviousPage->isEnabled(), qPrintable(chain.first()));
-            QCOMPARE(HelpScreen::BackColour(first->cmdPreviousPage), chain.first() == QStringLiteral("frmSelectAlbumHelp0") ? 192 : Red);
+            QCOMPARE(BackColour(first->cmdPreviousPage), chain.first() == QStringLiteral("frmSelectAlbumHelp0") ? 192 : Red);
             for (int i = 1; i < chain.size(); ++i) {
                 help(chain[i - 1])->cmdNextPage->click();
                 QVERIFY(!help(chain[i - 1])->isVisible());
@@ -99,7 +100,7 @@ private slots:
             }
             HelpScreen* last = help(chain.last());
             QVERIFY2(!last->cmdNextPage->isEnabled(), qPrintable(chain.last()));
-            QCOMPARE(HelpScreen::BackColour(last->cmdNextPage), chain.last() == QStringLiteral("frmSelectAlbumHelp0") ? 192 : Red);
+            QCOMPARE(BackColour(last->cmdNextPage), chain.last() == QStringLiteral("frmSelectAlbumHelp0") ? 192 : Red);
             for (int i = int(chain.size()) - 1; i > 0; --i) {
                 help(chain[i])->cmdPreviousPage->click();
                 QVERIFY(help(chain[i - 1])->isVisible());
@@ -110,7 +111,7 @@ private slots:
         }
         // The options help's second page turns its Previous bright green.
         help(QStringLiteral("frmOptionHelp1"))->Show();
-        QCOMPARE(HelpScreen::BackColour(help(QStringLiteral("frmOptionHelp1"))->cmdPreviousPage), 65280);
+        QCOMPARE(BackColour(help(QStringLiteral("frmOptionHelp1"))->cmdPreviousPage), 65280);
         QVERIFY(help(QStringLiteral("frmOptionHelp1"))->cmdPreviousPage->isEnabled());
     }
 
