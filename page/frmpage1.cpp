@@ -88,8 +88,9 @@ void FrmPage1::createSlots()
     Place(lblAddDelIns, 30, 3, 310, 16);
     cmdCancelAddDelete = new QPushButton(QStringLiteral("Cancel Add/Delete"));
     cmdCancelAddDelete->setObjectName(QStringLiteral("cmdCancelAddDelete"));
-    Place(cmdCancelAddDelete, 354, 3, Fitting::SlotSide, 16);
+    Place(cmdCancelAddDelete, 354, CancelButtonTop, Fitting::SlotSide, 16);
     cmdCancelAddDelete->hide();
+    connect(cmdCancelAddDelete, &QPushButton::clicked, this, &FrmPage1::cmdCancelAddDelete_Click);
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->hide(); // out of sight; Esc presses it
@@ -127,19 +128,18 @@ void FrmPage1::createMenus()
     spacer("mnuSp96");
 
     QMenu* edit = AddMenu(QStringLiteral("mnuEdit"), QStringLiteral("&Edit"));
-    AddMenuItem(edit, QStringLiteral("mnuAddPicture"), QStringLiteral("&Add Picture from a Disk file"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_A));
+    AddMenuItem(edit, QStringLiteral("mnuAddPicture"), QStringLiteral("&Add Picture from a Disk file"),
+                [this] { mnuAddPicture_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_A));
     AddSeparator(edit, QStringLiteral("mnuSep2"));
-    AddMenuItem(edit, QStringLiteral("mnuDeletePicture"), QStringLiteral("De&lete Picture from the Album"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_D));
+    AddMenuItem(edit, QStringLiteral("mnuDeletePicture"), QStringLiteral("De&lete Picture from the Album"),
+                [this] { mnuDeletePicture_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_D));
     AddSeparator(edit, QStringLiteral("mnuSep4"));
-    AddMenuItem(edit, QStringLiteral("mnuCopy"), QStringLiteral("&Copy Picture to the Clipboard"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_C));
+    AddMenuItem(edit, QStringLiteral("mnuCopy"), QStringLiteral("&Copy Picture to the Clipboard"),
+                [this] { mnuCopy_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
     AddSeparator(edit, QStringLiteral("mnuSep5"));
-    AddMenuItem(edit, QStringLiteral("mnuPaste"), QStringLiteral("&Paste Picture from the Clipboard"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_P));
-    for (const char* pending : {"mnuSaveAlbum", "mnuAddPicture", "mnuDeletePicture", "mnuCopy", "mnuPaste"})
-        Menu(QLatin1String(pending))->setEnabled(false);
+    AddMenuItem(edit, QStringLiteral("mnuPaste"), QStringLiteral("&Paste Picture from the Clipboard"),
+                [this] { mnuPaste_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_P));
+    Menu(QStringLiteral("mnuSaveAlbum"))->setEnabled(false);
     spacer("mnuSep94");
 
     QMenu* pages = AddMenu(QStringLiteral("mnuMenu"), QStringLiteral("&Menu"));
@@ -264,13 +264,6 @@ void FrmPage1::PrepareView(int slot)
     FitViewPicture(*img1);
     img1->SetStretch(true);
     view->Show();
-}
-
-void FrmPage1::ImgRep(int slot)
-{
-    // The editing modes act on a left click in their own way; the normal mode shows the picture.
-    if (editMode == QStringLiteral("0"))
-        PrepareView(slot);
 }
 
 void FrmPage1::ButtonTwo(int slot)

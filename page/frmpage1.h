@@ -32,6 +32,12 @@ public:
     void mnuOptions_Click();
     void mnuop_Click();
     void mnuDeleteAlbum_Click();
+    // The editing modes: each starts from the Edit menu and ends with the next left click on a slot.
+    void mnuAddPicture_Click();
+    void mnuDeletePicture_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void cmdCancelAddDelete_Click();
     void mnuMin_Click();
     void mnuHelp_Click();
     void cmdExit_Click();
@@ -50,6 +56,8 @@ public:
     // The page's extent in page units.
     static constexpr double PageWidth = 468;
     static constexpr double PageHeight = 345;
+    // Where the cancel button of the editing modes stands (page units).
+    static constexpr double CancelButtonTop = 6;
 
 private:
     void createSlots();
@@ -57,6 +65,12 @@ private:
     void GoToPage();
     void PageChange();
     void ImgRep(int slot);
+    void AddDelOnMsgCor();
+    void EndAddDelete();
+    void CorDel(int slot);
+    void AddPicture(int slot);
+    void PastePicture(int slot);
+    void DeletePicture(int slot);
     void ButtonTwo(int slot);
     // The view shows the slot's picture, fitted; shared by both mouse buttons.
     void PrepareView(int slot);

@@ -2,6 +2,7 @@
 
 #include "forms.h"
 #include "frmdisplaypicture.h"
+#include "frmgetfile.h"
 #include "frmpage1.h"
 #include "frmpbar3.h"
 #include "frmcover.h"
@@ -22,6 +23,7 @@ void RegisterScreens()
     Forms::Register<FrmPbar3>(Screen::Pbar3);
     Forms::Register<FrmSelectAlbum1>(Screen::SelectAlbum1);
     Forms::Register<FrmDisplayPicture>(Screen::DisplayPicture);
+    Forms::Register<FrmGetFile>(Screen::GetFile);
     RegisterHelpScreens();
 }
 

@@ -131,8 +131,13 @@ QAction* Form::AddMenuItem(QMenu* menu, const QString& name, const QString& capt
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
     }
-    if (handler)
-        connect(action, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    if (handler) {
+        // An item of a disabled menu does nothing, also through its shortcut.
+        connect(action, &QAction::triggered, this, [menu, handler = std::move(handler)] {
+            if (!menu || menu->menuAction()->isEnabled())
+                handler();
+        });
+    }
     return action;
 }
 

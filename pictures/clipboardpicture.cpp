@@ -1,0 +1,78 @@
+#include "clipboardpicture.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTemporaryFile>
+#include <QUrl>
+
+namespace ClipboardPicture {
+namespace {
+
+// Encoded pictures as other programs offer them, best first.
+const char* const EncodedTypes[] = {"image/png", "image/jpeg", "image/bmp", "image/x-bmp", "image/x-MS-bmp",
+                                    "image/gif", "image/webp", "image/tiff", "image/x-icon", "image/vnd.microsoft.icon"};
+
+// Encoded bytes go through the loader from a private file, so they meet the
+// same checks as any picture file.
+Pictures::LoadResult fromBytes(const QByteArray& bytes, QSize box, qreal dpr)
+{
+    QTemporaryFile file;
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return {{}, RunError::make(RunError::InvalidPicture)};
+    Pictures::LoadResult whole = Pictures::LoadPicture(file.fileName());
+    if (whole.error.failed())
+        return whole;
+    QImage full = whole.picture.shown;
+    full.setDevicePixelRatio(1);
+    return {Pictures::PictureFromImage(full, box, dpr), {}};
+}
+
+} // namespace
+
+void Put(const Picture& picture)
+{
+    QImage full = Pictures::Reload(picture, {}).shown;
+    full.setDevicePixelRatio(1);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    if (full.isNull())
+        return;
+    auto* data = new QMimeData;
+    data->setImageData(full);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (full.save(&buffer, "PNG"))
+        data->setData(QStringLiteral("image/png"), png);
+    clipboard->setMimeData(data);
+}
+
+Pictures::LoadResult Take(QSize box, qreal dpr)
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data)
+        return {{}, RunError::make(RunError::InvalidPicture)};
+    for (const char* type : EncodedTypes) {
+        const QString mime = QLatin1String(type);
+        if (!data->hasFormat(mime))
+            continue;
+        Pictures::LoadResult r = fromBytes(data->data(mime), box, dpr);
+        if (!r.error.failed())
+            return r;
+    }
+    if (data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile()) {
+        Pictures::LoadResult r = Pictures::LoadPicture(data->urls().first().toLocalFile(), box, dpr);
+        if (!r.error.failed())
+            return r;
+    }
+    if (data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull())
+            return {Pictures::PictureFromImage(image, box, dpr), {}};
+    }
+    return {{}, RunError::make(RunError::InvalidPicture)};
+}
+
+} // namespace ClipboardPicture
