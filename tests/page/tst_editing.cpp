@@ -1,0 +1,320 @@
+// The page screen's editing modes: add, delete, copy and paste, their menus,
+// the files and notes a deletion removes, and the clipboard with other programs.
+#include "albumpaths.h"
+#include "fileops.h"
+#include "fitting.h"
+#include "forms.h"
+#include "frmgetfile.h"
+#include "frmpage1.h"
+#include "photorecordset.h"
+#include "photostore.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "startup.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+void click(int slot)
+{
+    QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
+}
+
+// The menus a mode disables, as "name=enabled".
+QStringList menuState()
+{
+    QStringList state;
+    for (const char* name : {"mnuFile", "mnuEdit", "mnuMenu", "mnuHelp", "mnuPD", "mnuPU"})
+        state << QLatin1String(name) + u'=' + QString::number(page()->Menu(QLatin1String(name))->isEnabled());
+    return state;
+}
+
+int notesOf(const QString& key)
+{
+    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    auto rs = db->OpenRecordset(PhotoQuery::Picture(session.albumName, session.pageNr, key), nullptr);
+    rs->ReadAhead();
+    return rs->RecordCount();
+}
+
+void addNote(const QString& key)
+{
+    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+    rs->AddNew();
+    rs->SetField(PhotoFields::AlbumName, session.albumName);
+    rs->SetField(PhotoFields::PageNr, session.pageNr);
+    rs->SetField(PhotoFields::ImageNr, key);
+    QVERIFY(!rs->Update().failed());
+}
+
+} // namespace
+
+class TestEditing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->addPhotoData();
+        program->takeAsProgramFolder();
+        album = program->path(QStringLiteral("Holiday"));
+        QVERIFY(QDir().mkdir(album));
+        for (const char* name : {"P1I1.bmp", "P1I10.bmp", "P1I11.bmp", "P1I2.bmp"})
+            QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), album + u'/' + QLatin1String(name), "BMP"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(30, 90), program->path(QStringLiteral("tall.png")), "PNG"));
+        session.albumName = QStringLiteral("Holiday");
+        page()->Show();
+        page()->mnuP_Click(1);
+    }
+    void cleanup()
+    {
+        QUILL_END_PROGRAM(program);
+    }
+
+    void addThenCancelInTheChooser()
+    {
+        program->user.answerModal([](Form& f) { static_cast<FrmGetFile&>(f).cmdCancel->click(); });
+        page()->Menu(QStringLiteral("mnuAddPicture"))->trigger();
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        QCOMPARE(menuState(), (QStringList{QStringLiteral("mnuFile=1"), QStringLiteral("mnuEdit=1"),
+                                           QStringLiteral("mnuMenu=1"), QStringLiteral("mnuHelp=1"),
+                                           QStringLiteral("mnuPD=0"), QStringLiteral("mnuPU=1")}));
+        QVERIFY(page()->Menu(QStringLiteral("mnuInst"))->isVisible());
+        QVERIFY(page()->cmdCancelAddDelete->isHidden());
+    }
+
+    void addOverAFilledSlot()
+    {
+        const QString tall = program->path(QStringLiteral("tall.png"));
+        program->user.answerModal([tall](Form& f) {
+            auto& c = static_cast<FrmGetFile&>(f);
+            c.txtFileName->setText(tall);
+            c.cmdOK->click();
+        });
+        page()->mnuAddPicture_Click();
+        QCOMPARE(page()->editMode, QStringLiteral("1"));
+        QCOMPARE(page()->lblAddDelIns->text(), QStringLiteral("Click the blank where you want the picture to appear"));
+        QCOMPARE(page()->cmdCancelAddDelete->text(), QStringLiteral("Cancel Add/Delete"));
+        QVERIFY(!page()->cmdCancelAddDelete->isHidden());
+        click(2);
+        PictureBox* slot = page()->Image1(2);
+        QCOMPARE(slot->GetPicture().natural, QSize(30, 90));
+        QCOMPARE(slot->GetPicture().sourcePath, tall); // remembered with its full source
+        QCOMPARE(slot->Tag, QStringLiteral("1"));
+        QCOMPARE(slot->Width(), 27.75f); // fitted: tall, the height fills the slot
+        QCOMPARE(session.albumChanged, 1);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        QVERIFY(QFile::exists(album + QStringLiteral("/P1I2.bmp"))); // the old file waits for the save
+    }
+
+    void addOfAPathThatIsNoPicture()
+    {
+        program->user.answerModal([](Form& f) {
+            auto& c = static_cast<FrmGetFile&>(f);
+            c.txtFileName->setText(QStringLiteral("/no/such/file.jpg"));
+            c.cmdOK->click();
+        });
+        page()->mnuAddPicture_Click();
+        program->user.answerButton(vbOK);
+        click(3);
+        QCOMPARE(program->user.asked.last().prompt, QStringLiteral("The file selected is not a picture file"));
+        QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("0"));
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+    }
+
+    void deleteSlotOneKeepsSlotsTenAndEleven()
+    {
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I1.jpg"), "old copy"));
+        addNote(QStringLiteral("P1I1"));
+        addNote(QStringLiteral("P1I10"));
+        page()->mnuDeletePicture_Click();
+        QCOMPARE(page()->lblAddDelIns->text(), QStringLiteral("Click the picture that you want to delete"));
+        program->user.answerButton(vbOK);
+        click(1);
+        const Question q = program->user.asked.last();
+        QCOMPARE(q.prompt, QStringLiteral("This will delete the photo from your saved file Holiday"));
+        QCOMPARE(q.style, int(vbOKCancel | vbInformation));
+        QCOMPARE(q.title, QStringLiteral("WARNING"));
+        QCOMPARE(QDir(album).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("P1I10.bmp"), QStringLiteral("P1I11.bmp"), QStringLiteral("P1I2.bmp")}));
+        QCOMPARE(notesOf(QStringLiteral("P1I1")), 0);
+        QCOMPARE(notesOf(QStringLiteral("P1I10")), 1);
+        QCOMPARE(page()->Image1(1)->Tag, QStringLiteral("0"));
+        QCOMPARE(page()->Image1(1)->GetPicture().natural, QSize(111, 111));
+        QCOMPARE(QRectF(page()->Image1(1)->Left(), page()->Image1(1)->Top(), page()->Image1(1)->Width(),
+                        page()->Image1(1)->Height()),
+                 QRectF(Fitting::SlotLeft(1), Fitting::SlotTop(1), 83.25, 83.25));
+        QCOMPARE(session.albumChanged, 1);
+        QCOMPARE(session.deletePictureAnswer, QStringLiteral("1"));
+    }
+
+    void deleteCancelledInTheConfirmation()
+    {
+        addNote(QStringLiteral("P1I2"));
+        page()->mnuDeletePicture_Click();
+        program->user.answerButton(vbCancel);
+        click(2);
+        QVERIFY(QFile::exists(album + QStringLiteral("/P1I2.bmp")));
+        QCOMPARE(notesOf(QStringLiteral("P1I2")), 1);
+        QCOMPARE(page()->Image1(2)->Tag, QStringLiteral("1"));
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        QCOMPARE(page()->Menu(QStringLiteral("mnuInst"))->text(),
+                 QStringLiteral("Click any Picture to see full size picture' )"));
+    }
+
+    void deleteOnANewAlbum()
+    {
+        session.albumName = QStringLiteral("New Album");
+        page()->mnuDeletePicture_Click();
+        program->user.answerButton(vbOK);
+        click(2);
+        QCOMPARE(program->user.asked.last().prompt,
+                 QStringLiteral("This will delete the photo from your saved file New Album"));
+        QCOMPARE(page()->Image1(2)->Tag, QStringLiteral("0"));
+        QCOMPARE(QDir(album).entryList(QDir::Files).size(), 4);
+    }
+
+    void menusDuringAndAfterEachMode_data()
+    {
+        QTest::addColumn<int>("pageNumber");
+        QTest::newRow("page 1") << 1;
+        QTest::newRow("page 10") << 10;
+    }
+    void menusDuringAndAfterEachMode()
+    {
+        QFETCH(int, pageNumber);
+        page()->mnuP_Click(pageNumber);
+        const QStringList during{QStringLiteral("mnuFile=0"), QStringLiteral("mnuEdit=0"), QStringLiteral("mnuMenu=0"),
+                                 QStringLiteral("mnuHelp=0"), QStringLiteral("mnuPD=0"), QStringLiteral("mnuPU=0")};
+        const QStringList after{QStringLiteral("mnuFile=1"), QStringLiteral("mnuEdit=1"), QStringLiteral("mnuMenu=1"),
+                                QStringLiteral("mnuHelp=1"), QStringLiteral("mnuPD=%1").arg(pageNumber != 1),
+                                QStringLiteral("mnuPU=%1").arg(pageNumber != 10)};
+        const QList<std::pair<void (FrmPage1::*)(), QString>> modes{
+            {&FrmPage1::mnuDeletePicture_Click, QStringLiteral("Cancel Add/Delete")},
+            {&FrmPage1::mnuCopy_Click, QStringLiteral("Cancel Copy")},
+            {&FrmPage1::mnuPaste_Click, QStringLiteral("Cancel Paste")}};
+        for (const auto& [enter, caption] : modes) {
+            (page()->*enter)();
+            QCOMPARE(menuState(), during);
+            QVERIFY(!page()->Menu(QStringLiteral("mnuInst"))->isVisible());
+            QCOMPARE(page()->cmdCancelAddDelete->text(), caption);
+            page()->Menu(QStringLiteral("mnuP5"))->trigger(); // a disabled menu's item does nothing
+            QCOMPARE(session.pageNr, QString::number(pageNumber));
+            page()->cmdCancelAddDelete->click();
+            QCOMPARE(menuState(), after);
+            QCOMPARE(page()->editMode, QStringLiteral("0"));
+        }
+    }
+
+    void firstModeCancelButtonIsOutOfSight()
+    {
+        Forms::Load(Screen::GetFile); // as start-up does
+        QCOMPARE(page()->Placed(page()->cmdCancelAddDelete).top(), -1500.0);
+        page()->mnuCopy_Click();
+        QVERIFY(!page()->cmdCancelAddDelete->isHidden());
+        click(1); // the mode still ends with the click
+        QCOMPARE(page()->Placed(page()->cmdCancelAddDelete).top(), 6.0);
+    }
+
+    void suppliedAlbumRefusesChangesButCopies()
+    {
+        const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
+        QVERIFY(QDir().mkdir(supplied));
+        QVERIFY(!Files::SetAttr(supplied, Files::ReadOnly).failed());
+        session.albumName = ProgramFiles::SuppliedAlbum;
+        for (auto handler : {&FrmPage1::mnuAddPicture_Click, &FrmPage1::mnuDeletePicture_Click,
+                             &FrmPage1::mnuPaste_Click}) {
+            program->user.answerButton(vbOK);
+            (page()->*handler)();
+            QCOMPARE(program->user.asked.last().title, QStringLiteral("WARNING"));
+            QVERIFY(program->user.asked.last().prompt.contains(QStringLiteral("Attributes MANUALLY")));
+            QCOMPARE(page()->editMode, QStringLiteral("0"));
+        }
+        page()->mnuCopy_Click();
+        QCOMPARE(page()->editMode, QStringLiteral("3"));
+    }
+
+    void copyOffersTheFullPictureAsPng()
+    {
+        QVERIFY(TestPictures::Save(TestPictures::Photo(900, 700, 3), album + QStringLiteral("/P1I5.bmp"), "BMP"));
+        page()->mnuP_Click(1);
+        page()->mnuCopy_Click();
+        click(5);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data->hasFormat(QStringLiteral("image/png")));
+        const QImage offered = QImage::fromData(data->data(QStringLiteral("image/png")), "PNG");
+        const QImage original(album + QStringLiteral("/P1I5.bmp"));
+        QCOMPARE(offered.size(), QSize(900, 700)); // the full picture, not the slot's
+        QCOMPARE(offered.convertToFormat(QImage::Format_RGB32), original.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(session.albumChanged, 0);
+
+        page()->mnuCopy_Click();
+        click(7); // an empty slot: the placeholder
+        QCOMPARE(QImage::fromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))).size(),
+                 QSize(111, 111));
+    }
+
+    void pasteFromAnotherProgram()
+    {
+        // Another program offers only encoded PNG bytes.
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        TestPictures::Photo(1200, 400, 5).save(&buffer, "PNG");
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), png);
+        QGuiApplication::clipboard()->setMimeData(data);
+
+        page()->mnuPaste_Click();
+        QCOMPARE(page()->lblAddDelIns->text(),
+                 QStringLiteral("Click the Blank where you want to Paste the picture from Clipboard"));
+        click(6);
+        PictureBox* slot = page()->Image1(6);
+        QCOMPARE(slot->Tag, QStringLiteral("1"));
+        QCOMPARE(slot->GetPicture().natural, QSize(1200, 400));
+        QCOMPARE(slot->GetPicture().full.size(), QSize(1200, 400)); // kept whole for saving
+        QCOMPARE(slot->Height(), 27.75f);
+        QCOMPARE(session.albumChanged, 1);
+
+        // Nothing on the clipboard: told, and the slot stays as it was.
+        QGuiApplication::clipboard()->clear();
+        session.albumChanged = 0;
+        page()->mnuPaste_Click();
+        program->user.answerButton(vbOK);
+        click(7);
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("ERROR"));
+        QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("0"));
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+    QString album;
+};
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"

@@ -1,0 +1,172 @@
+// The picture file chooser: its file types, lists, the path it hands back,
+// the preview's place and its messages.
+#include "filechooser.h"
+#include "forms.h"
+#include "frmgetfile.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+FrmGetFile* chooser()
+{
+    return Forms::Get<FrmGetFile>(Screen::GetFile);
+}
+
+QStringList listed(const QListWidget* list)
+{
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    return names;
+}
+
+} // namespace
+
+class TestFileChooser : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->takeAsProgramFolder();
+        pictures = program->path(QStringLiteral("pictures"));
+        QVERIFY(QDir().mkdir(pictures));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(640, 480), pictures + QStringLiteral("/photo.jpg"), "JPEG"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(50, 50), pictures + QStringLiteral("/PHOTO.JPG"), "JPEG"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(30, 60), pictures + QStringLiteral("/tall.bmp"), "BMP"));
+        QVERIFY(TestPictures::WriteBytes(pictures + QStringLiteral("/notes.txt"), "not a picture"));
+        QVERIFY(TestPictures::WriteBytes(pictures + QStringLiteral("/README"), "no dot"));
+        QVERIFY(QDir().mkdir(pictures + QStringLiteral("/sub.jpg"))); // a folder is not a file
+    }
+    void cleanup()
+    {
+        QUILL_END_PROGRAM(program);
+    }
+
+    void opensWithTheSixTypesAndStartsInTheProgramFolder()
+    {
+        QCOMPARE(chooser()->DirectoryPath(), program->folder());
+        for (int opening = 0; opening < 2; ++opening) {
+            program->user.answerModal([](Form& f) {
+                auto& c = static_cast<FrmGetFile&>(f);
+                c.cboFileType->setCurrentIndex(3); // another type, before Cancel
+                c.cmdCancel->click();
+            });
+            SetUpFileChooser();
+            QStringList types;
+            for (int i = 0; i < chooser()->cboFileType->count(); ++i)
+                types << chooser()->cboFileType->itemText(i);
+            QCOMPARE(types, (QStringList{QStringLiteral("All Files (*.*)"), QStringLiteral("Bitmap (*.BMP)"),
+                                         QStringLiteral("Jpeg (*.JPG)"), QStringLiteral("Gif files (*.GIF)"),
+                                         QStringLiteral("Icon files (*.ICO)"), QStringLiteral("Metafile files (*.MTF)")}));
+        }
+        QCOMPARE(program->user.asked.last().screen, Screen::GetFile);
+        QCOMPARE(chooser()->Caption(), QStringLiteral("Select A Picture File"));
+        QCOMPARE(chooser()->Tag, QString());
+    }
+
+    void filesFilteredByTypeIgnoringCase()
+    {
+        chooser()->SetDirectoryPath(pictures);
+        chooser()->cboFileType->clear();
+        chooser()->cboFileType->addItems(FileChooser::FileTypes());
+        QCOMPARE(listed(chooser()->filFiles), (QStringList{QStringLiteral("notes.txt"), QStringLiteral("photo.jpg"),
+                                                           QStringLiteral("PHOTO.JPG"), QStringLiteral("README"),
+                                                           QStringLiteral("tall.bmp")}));
+        chooser()->cboFileType->setCurrentIndex(2);
+        QCOMPARE(listed(chooser()->filFiles), (QStringList{QStringLiteral("photo.jpg"), QStringLiteral("PHOTO.JPG")}));
+        chooser()->cboFileType->setCurrentIndex(1);
+        QCOMPARE(listed(chooser()->filFiles), QStringList{QStringLiteral("tall.bmp")});
+        QCOMPARE(chooser()->lblDirName->text(), pictures);
+        QCOMPARE(FileChooser::PatternOf(QStringLiteral("Gif files (*.GIF)")), QStringLiteral("*.GIF"));
+    }
+
+    void pathHandedBack_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("highlighted");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("highlighted") << "/home/ann" << "a.jpg" << "a.jpg" << "/home/ann/a.jpg";
+        QTest::newRow("root folder") << "/" << "a.jpg" << "a.jpg" << "/a.jpg";
+        QTest::newRow("typed path") << "/home/ann" << "/tmp/b.png" << "a.jpg" << "/tmp/b.png";
+        QTest::newRow("case counts") << "/home/ann" << "A.JPG" << "a.jpg" << "A.JPG";
+    }
+    void pathHandedBack()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, typed);
+        QFETCH(QString, highlighted);
+        QFETCH(QString, chosen);
+        QCOMPARE(FileChooser::ChosenPath(folder, typed, highlighted), chosen);
+    }
+
+    void clickPreviewThenOk()
+    {
+        chooser()->SetDirectoryPath(pictures);
+        chooser()->Show();
+        const QList<QListWidgetItem*> items = chooser()->filFiles->findItems(QStringLiteral("photo.jpg"), Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        QTest::mouseClick(chooser()->filFiles->viewport(), Qt::LeftButton, {},
+                          chooser()->filFiles->visualItemRect(items.first()).center());
+        QCOMPARE(chooser()->txtFileName->text(), QStringLiteral("photo.jpg"));
+        // 640 by 480: the width fills the box, centred at (2350, 4567).
+        const PictureBox* preview = chooser()->Image1;
+        QCOMPARE(QRectF(preview->Left(), preview->Top(), preview->Width(), preview->Height()),
+                 QRectF(1622.5, 4021.375, 1455, 1091.25));
+        QVERIFY(preview->HasPicture());
+        QCOMPARE(FileChooser::PreviewPlace(FileChooser::DivisorsFor(750, 750)).top, 3839.5); // square
+        chooser()->cmdOK->click();
+        QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/photo.jpg"));
+        QVERIFY(!chooser()->isVisible());
+        QVERIFY(!preview->HasPicture());
+    }
+
+    void messages()
+    {
+        chooser()->SetDirectoryPath(pictures);
+        chooser()->Show();
+        program->user.answerButton(vbOK);
+        chooser()->filFiles->setCurrentRow(chooser()->filFiles->row(
+            chooser()->filFiles->findItems(QStringLiteral("notes.txt"), Qt::MatchExactly).first()));
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("The file selected is not a picture file"));
+        QCOMPARE(program->user.asked[0].style, int(vbOKOnly));
+        QCOMPARE(program->user.asked[0].title, QStringLiteral("ERROR"));
+
+        chooser()->txtFileName->clear();
+        program->user.answerButton(vbOK);
+        chooser()->cmdOK->click();
+        QCOMPARE(program->user.asked[1].prompt, QStringLiteral("No file is selected!"));
+        QCOMPARE(program->user.asked[1].style, int(vbOKOnly | vbExclamation));
+        QCOMPARE(program->user.asked[1].title, QStringLiteral("Error"));
+        QVERIFY(chooser()->isVisible());
+
+        program->user.answerButton(vbNo);
+        QTest::keyClick(chooser(), Qt::Key_Escape);
+        QCOMPARE(program->user.asked[2].title, QStringLiteral("WARNING"));
+        QVERIFY(chooser()->isVisible());
+        QCOMPARE(program->user.programEnds, 0);
+    }
+
+private:
+    std::unique_ptr<TestProgram> program;
+    QString pictures;
+};
+
+QTEST_MAIN(TestFileChooser)
+#include "tst_filechooser.moc"
