@@ -61,7 +61,10 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     Canvas()->setStyleSheet(QStringLiteral("#canvas { background: #0000ff; }"
                                            "QLabel[onBlue=\"true\"] { color: white; background: transparent; }"));
     SetScale(4680, 5385, true);
-    resize(int(4680 / TwipsPerPixel), int(5385 / TwipsPerPixel));
+    // Half as large again as its design in pixels: lists and names stay readable on today's screens.
+    const QSize size(int(4680 / TwipsPerPixel * 1.5), int(5385 / TwipsPerPixel * 1.5));
+    Canvas()->setDesignSize(size);
+    resize(size);
     CentreOnScreen();
 
     auto blueLabel = [this](const char* name, const QString& text, double left, double top) {

@@ -43,9 +43,11 @@ public:
             return vbYes;
         case QMessageBox::No:
             return vbNo;
+        case QMessageBox::Ok:
+            return vbOK;
         case QMessageBox::Cancel:
             return vbCancel;
-        default:
+        default: // closed without a button: the escape answer
             return ButtonsOf(q.style) == vbYesNo ? vbNo : (ButtonsOf(q.style) == vbOKCancel ? vbCancel : vbOK);
         }
     }

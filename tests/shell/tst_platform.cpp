@@ -7,7 +7,11 @@
 #include "testprogram.h"
 #include "val.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
@@ -122,6 +126,33 @@ private slots:
         QVERIFY(failed.failed());
         QCOMPARE(readFile(dst), QByteArray("old"));
         QCOMPARE(QDir(program->folder()).entryList(QDir::Files).size(), 2);
+    }
+
+    void realMessageBoxesAnswerWithTheButtonPressed_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("OK") << int(vbOKOnly) << int(QMessageBox::Ok) << int(vbOK);
+        QTest::newRow("OK of OK-Cancel") << int(vbOKCancel) << int(QMessageBox::Ok) << int(vbOK);
+        QTest::newRow("Cancel") << int(vbOKCancel) << int(QMessageBox::Cancel) << int(vbCancel);
+        QTest::newRow("Yes") << int(vbYesNo) << int(QMessageBox::Yes) << int(vbYes);
+        QTest::newRow("No") << int(vbYesNo) << int(QMessageBox::No) << int(vbNo);
+    }
+    void realMessageBoxesAnswerWithTheButtonPressed()
+    {
+        QFETCH(int, style);
+        QFETCH(int, button);
+        QFETCH(int, answer);
+        InstallInteraction(nullptr); // the program's own dialogs
+        QTimer::singleShot(0, [button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box)
+                box->button(QMessageBox::StandardButton(button))->click();
+        });
+        const int got = MsgBox(QStringLiteral("Question?"), style, QStringLiteral("WARNING"));
+        InstallInteraction(&program->user);
+        QCOMPARE(got, answer);
     }
 
     void wildcardsMatchWholeNames_data()
