@@ -2,12 +2,14 @@
 # Installs what is missing, builds, and runs a benchmark:
 #   bench.sh [page] [ARGS]   page loading (the default)
 #   bench.sh photo [ARGS]    the photo data store against the sqlite3 tool
+#   bench.sh chooser [ARGS]  the file chooser in a folder of 10,000 files against ls
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
 build_quillbook
 case "${1:-page}" in
     photo) shift; exec "$QUILL_BUILD/bench/quill_photobench" "$@" ;;
+    chooser) shift; exec "$QUILL_BUILD/bench/quill_chooserbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac
