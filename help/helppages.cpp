@@ -93,8 +93,10 @@ void registerPageChain()
 
     add(page(QStringLiteral("frmPageHelp3"), t.arg(4), QStringLiteral("frmPageHelp2"), QStringLiteral("frmPageHelp4"),
         title(QStringLiteral("Menu Controls Continued:")) +
-        item(QStringLiteral("Options:"), QStringLiteral("goes back to the Options page; this page stays as it is.")) +
-        item(QStringLiteral("Select New Album:"), QStringLiteral("goes to the list of stored albums.")) +
+        item(QStringLiteral("Options:"), QStringLiteral("goes back to the Options page and closes this album; if you "
+                                                        "changed the page, you are asked whether to save it first.")) +
+        item(QStringLiteral("Select New Album:"), QStringLiteral("goes to the list of stored albums; if you changed "
+                                                                 "the page, you are asked whether to save it first.")) +
         item(QStringLiteral("Save Page to Disk:"), QStringLiteral("saves the pictures of this page under an album name.")) +
         item(QStringLiteral("Delete Album from Disk:"), QStringLiteral("deletes this album, its pictures and their photo data.")) +
         item(QStringLiteral("Minimize to the Taskbar:"), QStringLiteral("puts the program aside on the taskbar.")) +

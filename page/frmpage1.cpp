@@ -3,6 +3,7 @@
 #include "albumdeletion.h"
 #include "albumguard.h"
 #include "albumpaths.h"
+#include "albumsaving.h"
 #include "fitting.h"
 #include "forms.h"
 #include "frmdisplaypicture.h"
@@ -113,9 +114,8 @@ void FrmPage1::createMenus()
     AddMenuItem(file, QStringLiteral("mnuop"), QStringLiteral("Select &New Album"), [this] { mnuop_Click(); },
                 QKeySequence(Qt::CTRL | Qt::Key_N));
     AddSeparator(file, QStringLiteral("mnuSep98"));
-    // Saving and the editing modes are added with their own handlers.
-    AddMenuItem(file, QStringLiteral("mnuSaveAlbum"), QStringLiteral("&Save Page to Disk"), {},
-                QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddMenuItem(file, QStringLiteral("mnuSaveAlbum"), QStringLiteral("&Save Page to Disk"),
+                [this] { mnuSaveAlbum_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_S));
     AddSeparator(file, QStringLiteral("mnuSp98"));
     AddMenuItem(file, QStringLiteral("mnuDeleteAlbum"), QStringLiteral("&Delete Album from Disk"),
                 [this] { mnuDeleteAlbum_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -139,7 +139,6 @@ void FrmPage1::createMenus()
     AddSeparator(edit, QStringLiteral("mnuSep5"));
     AddMenuItem(edit, QStringLiteral("mnuPaste"), QStringLiteral("&Paste Picture from the Clipboard"),
                 [this] { mnuPaste_Click(); }, QKeySequence(Qt::CTRL | Qt::Key_P));
-    Menu(QStringLiteral("mnuSaveAlbum"))->setEnabled(false);
     spacer("mnuSep94");
 
     QMenu* pages = AddMenu(QStringLiteral("mnuMenu"), QStringLiteral("&Menu"));
@@ -178,7 +177,8 @@ QLabel* FrmPage1::Label1(int index)
 void FrmPage1::mnuP_Click(int n)
 {
     session.albumFolderName = session.albumName;
-    // The save check of the page on screen runs here, before the page changes.
+    if (!ChPgSave())
+        return; // the page could not be written: it stays, with its changes
     const bool asked = session.newAlbumName != NoNameMarker;
     if (!((asked || !session.albumName.isEmpty()) && (!session.newAlbumName.isEmpty() || !session.albumName.isEmpty())))
         return;
@@ -287,10 +287,7 @@ void FrmPage1::ButtonTwo(int slot)
 
 void FrmPage1::mnuop_Click()
 {
-    // Leaving for the album list; the saving question is asked here once album saving exists.
-    session.albumName.clear();
-    Forms::Show(Screen::SelectAlbum1);
-    Forms::Unload(Screen::Page1);
+    SelectNewAlbum();
 }
 
 void FrmPage1::mnuDeleteAlbum_Click()
@@ -314,6 +311,9 @@ void FrmPage1::mnuHelp_Click()
 
 void FrmPage1::mnuOptions_Click()
 {
+    // The options screen closes the open album: a changed page is offered for saving first.
+    if (!AskBeforeLeaving())
+        return;
     Forms::Show(Screen::Option1);
     Forms::Hide(Screen::SelectAlbum1);
     Forms::Refresh(Screen::Option1);

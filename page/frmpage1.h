@@ -38,6 +38,7 @@ public:
     void mnuCopy_Click();
     void mnuPaste_Click();
     void cmdCancelAddDelete_Click();
+    void mnuSaveAlbum_Click();
     void mnuMin_Click();
     void mnuHelp_Click();
     void cmdExit_Click();
@@ -59,12 +60,20 @@ public:
     // Where the cancel button of the editing modes stands (page units).
     static constexpr double CancelButtonTop = 6;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void createSlots();
     void createMenus();
     void GoToPage();
     void PageChange();
     void ImgRep(int slot);
+    // The save check before a page change; false when the page must stay (its pictures could not be written).
+    bool ChPgSave();
+    void SavePage();
+    // Asks before the page screen is left; false when the page must stay.
+    bool AskBeforeLeaving();
     void AddDelOnMsgCor();
     void EndAddDelete();
     void CorDel(int slot);

@@ -125,6 +125,11 @@ void FrmOption1::Form_Activate()
 void FrmOption1::actOnSelection(bool unloadDeclinedBrowser)
 {
     session.albumName.clear();
+    if (optDefault->isChecked() || optNewAlbum->isChecked()) {
+        // Every album opens at page 1, unchanged, whatever page was on screen before.
+        session.pageNr = QStringLiteral("1");
+        session.albumChanged = 0;
+    }
     if (optDefault->isChecked()) {
         Forms::Show(Screen::Page1);
         ShowWrenAlbum();

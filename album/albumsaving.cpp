@@ -1,0 +1,196 @@
+#include "albumsaving.h"
+
+#include "albumguard.h"
+#include "albumpaths.h"
+#include "elementscreens.h"
+#include "fileops.h"
+#include "forms.h"
+#include "frmpbar3.h"
+#include "interaction.h"
+#include "pagewriter.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "val.h"
+
+#include <QFileInfo>
+#include <QLabel>
+
+namespace {
+
+QString slotText;
+
+void SetSlotText(int slot)
+{
+    if (slot >= 0 && slot <= 11)
+        slotText = QString::number(slot);
+}
+
+// The progress after each slot as the bar and its label show it.
+constexpr int SavedPercent[12] = {8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91, 100};
+
+// The longest name the file system takes for a folder, in bytes.
+constexpr int MaxNameBytes = 255;
+
+} // namespace
+
+QString AlbumNameProblem(const QString& name)
+{
+    if (!AlbumPaths::IsPlainAlbumName(name))
+        return QStringLiteral("An album name may not be \".\" or \"..\", nor hold \"/\", \"\\\" or a control character.");
+    if (QFile::encodeName(name).size() > MaxNameBytes)
+        return QStringLiteral("The album name is too long.");
+    return {};
+}
+
+void CheckPagePictures()
+{
+    session.pageHasPictures = 0;
+    auto* page = Forms::Get<SlotScreen>(Screen::Page1);
+    for (int s = 0; page && s <= 11; ++s) {
+        if (PictureBox* slot = page->Image1(s); slot && Val(slot->Tag) == 1)
+            session.pageHasPictures = 1;
+    }
+}
+
+RunError WritePagePictures()
+{
+    session.pagePaths[0] += u'/';
+    for (int n = 1; n <= 10; ++n)
+        session.pagePaths[std::size_t(n)] = session.pagePaths[0] + QStringLiteral("P%1I").arg(n);
+    const int page = int(Val(session.pageNr));
+    if (page < 1 || page > 10)
+        return RunError{RunError::PathNotFound, QStringLiteral("There is no page %1.").arg(session.pageNr)};
+
+    std::vector<PageWriter::Slot> pictures;
+    auto* screen = Forms::Get<SlotScreen>(Screen::Page1);
+    for (int s = 0; screen && s <= 11; ++s) {
+        PictureBox* box = screen->Image1(s);
+        if (box && Val(box->Tag) == 1)
+            pictures.push_back({s, box->GetPicture()});
+    }
+    auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
+    QString folder = session.pagePaths[0];
+    folder.chop(1);
+    return PageWriter::WritePage(folder, page, pictures, [bar](int s) {
+        SetSlotText(s);
+        if (bar) {
+            bar->SetProgress(SavedPercent[s]);
+            bar->lblADone->setText(QString::number(SavedPercent[s]) + u'%');
+            bar->Refresh();
+        }
+    });
+}
+
+RunError SavePageWithProgress()
+{
+    auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
+    if (bar) {
+        bar->Show();
+        bar->lblTitle->setText(QStringLiteral("Saving"));
+        bar->SetProgress(0);
+        bar->lblSloc->setText(QStringLiteral("At ") + session.appPath);
+    }
+    const RunError written = WritePagePictures();
+    Forms::Hide(Screen::Pbar3);
+    return written;
+}
+
+void ShowWriteFailure(const RunError& error)
+{
+    MsgBox(QStringLiteral("The page could not be saved:\r\n") + error.description +
+               QStringLiteral("\r\n\r\nNo picture file of this page was changed, and the page stays on screen "
+                              "with its changes."),
+           vbOKOnly | vbCritical, QStringLiteral("ERROR"));
+}
+
+bool SaveAlbum()
+{
+    CheckPagePictures();
+    if (session.pageHasPictures == 0) {
+        MsgBox(QStringLiteral("There are no pictures in the album\r\n    and it will not be saved."),
+               vbOKOnly | vbInformation, QStringLiteral("WARNING"));
+        return true;
+    }
+    session.saveAlbumName = InputBox(QStringLiteral("Enter the name of the album that you want to save."),
+                                     QStringLiteral("Save Album"), session.albumName);
+    if (session.saveAlbumName.isEmpty()) {
+        session.saveAlbumResult = MsgBox(QStringLiteral("You either did not enter a name or pressed Cancel"),
+                                         vbOKCancel | vbInformation, QStringLiteral("WARNING"));
+        if (session.saveAlbumResult == vbCancel)
+            return true;
+        return SaveAlbum();
+    }
+    if (const QString problem = AlbumNameProblem(session.saveAlbumName); !problem.isEmpty()) {
+        MsgBox(problem + QStringLiteral("\r\nPlease type another name."), vbOKOnly | vbExclamation,
+               QStringLiteral("WARNING"));
+        return SaveAlbum();
+    }
+    session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.saveAlbumName);
+    const RunError made = Files::MkDir(session.pagePaths[0]);
+    auto write = [](bool naming) {
+        if (auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3); bar && naming)
+            bar->lblAName->setText(session.saveAlbumName);
+        const RunError written = SavePageWithProgress();
+        if (written.failed())
+            ShowWriteFailure(written);
+        return !written.failed();
+    };
+    if (!made.failed())
+        return write(true);
+    if (made.number == RunError::PathFileAccess && session.saveAlbumName == session.albumName)
+        return write(false); // the open album under its own name: its files of this page are replaced
+    if (made.number == RunError::PathFileAccess) {
+        MsgBox(QStringLiteral("You have allready saved a Album named ( ") + session.saveAlbumName + QStringLiteral(" )"),
+               vbOKOnly | vbExclamation);
+        session.deletePictureAnswer = QString::number(
+            MsgBox(QStringLiteral("Are you sure that you want to change the saved Album ( ") + session.saveAlbumName +
+                       QStringLiteral(" )"),
+                   vbYesNo | vbInformation, QStringLiteral("WARNING")));
+        if (session.deletePictureAnswer == QStringLiteral("7")) {
+            const bool saved = SaveAlbum();
+            session.deletePictureAnswer.clear();
+            return saved;
+        }
+        return write(true);
+    }
+    // The folder could not be made: the name is asked again.
+    MsgBox(QStringLiteral("The album folder \"") + session.pagePaths[0] + QStringLiteral("\" could not be made:\r\n") +
+               made.description + QStringLiteral("\r\nPlease type another name."),
+           vbOKOnly | vbExclamation, QStringLiteral("WARNING"));
+    return SaveAlbum();
+}
+
+void AskSaveAlbum()
+{
+    if (session.albumChanged != 0) {
+        session.saveAlbumAnswer = QString::number(
+            MsgBox(QStringLiteral("    If you have changed any picture\r\n"
+                                  "                       or\r\n"
+                                  "            created a new Album.\r\n"
+                                  "       You should save the album\r\n"
+                                  "before going to the Select Album Page\r\n"
+                                  "\r\n"
+                                  "    Do you want to save the Album?"),
+                   vbYesNo | vbInformation, QStringLiteral("WARNING")));
+    } else {
+        session.saveAlbumAnswer = QStringLiteral("7");
+    }
+}
+
+void SelectNewAlbum()
+{
+    CheckSuppliedAlbum();
+    if (session.albumAttr == Files::Directory + Files::ReadOnly) {
+        session.albumName.clear();
+        Forms::Show(Screen::SelectAlbum1);
+        Forms::Hide(Screen::Cover);
+        return;
+    }
+    AskSaveAlbum();
+    if (session.saveAlbumAnswer == QStringLiteral("6") && !SaveAlbum())
+        return; // a page that could not be written stays on screen
+    session.albumName.clear();
+    Forms::Show(Screen::SelectAlbum1);
+    Forms::Unload(Screen::Page1);
+}

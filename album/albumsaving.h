@@ -1,0 +1,28 @@
+#pragma once
+
+#include "runerror.h"
+
+// Saving the page on screen into an album folder: "Save Page to Disk", the
+// page writer both it and the page-change save use, and the question asked
+// before the page screen is left.
+
+// Sets session.pageHasPictures: 1 when any slot of the page screen holds a picture.
+void CheckPagePictures();
+// "Save Page to Disk": asks for the album's name and writes the page there.
+// Never changes albumName. Returns false when a picture file could not be
+// written (the user has been told which).
+bool SaveAlbum();
+// The page writer with the progress screen shown around it.
+RunError SavePageWithProgress();
+// Writes every slot tagged "1" as P<pageNr>I<slot>.bmp into the folder in
+// session.pagePaths[0]; sets pagePaths[1..10] and the progress screen's
+// percentage after each slot. Nothing is written when a file cannot be.
+RunError WritePagePictures();
+// The question before the page screen is left; session.saveAlbumAnswer "6" or "7".
+void AskSaveAlbum();
+// Tells the user that a picture file could not be written and the page is kept on screen.
+void ShowWriteFailure(const RunError& error);
+// Why `name` cannot be an album folder's name, or empty when it can.
+QString AlbumNameProblem(const QString& name);
+// "Select New Album": the save question, then the stored album list.
+void SelectNewAlbum();

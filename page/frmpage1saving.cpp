@@ -1,0 +1,110 @@
+// The page screen's saving: "Save Page to Disk", the save check before every
+// page change, and the question before the screen is left.
+#include "albumguard.h"
+#include "albumpaths.h"
+#include "albumsaving.h"
+#include "fileops.h"
+#include "forms.h"
+#include "frmpage1.h"
+#include "frmpbar3.h"
+#include "interaction.h"
+#include "picturebox.h"
+#include "screennames.h"
+#include "session.h"
+#include "sharedprocs.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+
+void FrmPage1::mnuSaveAlbum_Click()
+{
+    if (SuppliedAlbumRefuses())
+        return;
+    const bool written = SaveAlbum();
+    if (session.saveAlbumResult != vbCancel && written) {
+        HideCover();
+        session.albumChanged = 0;
+    }
+}
+
+void FrmPage1::SavePage()
+{
+    CheckPagePictures();
+    session.savePageAnswer = MsgBox(QStringLiteral("Do you want to save changes to Page ") + session.pageNr,
+                                    vbYesNo | vbQuestion, QStringLiteral("SAVE CHANGES"));
+    if (session.savePageAnswer == vbYes) {
+        if (auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3))
+            bar->lblAName->setText(QStringLiteral("Page changes to disk"));
+    }
+}
+
+bool FrmPage1::ChPgSave()
+{
+    session.newAlbumName = NoNameMarker;
+    CheckPagePictures();
+    if (session.pageHasPictures != 1 || session.albumChanged == 0 || session.albumName == ProgramFiles::SuppliedAlbum)
+        return true;
+    SavePage();
+    if (session.savePageAnswer == vbNo)
+        return true;
+    if (session.albumName.isEmpty() || session.albumName == QStringLiteral("New Album")) {
+        for (;;) {
+            session.newAlbumName = InputBox(QStringLiteral("Enter the name of the album that you want to save"),
+                                            QStringLiteral("SAVE ALBUM"), session.albumName);
+            if (session.newAlbumName.isEmpty() || session.newAlbumName == NoNameMarker)
+                return true;
+            if (const QString problem = AlbumNameProblem(session.newAlbumName); !problem.isEmpty()) {
+                MsgBox(problem + QStringLiteral("\r\nPlease type another name."), vbOKOnly | vbExclamation,
+                       QStringLiteral("WARNING"));
+                continue;
+            }
+            const QString folder = AlbumPaths::InProgramFolder(session.appPath, session.newAlbumName);
+            const RunError made = Files::MkDir(folder);
+            if (made.number == RunError::PathFileAccess) {
+                MsgBox(QStringLiteral("Filename ") + session.newAlbumName + QStringLiteral(" allready used"), vbOKOnly,
+                       QStringLiteral("WARNING"));
+                return ChPgSave();
+            }
+            if (made.failed()) {
+                MsgBox(QStringLiteral("The album folder \"") + folder + QStringLiteral("\" could not be made:\r\n") +
+                           made.description + QStringLiteral("\r\nPlease type another name."),
+                       vbOKOnly | vbExclamation, QStringLiteral("WARNING"));
+                continue;
+            }
+            session.albumName = session.newAlbumName;
+            break;
+        }
+    }
+    session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
+    if (const RunError written = WritePagePictures(); written.failed()) {
+        Forms::Hide(Screen::Pbar3);
+        ShowWriteFailure(written);
+        SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
+        return false;
+    }
+    for (int s = 0; s <= 11; ++s)
+        Image1(s)->SetPicture(Image1(12)->GetPicture());
+    Show();
+    Forms::Hide(Screen::Pbar3);
+    Refresh();
+    PageChange();
+    session.albumChanged = 0;
+    SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
+    return true;
+}
+
+bool FrmPage1::AskBeforeLeaving()
+{
+    AskSaveAlbum();
+    return session.saveAlbumAnswer != QStringLiteral("6") || SaveAlbum();
+}
+
+void FrmPage1::closeEvent(QCloseEvent* event)
+{
+    // Closing the window closes the album: a changed page is offered for saving first.
+    if (!AskBeforeLeaving()) {
+        event->ignore();
+        return;
+    }
+    Form::closeEvent(event);
+}

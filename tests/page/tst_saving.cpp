@@ -1,0 +1,405 @@
+// Keeping a page: "Save Page to Disk", the save check before every page
+// change, naming a new album, failed writes, and the whole request end to end.
+#include "albumpaths.h"
+#include "albumsaving.h"
+#include "fileops.h"
+#include "forms.h"
+#include "frmcover.h"
+#include "frmgetfile.h"
+#include "frmoption1.h"
+#include "frmpage1.h"
+#include "frmpbar3.h"
+#include "frmselectalbum1.h"
+#include "picturebox.h"
+#include "program.h"
+#include "screennames.h"
+#include "session.h"
+#include "startup.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+// A picture pasted into a slot, as a user does it.
+void paste(int slot, const QImage& image)
+{
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    QGuiApplication::clipboard()->setMimeData(data);
+    page()->mnuPaste_Click();
+    QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
+    QCOMPARE(page()->Image1(slot)->Tag, QStringLiteral("1"));
+}
+
+QByteArray bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList prompts(const ScriptedInteraction& user)
+{
+    QStringList p;
+    for (const Question& q : user.asked)
+        p << q.prompt;
+    return p;
+}
+
+} // namespace
+
+class TestSaving : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->addPhotoData();
+        program->takeAsProgramFolder();
+        album = program->path(QStringLiteral("Holiday"));
+        QVERIFY(QDir().mkdir(album));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 1), album + QStringLiteral("/P1I3.bmp"), "BMP"));
+        open(QStringLiteral("Holiday"));
+    }
+    void cleanup()
+    {
+        QUILL_END_PROGRAM(program);
+    }
+
+    void nothingToSave()
+    {
+        open(QStringLiteral("New Album"));
+        program->user.answerButton(vbOK);
+        page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
+        QCOMPARE(prompts(program->user),
+                 QStringList{QStringLiteral("There are no pictures in the album\r\n    and it will not be saved.")});
+        QCOMPARE(program->user.asked[0].style, int(vbOKOnly | vbInformation));
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Holiday")});
+    }
+
+    void emptyNameThenCancel()
+    {
+        paste(0, TestPictures::Photo(40, 40));
+        program->user.answerText({});
+        program->user.answerButton(vbCancel);
+        page()->mnuSaveAlbum_Click();
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("Enter the name of the album that you want to save."));
+        QCOMPARE(program->user.asked[0].title, QStringLiteral("Save Album"));
+        QCOMPARE(program->user.asked[0].defaultText, QStringLiteral("Holiday"));
+        QCOMPARE(program->user.asked[1].prompt, QStringLiteral("You either did not enter a name or pressed Cancel"));
+        QCOMPARE(program->user.asked[1].style, int(vbOKCancel | vbInformation));
+        QVERIFY(!QFile::exists(album + QStringLiteral("/P1I0.bmp")));
+        QCOMPARE(session.albumChanged, 1);
+    }
+
+    void existingAlbumNoThenCancel()
+    {
+        QVERIFY(QDir().mkdir(program->path(QStringLiteral("Trip"))));
+        paste(0, TestPictures::Photo(40, 40));
+        program->user.answerText(QStringLiteral("Trip"));
+        program->user.answerButton(vbOK);
+        program->user.answerButton(vbNo);
+        program->user.answerText({});
+        program->user.answerButton(vbCancel);
+        page()->mnuSaveAlbum_Click();
+        QCOMPARE(program->user.asked[1].prompt, QStringLiteral("You have allready saved a Album named ( Trip )"));
+        QCOMPARE(program->user.asked[1].style, int(vbOKOnly | vbExclamation));
+        QCOMPARE(program->user.asked[2].prompt, QStringLiteral("Are you sure that you want to change the saved Album ( Trip )"));
+        QCOMPARE(program->user.asked[2].title, QStringLiteral("WARNING"));
+        QCOMPARE(QDir(program->path(QStringLiteral("Trip"))).entryList(QDir::Files), QStringList{});
+        QCOMPARE(session.deletePictureAnswer, QString());
+    }
+
+    void openAlbumUnderItsOwnNameAndPageTen()
+    {
+        page()->mnuP_Click(10);
+        QList<int> progress;
+        connect(Forms::Get<FrmPbar3>(Screen::Pbar3)->pbr2, &QProgressBar::valueChanged, this,
+                [&progress](int v) { progress << v; });
+        paste(11, TestPictures::Photo(80, 20, 7));
+        program->user.answerText(QStringLiteral("Holiday"));
+        page()->mnuSaveAlbum_Click();
+        QCOMPARE(program->user.asked.size(), 1); // no question about the existing folder
+        QCOMPARE(QImage(album + QStringLiteral("/P10I11.bmp")).size(), QSize(80, 20));
+        QCOMPARE(bytes(album + QStringLiteral("/P10I11.bmp")).left(2), QByteArray("BM"));
+        QCOMPARE(progress, (QList<int>{0, 8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91, 100}));
+        QCOMPARE(Forms::Get<FrmPbar3>(Screen::Pbar3)->lblADone->text(), QStringLiteral("100%"));
+        QVERIFY(!Forms::Get<FrmPbar3>(Screen::Pbar3)->isVisible());
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(QDir(album).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("P10I11.bmp"), QStringLiteral("P1I3.bmp")}));
+    }
+
+    void askSaveAlbum()
+    {
+        AskSaveAlbum();
+        QCOMPARE(session.saveAlbumAnswer, QStringLiteral("7"));
+        QVERIFY(program->user.asked.isEmpty());
+        session.albumChanged = 1;
+        program->user.answerButton(vbYes);
+        AskSaveAlbum();
+        QCOMPARE(session.saveAlbumAnswer, QStringLiteral("6"));
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("    If you have changed any picture\r\n"
+                                                               "                       or\r\n"
+                                                               "            created a new Album.\r\n"
+                                                               "       You should save the album\r\n"
+                                                               "before going to the Select Album Page\r\n"
+                                                               "\r\n"
+                                                               "    Do you want to save the Album?"));
+        QCOMPARE(program->user.asked[0].style, int(vbYesNo | vbInformation));
+    }
+
+    void pageChangesThatAskNothing()
+    {
+        page()->mnuP_Click(2); // no edit
+        QVERIFY(program->user.asked.isEmpty());
+        page()->mnuP_Click(1);
+        page()->mnuDeletePicture_Click(); // every picture deleted: already on disk
+        program->user.answerButton(vbOK);
+        QTest::mouseClick(page()->Image1(3), Qt::LeftButton);
+        page()->mnuP_Click(2);
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+
+        const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
+        QVERIFY(QDir().mkdir(supplied)); // writable: editable, but never saved by a page change
+        open(ProgramFiles::SuppliedAlbum);
+        paste(0, TestPictures::Photo(40, 40));
+        page()->mnuP_Click(2);
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+        QCOMPARE(QDir(supplied).entryList(QDir::Files), QStringList{});
+    }
+
+    void changedPageSavedAtThePageChange()
+    {
+        paste(5, TestPictures::Photo(50, 100, 3));
+        program->user.answerButton(vbYes);
+        page()->Menu(QStringLiteral("mnuPU"))->trigger();
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("Do you want to save changes to Page 1"));
+        QCOMPARE(program->user.asked[0].style, int(vbYesNo | vbQuestion));
+        QCOMPARE(program->user.asked[0].title, QStringLiteral("SAVE CHANGES"));
+        QCOMPARE(QImage(album + QStringLiteral("/P1I5.bmp")).size(), QSize(50, 100));
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+        QCOMPARE(session.albumChanged, 0);
+    }
+
+    void newAlbumNamedAtThePageChange()
+    {
+        open(QStringLiteral("New Album"));
+        paste(2, TestPictures::Photo(40, 40));
+        program->user.answerButton(vbYes);
+        program->user.answerText({}); // Cancel at the name: nothing saved, the page still changes
+        page()->mnuP_Click(2);
+        QCOMPARE(program->user.asked[1].prompt, QStringLiteral("Enter the name of the album that you want to save"));
+        QCOMPARE(program->user.asked[1].title, QStringLiteral("SAVE ALBUM"));
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Holiday")});
+
+        paste(2, TestPictures::Photo(40, 40));
+        program->user.answerButton(vbYes);
+        program->user.answerText(QStringLiteral("Holiday"));
+        program->user.answerButton(vbOK);
+        program->user.answerButton(vbYes);
+        program->user.answerText(QStringLiteral("Fresh"));
+        page()->mnuP_Click(3);
+        QCOMPARE(program->user.asked[4].prompt, QStringLiteral("Filename Holiday allready used"));
+        QCOMPARE(program->user.asked[4].style, int(vbOKOnly));
+        QCOMPARE(program->user.asked[4].title, QStringLiteral("WARNING"));
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Fresh/P2I2.bmp"))));
+        QCOMPARE(session.albumName, QStringLiteral("Fresh"));
+        QCOMPARE(page()->Caption(), QStringLiteral("Album \"Fresh -- Page 3\""));
+        QCOMPARE(QDir(album).entryList(QDir::Files), QStringList{QStringLiteral("P1I3.bmp")});
+    }
+
+    void badAlbumNamesAreAskedAgain_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("atPageChange");
+        const QList<std::pair<const char*, QString>> names{
+            {"dot", QStringLiteral(".")},          {"dot dot", QStringLiteral("..")},
+            {"separator", QStringLiteral("a/b")},  {"backslash", QStringLiteral("a\\b")},
+            {"control", QStringLiteral("a\tb")},   {"too long", QString(300, u'x')},
+            {"escape", QStringLiteral("../up")}};
+        for (const auto& [tag, name] : names) {
+            QTest::newRow((QByteArray(tag) + " (save)").constData()) << name << false;
+            QTest::newRow((QByteArray(tag) + " (page change)").constData()) << name << true;
+        }
+    }
+    void badAlbumNamesAreAskedAgain()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, atPageChange);
+        open(QStringLiteral("New Album"));
+        paste(2, TestPictures::Photo(40, 40));
+        if (atPageChange)
+            program->user.answerButton(vbYes);
+        program->user.answerText(name);
+        program->user.answerButton(vbOK);
+        program->user.answerText({});
+        if (!atPageChange)
+            program->user.answerButton(vbCancel);
+        if (atPageChange)
+            page()->mnuP_Click(2);
+        else
+            page()->mnuSaveAlbum_Click();
+        const int told = atPageChange ? 2 : 1;
+        QCOMPARE(program->user.asked[told].title, QStringLiteral("WARNING"));
+        QVERIFY(program->user.asked[told].prompt.contains(QStringLiteral("another name")));
+        QCOMPARE(program->user.asked[told + 1].kind, Question::Kind::Input); // asked again
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Holiday")});
+        QCOMPARE(QDir(program->path(QStringLiteral(".."))).entryList({QStringLiteral("up")}), QStringList{});
+    }
+
+    void failedWriteKeepsEverything_data()
+    {
+        QTest::addColumn<bool>("vanishedFolder");
+        QTest::newRow("write fails part-way") << false;
+        QTest::newRow("vanished folder") << true;
+    }
+    void failedWriteKeepsEverything()
+    {
+        QFETCH(bool, vanishedFolder);
+        const QByteArray before = bytes(album + QStringLiteral("/P1I3.bmp"));
+        paste(3, TestPictures::Photo(600, 600, 9)); // about 1.4 MB as a bitmap
+        paste(4, TestPictures::Photo(20, 20, 9));
+        if (vanishedFolder)
+            QVERIFY(QDir(album).removeRecursively());
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit normal = limit;
+        std::signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = 512 * 1024; // binds root too
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        program->user.answerButton(vbYes);
+        program->user.answerButton(vbOK);
+        page()->mnuP_Click(2);
+        ::setrlimit(RLIMIT_FSIZE, &normal);
+        QCOMPARE(program->user.asked.size(), 2);
+        QVERIFY2(program->user.asked[1].prompt.contains(album + QStringLiteral("/P1I3.bmp")),
+                 qPrintable(program->user.asked[1].prompt));
+        QCOMPARE(program->user.asked[1].title, QStringLiteral("ERROR"));
+        QCOMPARE(session.pageNr, QStringLiteral("1")); // the page did not change
+        QCOMPARE(session.albumChanged, 1);
+        QCOMPARE(page()->Image1(3)->GetPicture().natural, QSize(600, 600));
+        QVERIFY(!Forms::Get<FrmPbar3>(Screen::Pbar3)->isVisible());
+        if (!vanishedFolder) {
+            QCOMPARE(bytes(album + QStringLiteral("/P1I3.bmp")), before); // whole, not truncated
+            QCOMPARE(QDir(album).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("P1I3.bmp")});
+        }
+    }
+
+    void everyAlbumOpensAtPageOne()
+    {
+        StartUp();
+        Forms::Get<FrmCover>(Screen::Cover)->tmrCover_Timer();
+        open(QStringLiteral("Holiday"));
+        page()->mnuP_Click(5);
+        page()->Menu(QStringLiteral("mnuOptions"))->trigger(); // unchanged: no question
+        auto* options = Forms::Get<FrmOption1>(Screen::Option1);
+        options->optNewAlbum->setChecked(true);
+        QTest::mousePress(options->cmdSetOptions, Qt::LeftButton);
+        QCOMPARE(page()->Caption(), QStringLiteral("Album \"New Album -- Page 1\""));
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        page()->mnuPU_Click();
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+    }
+
+    void leavingAChangedPageAsksFirst()
+    {
+        paste(0, TestPictures::Photo(40, 40));
+        program->user.answerButton(vbNo);
+        page()->Menu(QStringLiteral("mnuOptions"))->trigger();
+        QCOMPARE(program->user.asked.size(), 1);
+        QVERIFY(program->user.asked[0].prompt.contains(QStringLiteral("Do you want to save the Album?")));
+
+        open(QStringLiteral("Holiday"));
+        paste(0, TestPictures::Photo(40, 40));
+        program->user.answerButton(vbYes);
+        program->user.answerText(QStringLiteral("Holiday"));
+        page()->close();
+        QVERIFY(QFile::exists(album + QStringLiteral("/P1I0.bmp")));
+    }
+
+    void oneRequestEndToEnd()
+    {
+        // Options, Stored Album, Select, page 3, Add from a file, a click on a slot, page 4 with Yes.
+        const QString photo = program->path(QStringLiteral("beach.png"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(120, 90, 4), photo, "PNG"));
+        Forms::Reset();
+        session = SessionState{};
+        RegisterScreens();
+        StartUp();
+        Forms::Get<FrmCover>(Screen::Cover)->tmrCover_Timer();
+        auto* options = Forms::Get<FrmOption1>(Screen::Option1);
+        options->optSavedAlbum->setChecked(true);
+        QTest::mousePress(options->cmdSetOptions, Qt::LeftButton);
+        auto* list = Forms::Get<FrmSelectAlbum1>(Screen::SelectAlbum1);
+        list->lstAlbumList->setCurrentRow(
+            list->lstAlbumList->row(list->lstAlbumList->findItems(QStringLiteral("Holiday"), Qt::MatchExactly).first()));
+        list->cmdSelect->click();
+        QCOMPARE(page()->Caption(), QStringLiteral("Album \"Holiday -- Page 1\""));
+        page()->Menu(QStringLiteral("mnuP3"))->trigger();
+        program->user.answerModal([photo](Form& f) {
+            auto& chooser = static_cast<FrmGetFile&>(f);
+            chooser.SetDirectoryPath(QFileInfo(photo).path());
+            chooser.filFiles->setCurrentItem(chooser.filFiles->findItems(QStringLiteral("beach.png"), Qt::MatchExactly).first());
+            chooser.cmdOK->click();
+        });
+        page()->Menu(QStringLiteral("mnuAddPicture"))->trigger();
+        QTest::mouseClick(page()->Image1(7), Qt::LeftButton);
+        program->user.answerButton(vbYes);
+        page()->Menu(QStringLiteral("mnuP4"))->trigger();
+        QCOMPARE(program->user.asked.last().prompt, QStringLiteral("Do you want to save changes to Page 3"));
+        QCOMPARE(QImage(album + QStringLiteral("/P3I7.bmp")).size(), QSize(120, 90));
+        QCOMPARE(page()->Caption(), QStringLiteral("Album \"Holiday -- Page 4\""));
+
+        // A restart: the program state is rebuilt and the album shows the picture again.
+        Forms::Reset();
+        session = SessionState{};
+        RegisterScreens();
+        program->takeAsProgramFolder();
+        open(QStringLiteral("Holiday"));
+        page()->mnuP_Click(3);
+        QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("1"));
+        QCOMPARE(page()->Image1(7)->GetPicture().natural, QSize(120, 90));
+    }
+
+private:
+    // Opens an album on page 1 as the options screen and the album list do.
+    void open(const QString& name)
+    {
+        session.albumName = name;
+        session.pageNr = QStringLiteral("1");
+        session.albumChanged = 0;
+        page()->Show();
+        page()->mnuP_Click(1);
+    }
+
+    std::unique_ptr<TestProgram> program;
+    QString album;
+};
+
+QTEST_MAIN(TestSaving)
+#include "tst_saving.moc"
