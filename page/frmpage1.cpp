@@ -268,7 +268,8 @@ void FrmPage1::PrepareView(int slot)
 
 void FrmPage1::ButtonTwo(int slot)
 {
-    if (Caption().left(16) == QStringLiteral("Album \"New Album")) {
+    // Only the album that has no folder yet cannot keep notes (a stored "New Album 2" can).
+    if (session.albumName.isEmpty() || session.albumName == QStringLiteral("New Album")) {
         MsgBox(QStringLiteral("You may not look at, edit or store Photo Data in a New Album\r\n"
                               "      This option may only be used on a stored Album.\r\n"
                               "Save the Page, go to the Option page and select the album as a stored album"));

@@ -3,6 +3,8 @@
 #include "forms.h"
 #include "frmdisplaypicture.h"
 #include "frmgetfile.h"
+#include "frmphotodata.h"
+#include "frmphotodatamain.h"
 #include "frmpage1.h"
 #include "frmpbar3.h"
 #include "frmcover.h"
@@ -24,6 +26,8 @@ void RegisterScreens()
     Forms::Register<FrmSelectAlbum1>(Screen::SelectAlbum1);
     Forms::Register<FrmDisplayPicture>(Screen::DisplayPicture);
     Forms::Register<FrmGetFile>(Screen::GetFile);
+    Forms::Register<FrmPhotoData>(Screen::PhotoData);
+    Forms::Register<FrmPhotoDataMain>(Screen::PhotoDataMain);
     RegisterHelpScreens();
 }
 

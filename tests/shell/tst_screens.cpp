@@ -226,13 +226,16 @@ private slots:
         QVERIFY(!Forms::Get(Screen::Cover)->isVisible());
     }
 
-    void choicesWithoutTheirScreensDoNothing()
+    void photoDataWithNoNotesDeclined()
     {
         reachOptions();
-        // No photo data browser in this build.
+        program->user.answerButton(vbNo);
         options()->optphotoData->setChecked(true);
         options()->GotoIt();
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("NO PHOTO DATA"));
         QCOMPARE(Forms::VisibleScreens(), QStringList{Screen::Option1});
+        QVERIFY(options()->isEnabled());
+        QVERIFY(options()->cmdSetOptions->isVisible());
     }
 
     void helpDisablesTheOptionsScreen()

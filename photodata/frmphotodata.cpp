@@ -1,0 +1,367 @@
+#include "frmphotodata.h"
+
+#include "albumpaths.h"
+#include "forms.h"
+#include "frmdisplaypicture.h"
+#include "interaction.h"
+#include "photorecordset.h"
+#include "photostore.h"
+#include "screennames.h"
+#include "session.h"
+#include "sharedprocs.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+FrmPhotoData::FrmPhotoData() : PhotoDataForm(Screen::PhotoData)
+{
+    Command1 = AddButton("Command1", QStringLiteral("E&xit Program"), {}, 2, 2);
+    cndHelp = AddButton("cndHelp", QStringLiteral("&Help"), {}, 3, 2);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    Timer1->setSingleShot(true);
+
+    connect(Timer1, &QTimer::timeout, this, &FrmPhotoData::Timer1_Timer);
+    connect(cmdAdd, &QPushButton::clicked, this, &FrmPhotoData::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &FrmPhotoData::cmdEdit_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &FrmPhotoData::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &FrmPhotoData::cmdCancel_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &FrmPhotoData::cmdDelete_Click);
+    connect(cmdFind, &QPushButton::clicked, this, &FrmPhotoData::cmdFind_Click);
+    connect(cmdMoveNext, &QPushButton::clicked, this, &FrmPhotoData::cmdMoveNext_Click);
+    connect(cmdMovePrevious, &QPushButton::clicked, this, &FrmPhotoData::cmdMovePrevious_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &FrmPhotoData::cmdClose_Click);
+    connect(Command1, &QPushButton::clicked, this, &FrmPhotoData::Command1_Click);
+    connect(cndHelp, &QPushButton::clicked, this, &FrmPhotoData::cndHelp_Click);
+}
+
+void FrmPhotoData::Form_Load()
+{
+    // Nothing can be done before the picture's records have been looked up.
+    for (QPushButton* b : {cmdAdd, cmdEdit, cmdSave, cmdCancel, cmdDelete, cmdFind, cmdMovePrevious, cmdMoveNext,
+                           cmdClose, Command1, cndHelp})
+        Enable(b, false);
+    if (!OpenDatabase() || !OpenListing(PhotoQuery::FullListing())) {
+        // The store cannot be used (the user has been told): the screen gives up without harm.
+        QTimer::singleShot(0, this, [] { Forms::Unload(Screen::PhotoData); });
+        return;
+    }
+    Timer1->start();
+}
+
+void FrmPhotoData::Timer1_Timer()
+{
+    Timer1->stop();
+    for (QPushButton* b : {cmdClose, Command1, cndHelp})
+        Enable(b, true);
+    keyAlbum = StoredAlbumName(session.albumName);
+    keyPage = session.pageNr;
+    keyImage = AlbumPaths::PictureKey(session.pageNr, session.imageNr);
+    if (!OpenListing(PhotoQuery::Picture(keyAlbum, keyPage, keyImage)))
+        return;
+    if (Records()->MoveLast().failed())
+        findingFlag = 0;
+    if (Records()->RecordCount() != 0) {
+        Records()->MoveFirst();
+        InitialButtons();
+        FillFields();
+        return;
+    }
+    if (OpenListing(PhotoQuery::Table()))
+        NewData();
+}
+
+void FrmPhotoData::FillFields()
+{
+    ShowRecord();
+    RCount();
+}
+
+void FrmPhotoData::RCount()
+{
+    if (!Records())
+        return;
+    const int n = Records()->RecordCount();
+    const float p = Records()->PercentPosition();
+    const bool asIs = n == 1 || findingFlag == 1;
+    lblFound->setText(QString::number(asIs ? n : n - 1));
+    if (n > 0) {
+        if (asIs)
+            Enable(cmdMovePrevious, p != 0);
+        else
+            Enable(cmdMovePrevious, !(100.0f / float(n) >= p));
+        const float c = lblFound->text().toFloat();
+        const float t = asIs ? 100.0f / float(n) * (c - 1) : 100.0f / float(n) * c;
+        Enable(cmdMoveNext, !(t <= p));
+    }
+    if (addingFlag == 1) {
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, false);
+    }
+}
+
+void FrmPhotoData::InitialButtons()
+{
+    const int n = Records() ? Records()->RecordCount() : 0;
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr, txtDate, txtDescription})
+        f->setEnabled(false);
+    Enable(cmdAdd, false);
+    Enable(cmdEdit, n == 1);
+    Enable(cmdSave, false);
+    Enable(cmdCancel, false);
+    Enable(cmdDelete, n > 1);
+    Enable(cmdFind, n > 2);
+    Enable(cmdClose, true);
+}
+
+void FrmPhotoData::AddOrEdit()
+{
+    if (addingFlag == 1) {
+        for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
+            f->setEnabled(true);
+    }
+    txtDate->setEnabled(true);
+    txtDescription->setEnabled(true);
+    Enable(cmdAdd, false);
+    Enable(cmdEdit, false);
+    Enable(cmdSave, true);
+    Enable(cmdCancel, false);
+    Enable(cmdDelete, true);
+    Enable(cmdFind, false);
+    Enable(cmdClose, false);
+    Enable(cmdMovePrevious, false);
+    Enable(cmdMoveNext, false);
+}
+
+void FrmPhotoData::NewData()
+{
+    txtAlbumName->setText(keyAlbum);
+    txtPageNr->setText(keyPage);
+    txtImageNr->setText(keyImage);
+    lblFound->setText(QStringLiteral("0"));
+    txtPageNr->setEnabled(false);
+    txtImageNr->setEnabled(false);
+    cmdEdit_Click();
+    Enable(cmdDelete, false);
+    Enable(cmdCancel, false);
+    Enable(cmdClose, true);
+    Timer1->stop();
+    addingFlag = 1;
+    txtDate->setFocus();
+}
+
+void FrmPhotoData::cmdEdit_Click()
+{
+    editingFlag = 1;
+    if (Records())
+        Records()->Edit();
+    AddOrEdit();
+}
+
+void FrmPhotoData::cmdAdd_Click()
+{
+    addingFlag = 1;
+    AddOrEdit();
+    ClearFields();
+    RCount();
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
+        f->setEnabled(true);
+}
+
+void FrmPhotoData::cmdSave_Click()
+{
+    if (!FieldsReady() || !StoreFields(addingFlag == 1))
+        return;
+    InitialButtons();
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
+        f->setEnabled(false);
+    addingFlag = 0;
+    editingFlag = 0;
+    if (!OpenListing(PhotoQuery::FullListing()))
+        return;
+    Records()->MoveLast();
+    MoveToFirst(true);
+    InitialButtons();
+    FillFields();
+    RCountLoad();
+}
+
+void FrmPhotoData::MoveToFirst(bool stepOver)
+{
+    if (!Records() || Records()->MoveFirst().failed())
+        return;
+    if (stepOver)
+        Records()->MoveNext();
+}
+
+void FrmPhotoData::cmdCancel_Click()
+{
+    if (Records())
+        Records()->CancelUpdate();
+    InitialButtons();
+    ClearFields();
+    if (addingFlag == 1) {
+        addingFlag = 0;
+        FillFields();
+    }
+    if (editingFlag == 1) {
+        editingFlag = 0;
+        FillFields();
+    }
+}
+
+void FrmPhotoData::cmdDelete_Click()
+{
+    if (!Records())
+        return;
+    if (const RunError e = Records()->Delete(); e.failed()) {
+        TellStoreFailure(e);
+        return;
+    }
+    if (Records()->MoveLast().failed()) {
+        MsgBox(QStringLiteral("No data left in 'Find' database\r\nwill now exit Data Control"), vbOKOnly | vbInformation,
+               QStringLiteral("DATABASE EMPTY"));
+        cmdClose_Click();
+        return;
+    }
+    if (AtPlaceholder()) {
+        ClearFields();
+        MsgBox(QStringLiteral("No data left in database\r\nwill now exit Data Control"), vbOKOnly | vbInformation,
+               QStringLiteral("DATABASE EMPTY"));
+        cmdClose_Click();
+        return;
+    }
+    Records()->MoveFirst();
+    if (!AtPlaceholder()) {
+        findingFlag = 0;
+        MsgBox(QStringLiteral("'Find' canceled, returning to Option Page"), vbOKOnly | vbInformation,
+               QStringLiteral("Find canceled"));
+        cmdClose_Click();
+        if (Form* options = Forms::Get(Screen::Option1)) {
+            options->setEnabled(true);
+            if (auto* go = options->findChild<QPushButton*>(QStringLiteral("cmdSetOptions"))) {
+                go->setVisible(true);
+                go->setEnabled(true);
+            }
+            options->Show();
+        }
+        return;
+    }
+    Records()->MoveNext();
+    FillFields();
+    RCount();
+}
+
+void FrmPhotoData::cmdFind_Click()
+{
+    findingFlag = 1;
+    lblFound->clear();
+    Enable(cmdAdd, false);
+    Enable(cmdSave, false);
+    const QString text = AskSearchText();
+    if (text.isEmpty()) {
+        findingFlag = 0;
+        if (!OpenListing(PhotoQuery::Table()))
+            return;
+        Enable(cmdAdd, true);
+        MoveToFirst(true);
+        ClearFields();
+        FillFields();
+        RCount();
+        return;
+    }
+    if (!OpenListing(PhotoQuery::RecordScreenSearch(text)))
+        return;
+    if (Records()->MoveLast().failed())
+        findingFlag = 0;
+    lblFound->setText(QString::number(Records()->RecordCount()));
+    const bool found = Records()->RecordCount() != 0;
+    if (found) {
+        Records()->MoveFirst();
+        FillFields();
+        MsgBox(QStringLiteral("        Found data"));
+    } else {
+        MsgBox(QStringLiteral("No matching records found. Displaying all records."));
+        if (!OpenListing(PhotoQuery::Table()))
+            return;
+    }
+    Enable(cmdAdd, true);
+    MoveToFirst(!found);
+    ClearFields();
+    FillFields();
+    RCount();
+}
+
+void FrmPhotoData::cmdMoveNext_Click()
+{
+    if (Records())
+        Records()->MoveNext();
+    FillFields();
+    RCount();
+}
+
+void FrmPhotoData::cmdMovePrevious_Click()
+{
+    Enable(cmdMoveNext, true);
+    if (Records())
+        Records()->MovePrevious();
+    FillFields();
+    RCount();
+}
+
+void FrmPhotoData::RCountLoad()
+{
+    const int n = Records() ? Records()->RecordCount() : 0;
+    if (n == 1) {
+        session.photoDataAnswer = MsgBox(QStringLiteral("There are no photo data records in memory!\r\n"
+                                                        "Do you want to add a photo data record?"),
+                                         vbYesNo, QStringLiteral("NO PHOTO DATA"));
+        return;
+    }
+    if (n == 2) {
+        lblFound->setText(QString::number(n - 1));
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, false);
+    } else if (n >= 3) {
+        lblFound->setText(QString::number(n - 1));
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, true);
+    }
+}
+
+void FrmPhotoData::cmdClose_Click()
+{
+    findingFlag = 0;
+    Timer1->stop();
+    CloseRecords();
+    Forms::Unload(Screen::PhotoData);
+}
+
+void FrmPhotoData::Form_Unload()
+{
+    Timer1->stop();
+    CloseDatabase();
+    if (auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture)) {
+        view->cmdExit->setVisible(true);
+        view->Menu(QStringLiteral("mnuFile"))->setVisible(true);
+        view->Menu(QStringLiteral("mnuBack"))->setVisible(true);
+        view->setEnabled(true);
+    }
+    Forms::Show(Screen::Page1);
+    Forms::Hide(Screen::DisplayPicture);
+}
+
+void FrmPhotoData::Command1_Click()
+{
+    cmdClose_Click();
+    ConfirmExit();
+}
+
+void FrmPhotoData::cndHelp_Click()
+{
+    Forms::Show(QStringLiteral("frmPhotoDataHelp0"));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "photodataform.h"
+
+class QTimer;
+
+// The photo data screen of the picture the user right-clicked on the page
+// screen, over the full-size view as a disabled backdrop. Half a second
+// after it loads it looks the picture's records up, or opens a new record.
+class FrmPhotoData final : public PhotoDataForm {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrmPhotoData)
+public:
+    FrmPhotoData();
+
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    void Timer1_Timer();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdSave_Click();
+    void cmdCancel_Click();
+    void cmdDelete_Click();
+    void cmdFind_Click();
+    void cmdMoveNext_Click();
+    void cmdMovePrevious_Click();
+    void cmdClose_Click();
+    void Command1_Click();
+    void cndHelp_Click();
+
+    QPushButton* Command1 = nullptr;
+    QPushButton* cndHelp = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QString keyAlbum;
+    QString keyPage;
+    QString keyImage;
+
+private:
+    void FillFields();
+    void InitialButtons();
+    void AddOrEdit();
+    void RCount();
+    void NewData();
+    void RCountLoad();
+    // Moves to the first record and, when `stepOver`, one on past the placeholder.
+    void MoveToFirst(bool stepOver);
+};

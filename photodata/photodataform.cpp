@@ -1,0 +1,240 @@
+#include "photodataform.h"
+
+#include "controls.h"
+#include "interaction.h"
+#include "photodatarules.h"
+#include "photorecordset.h"
+#include "photostore.h"
+#include "session.h"
+#include "val.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+constexpr double Width = 600;
+constexpr double Height = 430;
+const QString Placeholder = QStringLiteral(" ");
+} // namespace
+
+PhotoDataForm::PhotoDataForm(const QString& name) : Form(name)
+{
+    SetCaption(QStringLiteral("Photo Data Control"));
+    Canvas()->setAttribute(Qt::WA_StyledBackground, true);
+    Canvas()->setStyleSheet(QStringLiteral("#canvas { background: #efe7d6; } QLabel { color: #2b2418; }"));
+    SetScale(Width, Height, true);
+    Canvas()->setDesignSize(QSize(int(Width), int(Height)));
+    resize(int(Width), int(Height));
+    CentreOnScreen();
+
+    struct Row {
+        QLineEdit*& field;
+        QLabel*& label;
+        const char* fieldName;
+        const char* labelName;
+        QString caption;
+        QString toolTip;
+    };
+    const Row rows[] = {
+        {txtAlbumName, lblAlbumName, "txtAlbumName", "lblAlbumName", QStringLiteral("Album Name:"),
+         QStringLiteral("Name of Album containing the picture.")},
+        {txtPageNr, lblPageNr, "txtPageNr", "lblPageNr", QStringLiteral("Page Nr:"),
+         QStringLiteral("Page number of the picture in the album.")},
+        {txtImageNr, lblImageNr, "txtImageNr", "lblImageNr", QStringLiteral("Image Nr:"),
+         QStringLiteral("Image number of the picture in the album")},
+        {txtDate, lblDate, "txtDate", "lblDate", QStringLiteral("Date of Photo:"),
+         QStringLiteral("Date the picture was taken.")},
+        {txtDescription, lblDescription, "txtDescription", "lblDescription", QStringLiteral("Description"),
+         QStringLiteral("Discription of the picture.")},
+    };
+    double top = 20;
+    for (const Row& r : rows) {
+        r.label = MakeLabel(QLatin1String(r.labelName), r.caption, {}, 10, true, Qt::AlignLeft | Qt::AlignVCenter);
+        Place(r.label, 20, top, 110, 26);
+        r.field = new QLineEdit;
+        r.field->setObjectName(QLatin1String(r.fieldName));
+        r.field->setToolTip(r.toolTip);
+        Place(r.field, 135, top, 445, 26);
+        top += 36;
+    }
+    txtAlbumName->setEnabled(false);
+
+    lblFFT = MakeLabel(QStringLiteral("lblFFT"), QStringLiteral("Found"), {}, 10, false, Qt::AlignLeft | Qt::AlignVCenter);
+    Place(lblFFT, 20, 200, 50, 22);
+    lblFound = MakeLabel(QStringLiteral("lblFound"), {}, {}, 10, true, Qt::AlignCenter);
+    lblFound->setToolTip(QStringLiteral("Number of files in the database."));
+    Place(lblFound, 70, 200, 60, 22);
+    lblFFT1 = MakeLabel(QStringLiteral("lblFFT1"), QStringLiteral("Files"), {}, 10, false, Qt::AlignLeft | Qt::AlignVCenter);
+    Place(lblFFT1, 135, 200, 60, 22);
+
+    cmdAdd = AddButton("cmdAdd", QStringLiteral("&Add"), QStringLiteral("Add new picture data"), 0, 0);
+    cmdEdit = AddButton("cmdEdit", QStringLiteral("&Edit"), QStringLiteral("Edit date and discription of the picture"), 1, 0);
+    cmdSave = AddButton("cmdSave", QStringLiteral("&Save"), QStringLiteral("Save data to database."), 2, 0);
+    cmdCancel = AddButton("cmdCancel", QStringLiteral("&Cancel"), QStringLiteral("Cancel current action"), 3, 0);
+    cmdDelete = AddButton("cmdDelete", QStringLiteral("&Delete"), QStringLiteral("Delete picture data from database."), 0, 1);
+    cmdFind = AddButton("cmdFind", QStringLiteral("&Find"), {}, 1, 1);
+    cmdMovePrevious = AddButton("cmdMovePrevious", QStringLiteral("< Move &Previous"),
+                                QStringLiteral("Go to the previous picture in the database."), 2, 1);
+    cmdMoveNext = AddButton("cmdMoveNext", QStringLiteral("Move &Next >"),
+                            QStringLiteral("Go to the next picture in the database"), 3, 1);
+    cmdClose = AddButton("cmdClose", QStringLiteral("C&lose"), QStringLiteral("Exit from the database."), 0, 2);
+}
+
+PhotoDataForm::~PhotoDataForm()
+{
+    m_rs.reset();
+    m_db.reset();
+}
+
+QPushButton* PhotoDataForm::AddButton(const char* name, const QString& caption, const QString& toolTip, int column,
+                                      int row)
+{
+    auto* b = new QPushButton(caption);
+    b->setObjectName(QLatin1String(name));
+    if (!toolTip.isEmpty())
+        b->setToolTip(toolTip);
+    Place(b, 20 + column * 142, 240 + row * 60, 132, 44);
+    SetBackColour(b, GreenColour);
+    return b;
+}
+
+void PhotoDataForm::Enable(QWidget* control, bool on)
+{
+    control->setEnabled(on);
+    if (auto* button = qobject_cast<QPushButton*>(control))
+        SetBackColour(button, on ? GreenColour : RedColour);
+}
+
+void PhotoDataForm::TellStoreFailure(const RunError& error)
+{
+    MsgBox(PhotoStoreMessage(error), vbOKOnly | vbCritical, QStringLiteral("ERROR"));
+}
+
+bool PhotoDataForm::OpenDatabase()
+{
+    RunError error;
+    m_db = PhotoDatabase::OpenInProgramFolder(session.appPath, &error);
+    if (!m_db)
+        TellStoreFailure(error);
+    return m_db != nullptr;
+}
+
+void PhotoDataForm::CloseDatabase()
+{
+    m_rs.reset();
+    m_db.reset();
+}
+
+bool PhotoDataForm::OpenListing(const PhotoQuery& query)
+{
+    m_rs.reset();
+    if (!m_db)
+        return false;
+    RunError error;
+    m_rs = m_db->OpenRecordset(query, &error);
+    if (!m_rs)
+        TellStoreFailure(error);
+    return m_rs != nullptr;
+}
+
+void PhotoDataForm::CloseRecords()
+{
+    m_rs.reset();
+}
+
+void PhotoDataForm::ClearFields()
+{
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr, txtDate, txtDescription})
+        f->clear();
+}
+
+void PhotoDataForm::ShowRecord()
+{
+    if (!m_rs || m_rs->Eof())
+        return;
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {txtAlbumName, PhotoFields::AlbumName}, {txtPageNr, PhotoFields::PageNr},
+        {txtImageNr, PhotoFields::ImageNr},     {txtDate, PhotoFields::Date},
+        {txtDescription, PhotoFields::Discription}};
+    for (const auto& [field, name] : fields) {
+        RunError e;
+        const QString text = m_rs->Text(name, &e);
+        if (!e.failed())
+            field->setText(text);
+    }
+}
+
+bool PhotoDataForm::AtPlaceholder()
+{
+    RunError e;
+    return m_rs && m_rs->Text(PhotoFields::AlbumName, &e) == Placeholder && !e.failed();
+}
+
+bool PhotoDataForm::FieldsReady()
+{
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr, txtDate, txtDescription}) {
+        if (f->text().isEmpty()) {
+            MsgBox(QStringLiteral("this is a required field. If you don't have data for it, enter a 'space'"), vbOKOnly,
+                   QStringLiteral("DATA ERROR"));
+            f->setFocus();
+            return false;
+        }
+    }
+    // A note belongs to a picture: its page and key must name one.
+    const int page = PhotoDataRules::PageOf(txtPageNr->text());
+    if (page == 0) {
+        MsgBox(QStringLiteral("The page number must be a whole number from 1 to 10."), vbOKOnly,
+               QStringLiteral("DATA ERROR"));
+        txtPageNr->setFocus();
+        return false;
+    }
+    if (PhotoDataRules::SlotOf(txtImageNr->text(), page) < 0) {
+        MsgBox(QStringLiteral("The image number must be P, the page number, I and a picture number from 0 to 11,\r\n"
+                              "for example P%1I5.")
+                   .arg(page),
+               vbOKOnly, QStringLiteral("DATA ERROR"));
+        txtImageNr->setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool PhotoDataForm::StoreFields(bool adding)
+{
+    if (!m_rs)
+        return false;
+    RunError e = adding ? m_rs->AddNew() : RunError{};
+    if (!adding && !e.failed())
+        e = m_rs->Edit(); // a record being edited stays so; any other is put into edit mode
+    const int page = PhotoDataRules::PageOf(txtPageNr->text());
+    const int slot = PhotoDataRules::SlotOf(txtImageNr->text(), page);
+    const std::pair<QString, QVariant> values[] = {
+        {PhotoFields::AlbumName, txtAlbumName->text()}, {PhotoFields::PageNr, txtPageNr->text()},
+        {PhotoFields::Pa, page},                        {PhotoFields::ImageNr, txtImageNr->text()},
+        {PhotoFields::P2, slot},                        {PhotoFields::Date, txtDate->text()},
+        {PhotoFields::Discription, txtDescription->text()}};
+    for (const auto& [name, value] : values) {
+        if (!e.failed())
+            e = m_rs->SetField(name, value);
+    }
+    if (!e.failed())
+        e = m_rs->Update();
+    if (!e.failed())
+        e = m_rs->GoToBookmark(m_rs->LastModified());
+    if (e.failed()) {
+        m_rs->CancelUpdate();
+        TellStoreFailure(e);
+    }
+    return !e.failed();
+}
+
+QString PhotoDataForm::AskSearchText()
+{
+    const QString text =
+        InputBox(QStringLiteral("Enter any Part of a word or phrase that you want to search for from the 'Discription' field"),
+                 QStringLiteral("find"));
+    if (text.isEmpty())
+        MsgBox(QStringLiteral("You either did not enter anything or pressed 'Cancel' !!!"), vbOKOnly | vbExclamation);
+    return text;
+}

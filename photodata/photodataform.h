@@ -1,0 +1,82 @@
+#pragma once
+
+#include "form.h"
+#include "runerror.h"
+
+#include <memory>
+
+class PhotoDatabase;
+class PhotoRecordset;
+struct PhotoQuery;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// What the photo data screen of a picture and the photo data browser share:
+// the five fields with their labels, the count row, the buttons (painted
+// green when enabled and red when disabled), the database handle and the
+// record set, and the steps both take the same way.
+class PhotoDataForm : public Form {
+    Q_OBJECT
+public:
+    explicit PhotoDataForm(const QString& name);
+    ~PhotoDataForm() override;
+
+    QLineEdit* txtAlbumName = nullptr;
+    QLineEdit* txtPageNr = nullptr;
+    QLineEdit* txtImageNr = nullptr;
+    QLineEdit* txtDate = nullptr;
+    QLineEdit* txtDescription = nullptr;
+    QLabel* lblAlbumName = nullptr;
+    QLabel* lblPageNr = nullptr;
+    QLabel* lblImageNr = nullptr;
+    QLabel* lblDate = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblFFT = nullptr;
+    QLabel* lblFound = nullptr;
+    QLabel* lblFFT1 = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdEdit = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdFind = nullptr;
+    QPushButton* cmdMovePrevious = nullptr;
+    QPushButton* cmdMoveNext = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+    std::int16_t addingFlag = 0;
+    std::int16_t editingFlag = 0;
+    std::int16_t findingFlag = 0;
+
+    PhotoRecordset* Records() const { return m_rs.get(); }
+
+protected:
+    // A button placed in the button rows, with its caption and tool tip.
+    QPushButton* AddButton(const char* name, const QString& caption, const QString& toolTip, int column, int row);
+    // Enables a control; a button is painted green, or red when disabled.
+    static void Enable(QWidget* control, bool on);
+
+    // Opens the database; false (and the user told) when it cannot be used.
+    bool OpenDatabase();
+    void CloseDatabase();
+    // Replaces the record set by a listing; false (and the user told) on failure.
+    bool OpenListing(const PhotoQuery& query);
+    void CloseRecords();
+
+    void ClearFields();
+    // The current record into the five fields; past the end they keep their text.
+    void ShowRecord();
+    bool AtPlaceholder();
+    // The "DATA ERROR" checks of Save, in field order; false with the focus on the field to mend.
+    bool FieldsReady();
+    // Stores the fields into a new record (adding) or the record being edited,
+    // and makes it the current record; false (and the user told) on failure.
+    bool StoreFields(bool adding);
+    // The search text, or empty after the "did not enter anything" message.
+    QString AskSearchText();
+    void TellStoreFailure(const RunError& error);
+
+    std::unique_ptr<PhotoDatabase> m_db;
+    std::unique_ptr<PhotoRecordset> m_rs;
+};
