@@ -281,6 +281,11 @@ void FrmPhotoDataMain::cmdFind_Click()
     MoveToFirst(!found);
     ClearFields();
     FillFields();
+    if (found) {
+        // The move buttons follow the set found, not the one before it.
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, Records()->RecordCount() > 1);
+    }
 }
 
 void FrmPhotoDataMain::cmdMoveNext_Click()
