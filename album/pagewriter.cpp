@@ -27,10 +27,29 @@ bool sameFile(const QString& a, const QString& b)
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Opens a regular file for reading; -1 for anything else (a pipe would block for good).
+int openRegular(const QString& path)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 bool isBitmapFile(const QString& path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) && f.read(2) == "BM";
+    const int fd = openRegular(path);
+    char head[2] = {};
+    const bool bitmap = fd >= 0 && ::read(fd, head, 2) == 2 && head[0] == 'B' && head[1] == 'M';
+    if (fd >= 0)
+        ::close(fd);
+    return bitmap;
 }
 
 QString errnoText()
@@ -41,7 +60,7 @@ QString errnoText()
 // Copies the bytes of `source` into the new file `fd`.
 bool copyInto(const QString& source, int fd, QString* problem)
 {
-    const int in = ::open(native(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int in = openRegular(source);
     if (in < 0) {
         *problem = errnoText();
         return false;

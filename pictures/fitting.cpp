@@ -63,9 +63,17 @@ void PlaceTallSlotPicture(PictureBox& element, std::int16_t index)
     element.SetTop(Fitting::SlotTop(index));
 }
 
+namespace {
+// A picture of no size (no picture at all) is fitted as a square, never to a size of NaN or 0.
+bool hasNoSize()
+{
+    return !(session.picWidth > 0) || !(session.picHeight > 0);
+}
+} // namespace
+
 void FitViewPicture(PictureBox& img1)
 {
-    if (!(session.picWidth > session.picHeight)) {
+    if (hasNoSize() || !(session.picWidth > session.picHeight)) {
         FitViewPictureByHeight(img1);
         return;
     }
@@ -78,7 +86,7 @@ void FitViewPicture(PictureBox& img1)
 
 void FitViewPictureByHeight(PictureBox& img1)
 {
-    const float r = session.picWidth / session.picHeight;
+    const float r = hasNoSize() ? 1.0f : session.picWidth / session.picHeight;
     img1.SetHeight(Fitting::ViewSide);
     img1.SetWidth(img1.Height() * r);
     img1.SetTop(Fitting::ViewMargin);

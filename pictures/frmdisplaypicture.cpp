@@ -121,7 +121,11 @@ bool FrmDisplayPicture::printPicture(QString& problem)
                                                                      : QPageLayout::Landscape);
     m_printer.setFullPage(true);
     const QSizeF sheet = m_printer.pageLayout().fullRectPoints().size(); // points: 20 twips each
-    const QRectF twips = PrintLayout::PlaceOnPage(W, H, sheet.width() * 20.0, sheet.height() * 20.0);
+    const QRectF paintable = m_printer.pageLayout().paintRectPoints();
+    const QRectF twips =
+        PrintLayout::PlaceOnPage(W, H, sheet.width() * 20.0, sheet.height() * 20.0,
+                                 QRectF(paintable.left() * 20.0, paintable.top() * 20.0, paintable.width() * 20.0,
+                                        paintable.height() * 20.0));
 
     // The full-resolution picture, read at the size it prints.
     const QSize printed(int(std::ceil(twips.width() / TwipsPerInch * PrintDotsPerInch)),
@@ -148,12 +152,16 @@ bool FrmDisplayPicture::printPicture(QString& problem)
 
 void FrmDisplayPicture::mnuPrintPicture_Click()
 {
+    if (m_printing)
+        return; // one print at a time
+    m_printing = true;
     QAction* pw = Menu(QStringLiteral("mnuPw"));
     pw->setVisible(true);
     QApplication::processEvents();
     QString problem;
     const bool printed = printPicture(problem);
     pw->setVisible(false);
+    m_printing = false;
     if (!printed)
         MsgBox(problem, vbOKOnly + vbExclamation, QStringLiteral("Print Picture"));
 }
@@ -172,6 +180,8 @@ void FrmDisplayPicture::mnuPrinterSetup_Click()
 
 void FrmDisplayPicture::mnuBack_Click()
 {
+    if (m_printing)
+        return; // the view stays until its picture has gone to the printer
     if (session.viewFromPage == 1)
         Forms::Show(Screen::Page1);
     Forms::Unload(Screen::DisplayPicture);

@@ -45,4 +45,5 @@ private:
 
     PictureBox* m_img1 = nullptr;
     QPrinter m_printer{QPrinter::HighResolution};
+    bool m_printing = false;
 };

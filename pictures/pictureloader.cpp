@@ -9,7 +9,11 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <cerrno>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 #include <mutex>
 
@@ -84,7 +88,6 @@ LoadResult fromMetafile(QFile& file, QSize box, qreal dpr)
     }
     r.picture.natural = rendered.size();
     r.picture.shown = finish(rendered, targetSize(rendered.size(), box), dpr);
-    r.picture.sourcePath = file.fileName();
     return r;
 }
 
@@ -155,7 +158,6 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         want = targetSize(image.size(), box);
     r.picture.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
     r.picture.shown = finish(image, want, dpr);
-    r.picture.sourcePath = file.fileName();
     return r;
 }
 
@@ -248,17 +250,29 @@ LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)
 {
     configureReaders();
     LoadResult r;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
+    if (path.isEmpty()) {
         r.error = RunError::make(RunError::FileNotFound, path);
         return r;
     }
-    if (info.isDir()) {
-        r.error = notAPicture(QStringLiteral("a folder"));
+    // Opened without waiting and checked before a byte is read: a named pipe,
+    // a device or a socket (also behind a link) would block the reader for good.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        r.error = e == ENOENT || e == ENOTDIR ? RunError::make(RunError::FileNotFound, path)
+                                              : RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(e)));
         return r;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        r.error = notAPicture(S_ISDIR(st.st_mode) ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
+        return r;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         r.error = RunError::make(RunError::PathFileAccess, file.errorString());
         return r;
     }
@@ -273,9 +287,10 @@ LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)
         if (handled)
             return bmp;
     }
-    if (Wmf::LooksLikeWmf(head))
-        return fromMetafile(file, box, dpr);
-    return fromImageReader(file, box, dpr);
+    r = Wmf::LooksLikeWmf(head) ? fromMetafile(file, box, dpr) : fromImageReader(file, box, dpr);
+    if (!r.error.failed())
+        r.picture.sourcePath = path;
+    return r;
 }
 
 Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)

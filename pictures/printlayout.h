@@ -14,6 +14,9 @@ enum Orientation { Portrait = 1, Landscape = 2 };
 // Tall and square pictures print portrait, wide ones landscape.
 Orientation OrientationFor(int pictureWidth, int pictureHeight);
 // The picture's rectangle on a page of the given size (read in the orientation above).
-QRectF PlaceOnPage(int pictureWidth, int pictureHeight, double pageWidth, double pageHeight);
+// A picture that would not fit the printable area (the whole page when none is
+// given) is scaled down to fit it, about the same centre, and kept inside it.
+QRectF PlaceOnPage(int pictureWidth, int pictureHeight, double pageWidth, double pageHeight,
+                   QRectF printable = {});
 
 } // namespace PrintLayout

@@ -73,6 +73,8 @@ RunError FileCopy(const QString& src, const QString& dst)
     QFileInfo source(src);
     if (!source.exists() || source.isDir())
         return RunError::make(RunError::FileNotFound, src);
+    if (!source.isFile()) // a pipe or a device: reading it could wait for good
+        return RunError::make(RunError::PathFileAccess, src);
     QFile in(src);
     if (!in.open(QIODevice::ReadOnly))
         return RunError::make(RunError::PermissionDenied, in.errorString());

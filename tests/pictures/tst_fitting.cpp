@@ -104,6 +104,8 @@ private slots:
         QTest::addColumn<float>("height");
         QTest::newRow("square") << 50.0f << 50.0f << 1.25f << 1.25f << 97.5f << 97.5f;
         QTest::newRow("wide") << 200.0f << 100.0f << 1.25f << 25.625f << 97.5f << 48.75f;
+        QTest::newRow("no size") << 0.0f << 0.0f << 1.25f << 1.25f << 97.5f << 97.5f;
+        QTest::newRow("no height") << 40.0f << 0.0f << 1.25f << 1.25f << 97.5f << 97.5f;
         const float w = 97.5f * (80.0f / (480.0f / 5.6f));
         QTest::newRow("worked example") << 80.0f << 480.0f / 5.6f << (100.0f - w) / 2.0f << 1.25f << w << 97.5f;
     }

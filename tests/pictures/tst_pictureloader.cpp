@@ -1,6 +1,7 @@
 // The picture loader: every format, EXIF turns, sizes, and files that are not pictures.
 #include "bmpreader.h"
 #include "memoryprobe.h"
+#include "fileops.h"
 #include "pictureloader.h"
 #include "testpictures.h"
 
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 
 using namespace Pictures;
@@ -325,6 +328,17 @@ private slots:
         const qint64 before = MemoryProbe::ResidentKb();
         QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 50 * 1024);
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        const QString pipe = dir.filePath(QStringLiteral("pipe.bmp"));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const QString link = dir.filePath(QStringLiteral("link.jpg"));
+        QVERIFY(QFile::link(pipe, link));
+        for (const QString& path : {pipe, link, QStringLiteral("/dev/zero")})
+            QCOMPARE(LoadPicture(path, QSize(100, 100)).error.number, 481);
+        QVERIFY(Files::FileCopy(pipe, dir.filePath(QStringLiteral("copy.bmp"))).failed());
     }
 
     void hostileCorpus()
