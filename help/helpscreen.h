@@ -34,6 +34,8 @@ public:
     explicit HelpScreen(HelpPageDesign design);
 
     void Form_Activate() override;
+    // The title-bar close button is Exit Help.
+    void CloseByUser() override { cmdExitHelp_Click(); }
 
     void cmdNextPage_Click();
     void cmdPreviousPage_Click();

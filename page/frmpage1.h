@@ -60,8 +60,8 @@ public:
     // Where the cancel button of the editing modes stands (page units).
     static constexpr double CancelButtonTop = 6;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Closing the window closes the album: a changed page is offered for saving first.
+    void CloseByUser() override;
 
 private:
     void createSlots();

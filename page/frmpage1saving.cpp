@@ -13,7 +13,6 @@
 #include "session.h"
 #include "sharedprocs.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 
 void FrmPage1::mnuSaveAlbum_Click()
@@ -99,12 +98,8 @@ bool FrmPage1::AskBeforeLeaving()
     return session.saveAlbumAnswer != QStringLiteral("6") || SaveAlbum();
 }
 
-void FrmPage1::closeEvent(QCloseEvent* event)
+void FrmPage1::CloseByUser()
 {
-    // Closing the window closes the album: a changed page is offered for saving first.
-    if (!AskBeforeLeaving()) {
-        event->ignore();
-        return;
-    }
-    Form::closeEvent(event);
+    if (AskBeforeLeaving())
+        Form::CloseByUser();
 }

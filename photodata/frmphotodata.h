@@ -15,6 +15,7 @@ public:
 
     void Form_Load() override;
     void Form_Unload() override;
+    void CloseByUser() override { cmdClose_Click(); }
 
     void Timer1_Timer();
     void cmdAdd_Click();

@@ -13,6 +13,7 @@ public:
     void Form_Load() override;
     void Form_Activate() override;
     void Form_Unload() override;
+    void CloseByUser() override { cmdClose_Click(); }
 
     void cmdAdd_Click();
     void cmdEdit_Click();

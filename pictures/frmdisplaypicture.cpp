@@ -201,3 +201,9 @@ void FrmDisplayPicture::cmdExit_Click()
 {
     ConfirmExit();
 }
+
+void FrmDisplayPicture::CloseByUser()
+{
+    if (isEnabled())
+        mnuBack_Click();
+}

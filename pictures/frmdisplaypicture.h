@@ -17,6 +17,8 @@ public:
     FrmDisplayPicture();
 
     void Form_Load() override;
+    // The title-bar close button is Back (nothing while it is a disabled backdrop).
+    void CloseByUser() override;
 
     PictureBox* img1() override { return m_img1; }
 

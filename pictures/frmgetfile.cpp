@@ -10,7 +10,6 @@
 #include "session.h"
 #include "sharedprocs.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QtMath>
 #include <QEvent>
@@ -174,12 +173,6 @@ bool FrmGetFile::eventFilter(QObject* watched, QEvent* event)
             filFiles_Click();
     }
     return Form::eventFilter(watched, event);
-}
-
-void FrmGetFile::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
-    cmdCancel_Click();
 }
 
 void FrmGetFile::fillDrives()

@@ -67,7 +67,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The title-bar close button is Cancel: the chooser is only ever hidden.
-    void closeEvent(QCloseEvent* event) override;
+    void CloseByUser() override { cmdCancel_Click(); }
 
 private:
     void fillDrives();

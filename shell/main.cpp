@@ -1,3 +1,4 @@
+#include "forms.h"
 #include "program.h"
 
 #include <QApplication>
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     RegisterScreens();
+    Forms::EndWhenNothingOnView(true);
     RunProgram();
     return QApplication::exec();
 }

@@ -177,7 +177,11 @@ void Form::keyPressEvent(QKeyEvent* event)
 
 void Form::closeEvent(QCloseEvent* event)
 {
-    // Closing a screen's window unloads it, without any question.
     event->ignore();
+    CloseByUser();
+}
+
+void Form::CloseByUser()
+{
     Forms::ScreenClosedByUser(this);
 }

@@ -29,6 +29,9 @@ public:
     virtual void Form_Activate() {}
     // Runs when the screen is unloaded.
     virtual void Form_Unload() {}
+    // The window's title-bar close button: unloads the screen, unless the
+    // screen has its own way out, which it then takes.
+    virtual void CloseByUser();
 
     void Show();
     void ShowModal();

@@ -1,12 +1,14 @@
 #include "forms.h"
 
 #include "form.h"
+#include "interaction.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 
 namespace Forms {
 namespace {
@@ -166,8 +168,31 @@ void ScreenShown(Form* form)
     makeFront(form);
 }
 
+namespace {
+bool endWhenNothingOnView = false;
+
+void checkSomethingOnView()
+{
+    if (!endWhenNothingOnView)
+        return;
+    // After the handler that hid a screen has run its course: a program with
+    // no screen on view would run on unseen.
+    QTimer::singleShot(0, [] {
+        pruneZOrder();
+        if (endWhenNothingOnView && rt().zOrder.isEmpty())
+            EndProgram();
+    });
+}
+} // namespace
+
+void EndWhenNothingOnView(bool on)
+{
+    endWhenNothingOnView = on;
+}
+
 void ScreenHidden(Form* form)
 {
+    checkSomethingOnView();
     Runtime& r = rt();
     const bool wasFront = r.front == form;
     r.zOrder.removeAll(form);

@@ -51,6 +51,11 @@ void UnloadAll();
 Form* Front();
 QStringList VisibleScreens();
 
+// The running program ends once no screen is left on view (checked after the
+// handler that hid the last one has finished). Off by default: tests hide
+// every screen at will.
+void EndWhenNothingOnView(bool on);
+
 // Called by Form.
 void ScreenShown(Form* form);
 void ScreenHidden(Form* form);

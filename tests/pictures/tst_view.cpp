@@ -105,6 +105,21 @@ private slots:
         QCOMPARE(PrintLayout::PlaceOnPage(w, h, pageW, pageH), rect);
     }
 
+    void closingTheViewIsBack()
+    {
+        const QString path = program->path(QStringLiteral("p.bmp"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(60, 40), path, "BMP"));
+        session.viewFromPage = 1;
+        open(path);
+        view()->setEnabled(false); // the backdrop of the photo data screen stays
+        view()->close();
+        QVERIFY(Forms::IsLoaded(Screen::DisplayPicture) && view()->isVisible());
+        view()->setEnabled(true);
+        view()->close();
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture));
+        QVERIFY(Forms::Get(Screen::Page1)->isVisible());
+    }
+
     void viewShowsTheFullPictureFitted()
     {
         const QString path = program->path(QStringLiteral("tall.bmp"));

@@ -238,6 +238,30 @@ private slots:
         QVERIFY(options()->cmdSetOptions->isVisible());
     }
 
+    void titleBarClosesTakeTheScreensOwnWayOut()
+    {
+        reachOptions();
+        options()->CmdHelp->click();
+        Forms::Get(Screen::OptionHelp)->close(); // as Exit Help: the options screen is given back
+        QVERIFY(options()->isEnabled());
+        QCOMPARE(Forms::Front(), options());
+
+        Forms::EndWhenNothingOnView(true);
+        Form* page = Forms::Get(Screen::Page1);
+        page->Show();
+        Forms::Hide(Screen::Option1);
+        Forms::Show(Screen::PageHelp0);
+        page->close(); // unchanged: no question
+        QCOMPARE(program->user.programEnds, 0);
+        QTest::qWait(1);
+        QCOMPARE(program->user.programEnds, 0); // help is still on view
+        Forms::Get(Screen::PageHelp0)->close();
+        QTest::qWait(1);
+        Forms::EndWhenNothingOnView(false);
+        QCOMPARE(Forms::VisibleScreens(), QStringList{});
+        QCOMPARE(program->user.programEnds, 1); // never running without a window
+    }
+
     void helpDisablesTheOptionsScreen()
     {
         CountingForm::registerAs(Screen::OptionHelp);
