@@ -11,6 +11,7 @@
 #include "session.h"
 
 #include <QAction>
+#include <QFile>
 #include <QTimer>
 
 namespace {
@@ -18,6 +19,8 @@ namespace {
 // Failing file operations during start-up are noted here and never stop it.
 PendingError startErr;
 bool startUpRan = false;
+// The supplied pictures this start copied into the new album folder.
+QStringList copiedThisStart;
 
 QString suppliedFolder()
 {
@@ -29,7 +32,11 @@ void copySuppliedPage(int page)
     startErr.clear();
     for (int slot = 0; slot <= 11; ++slot) {
         const QString name = AlbumPaths::SlotFileName(page, slot);
-        startErr.note(Files::FileCopy(AlbumPaths::InProgramFolder(session.appPath, name), suppliedFolder() + u'/' + name));
+        const QString target = suppliedFolder() + u'/' + name;
+        const RunError copied = Files::FileCopy(AlbumPaths::InProgramFolder(session.appPath, name), target);
+        if (!copied.failed())
+            copiedThisStart << target;
+        startErr.note(copied);
         CheckCopy();
     }
     Forms::Refresh(Screen::Cover);
@@ -82,7 +89,15 @@ void StartUp()
     if (auto* cover = Forms::Get<FrmCover>(Screen::Cover))
         cover->tmrCover->setInterval(22000);
     showCover();
+    copiedThisStart.clear();
     CopyPage1();
+    // All or nothing: a partly copied album is taken away again, so that a later start tries anew.
+    if (copiedThisStart.size() != 120) {
+        for (const QString& copied : std::as_const(copiedThisStart))
+            QFile::remove(copied);
+        session.suppliedAlbumPresent = 0;
+    }
+    copiedThisStart.clear();
 
     if (session.suppliedAlbumPresent != 0) {
         startErr.note(Files::SetAttr(suppliedFolder(), Files::ReadOnly));

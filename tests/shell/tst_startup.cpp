@@ -100,7 +100,7 @@ private slots:
 
     void coverHandsOverToOptions()
     {
-        program->addSuppliedPicture(1, 0);
+        program->addSuppliedPictures();
         startFromReadme();
         cover()->tmrCover_Timer();
         QVERIFY(!cover()->tmrCover->isActive());
@@ -129,15 +129,21 @@ private slots:
         QVERIFY(!options()->optDefault->isEnabled());
     }
 
-    void firstStartWithSomePictures()
+    void firstStartWithSomePicturesCopiesNone()
     {
-        program->addSuppliedPicture(1, 0);
+        program->addSuppliedPictures();
+        QVERIFY(QFile::remove(program->path(QStringLiteral("P3I5.bmp"))));
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 0);
+        QVERIFY(!QFileInfo::exists(suppliedFolder(*program))); // a later start tries again
+        cover()->tmrCover_Timer();
+        QCOMPARE(options()->optDefault->text(), QStringLiteral("Not Active This Setup"));
+
         program->addSuppliedPicture(3, 5);
-        program->addSuppliedPicture(10, 11);
+        ResetStartUp();
         startFromReadme();
         QCOMPARE(session.suppliedAlbumPresent, 1);
-        QCOMPARE(albumFiles(*program),
-                 (QStringList{QStringLiteral("P10I11.bmp"), QStringLiteral("P1I0.bmp"), QStringLiteral("P3I5.bmp")}));
+        QCOMPARE(albumFiles(*program).size(), 120);
         QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 17);
     }
 
@@ -159,7 +165,11 @@ private slots:
     {
         const QString other = program->path(QStringLiteral("elsewhere"));
         QVERIFY(QDir().mkdir(other));
-        QVERIFY(QFile::copy(MadeAsset(QStringLiteral("P2I4.bmp")), other + QStringLiteral("/P2I4.bmp")));
+        for (int page = 1; page <= 10; ++page)
+            for (int slot = 0; slot <= 11; ++slot) {
+                const QString name = QStringLiteral("/P%1I%2.bmp").arg(page).arg(slot);
+                QVERIFY(QFile::copy(MadeAsset(name.mid(1)), other + name));
+            }
         QVERIFY(QDir::setCurrent(other));
         startFromReadme();
         QCOMPARE(session.appPath, other);
