@@ -141,7 +141,7 @@ private slots:
 
     void fromTheOptionsScreenAndBack()
     {
-        program->addSuppliedPicture(1, 1);
+        program->addSuppliedPictures();
         StartUp();
         Forms::Get<FrmCover>(Screen::Cover)->tmrCover_Timer();
         auto* options = Forms::Get<FrmOption1>(Screen::Option1);
