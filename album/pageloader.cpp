@@ -73,14 +73,15 @@ void LoadPage(const QString& page)
     const QSize box = SlotPixels();
     const qreal dpr = SlotPixelRatio();
     PagePrefetch prefetch(files, box, dpr);
-    const Pictures::LoadResult placeholder = Pictures::LoadPicture(
+    Pictures::LoadResult placeholder = Pictures::LoadPicture(
         AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
-    PictureBox* spare = pageScreen->Image1(12);
+    if (placeholder.error.failed()) // never the previous page's picture under this page's label
+        placeholder.picture = Pictures::DrawnPlaceholder(box, dpr, false);
+    const Picture unreadable = Pictures::DrawnPlaceholder(box, dpr, true);
 
     for (std::int16_t s = 0; s <= 11; ++s) {
         PictureBox* slot = pageScreen->Image1(s);
-        if (!placeholder.error.failed())
-            slot->SetPicture(placeholder.picture);
+        slot->SetPicture(placeholder.picture);
         slot->Move(Fitting::SlotLeft(s), Fitting::SlotTop(s), Fitting::SlotSide, Fitting::SlotSide);
         const Pictures::LoadResult loaded = prefetch.take(s);
         if (!loaded.error.failed()) {
@@ -88,8 +89,11 @@ void LoadPage(const QString& page)
             FitSlotPicture(*slot, s);
             slot->Tag = QStringLiteral("1");
         } else {
-            if (loaded.error.number == RunError::FileNotFound && spare)
-                slot->SetPicture(spare->GetPicture());
+            if (loaded.error.number != RunError::FileNotFound) {
+                // A file is there but cannot be shown: not an empty slot to fill and save over unseen.
+                slot->SetPicture(unreadable);
+                slot->Problem = files[s] + QStringLiteral("\r\n") + loaded.error.description;
+            }
             slot->Tag = QStringLiteral("0");
         }
         if (bar && s <= 10) {

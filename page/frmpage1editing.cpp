@@ -120,6 +120,9 @@ void FrmPage1::ImgRep(int slot)
         PastePicture(slot);
     else if (editMode == DeleteMode)
         DeletePicture(slot);
+    else if (!m_images[std::size_t(slot)]->Problem.isEmpty())
+        MsgBox(QStringLiteral("This picture cannot be shown:\r\n") + m_images[std::size_t(slot)]->Problem,
+               vbOKOnly | vbExclamation, QStringLiteral("Picture"));
     else
         PrepareView(slot);
 }

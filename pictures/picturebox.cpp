@@ -12,6 +12,7 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
 
 void PictureBox::SetPicture(const Picture& picture)
 {
+    Problem.clear();
     m_picture = picture;
     m_cache = QPixmap();
     if (!m_stretch)

@@ -41,6 +41,9 @@ public:
     QSizeF NaturalSize() const;
 
     QString Tag;
+    // Why the picture meant for this element cannot be shown (its file and the
+    // reason); empty when it shows what it should. Set after SetPicture, which clears it.
+    QString Problem;
 
 signals:
     // A mouse button went down on the element; the point is in the element's pixels.

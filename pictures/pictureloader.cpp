@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 
 #include <cerrno>
 #include <cmath>
@@ -301,6 +302,33 @@ Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)
     p.natural = image.size();
     p.full = image;
     p.shown = finish(image, targetSize(image.size(), box), dpr);
+    return p;
+}
+
+Picture DrawnPlaceholder(QSize box, qreal dpr, bool unreadable)
+{
+    const QSize natural(111, 111);
+    const QSize size = box.isEmpty() ? natural : box.boundedTo(QSize(512, 512)).expandedTo(QSize(16, 16));
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(unreadable ? QColor(0xf3, 0xe3, 0xdc) : QColor(0xf1, 0xec, 0xe1));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = size.width() / 111.0;
+    painter.setPen(QPen(unreadable ? QColor(0xa0, 0x3a, 0x2a) : QColor(0xb8, 0xae, 0x9a), 2 * unit, Qt::DashLine));
+    painter.drawRoundedRect(QRectF(6 * unit, 6 * unit, 99 * unit, 99 * unit), 8 * unit, 8 * unit);
+    if (unreadable) {
+        QFont font = painter.font();
+        font.setPixelSize(std::max(6, int(12 * unit)));
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QColor(0x8b, 0x1e, 0x1e));
+        painter.drawText(QRectF(8 * unit, 8 * unit, 95 * unit, 95 * unit), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("This picture cannot be shown"));
+    }
+    painter.end();
+    Picture p;
+    p.natural = natural;
+    p.shown = finish(image, {}, dpr);
     return p;
 }
 

@@ -31,6 +31,11 @@ LoadResult LoadPicture(const QString& path, QSize box = {}, qreal devicePixelRat
 // The picture held in memory (from the clipboard), prepared the same way.
 Picture PictureFromImage(const QImage& image, QSize box = {}, qreal devicePixelRatio = 1.0);
 
+// A placeholder the program draws itself (111 by 111, as the empty-slot
+// picture): for a slot whose file cannot be shown (`unreadable`), or for an
+// empty slot when "Empty.bmp" itself cannot be read.
+Picture DrawnPlaceholder(QSize box, qreal devicePixelRatio, bool unreadable);
+
 // The same picture again from its full source (its file, or its full image)
 // at another size; the picture as given when that source cannot be read.
 Picture Reload(const Picture& picture, QSize box, qreal devicePixelRatio = 1.0);

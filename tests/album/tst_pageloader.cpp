@@ -135,13 +135,30 @@ private slots:
         LoadPage(QStringLiteral("1"));
         QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(640, 480));
         QVERIFY(QFile::remove(program->path(QStringLiteral("Empty.bmp"))));
-        // Slot 0's file is now broken: without the placeholder it keeps what it showed.
+        // Slot 0's file is now broken: never the picture it showed before.
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I0.bmp"), "broken"));
         LoadPage(QStringLiteral("1"));
-        QCOMPARE(page()->Image1(0)->Tag, QStringLiteral("0"));
-        QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(640, 480));
-        // A missing file takes the spare's picture (loaded when the screen was made).
-        QCOMPARE(page()->Image1(1)->GetPicture().natural, QSize(111, 111));
+        for (int s : {0, 1}) {
+            QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
+            QCOMPARE(page()->Image1(s)->GetPicture().natural, QSize(111, 111)); // drawn by the program
+        }
+        QVERIFY(page()->Image1(0)->Problem.contains(album + QStringLiteral("/P1I0.bmp")));
+        QVERIFY(page()->Image1(1)->Problem.isEmpty()); // simply empty
+    }
+
+    void unreadablePictureIsNotAnEmptySlot()
+    {
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I4.bmp"), "BM not really"));
+        session.albumName = QStringLiteral("Trip");
+        LoadPage(QStringLiteral("1"));
+        PictureBox* slot = page()->Image1(4);
+        QCOMPARE(slot->Tag, QStringLiteral("0"));
+        QVERIFY(slot->GetPicture().shown.pixel(5, 55) != page()->Image1(3)->GetPicture().shown.pixel(5, 55));
+        program->user.answerButton(vbOK);
+        QTest::mouseClick(slot, Qt::LeftButton);
+        QCOMPARE(program->user.asked.size(), 1);
+        QVERIFY(program->user.asked[0].prompt.contains(album + QStringLiteral("/P1I4.bmp")));
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture) || !Forms::Get(Screen::DisplayPicture)->isVisible());
     }
 
     void loadingTwiceWritesNothing()
