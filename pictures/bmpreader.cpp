@@ -271,8 +271,13 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
         return result;
     const Header& h = layout.header;
     result.natural = QSize(h.width, h.height);
-    // Never larger than the picture, never empty.
-    const QSize target = sizeFor(result.natural).boundedTo(result.natural).expandedTo(QSize(1, 1));
+    const QSize wanted = sizeFor(result.natural);
+    if (wanted.isEmpty()) {
+        result.verdict = Verdict::Broken;
+        return result;
+    }
+    // Never larger than the picture.
+    const QSize target = wanted.boundedTo(result.natural);
     const int tw = target.width(), th = target.height();
 
     QImage out(target, QImage::Format_RGB32);

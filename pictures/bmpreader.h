@@ -34,7 +34,8 @@ struct Result {
 };
 
 // Decodes `path` area-averaged to the size `sizeFor` gives for the picture's
-// own size (which it learns from the header, before any pixel is read).
+// own size (which it learns from the header, before any pixel is read); an
+// empty size refuses the picture (Broken) before a pixel is read.
 // Compressed bitmaps come back Unsupported, for the general reader to handle.
 Result Read(const QString& path, const std::function<QSize(QSize natural)>& sizeFor);
 // The same, fitted within `box` (proportions kept, never enlarged).

@@ -56,11 +56,19 @@ QImage finish(QImage image, QSize want, qreal dpr)
     return image;
 }
 
+bool tooManyPixels(QSize s)
+{
+    return qint64(s.width()) * qint64(s.height()) > MaxPixels;
+}
+
 LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
 {
     LoadResult r;
-    // The size is chosen from the header, so an over-budget picture is never decoded whole.
-    const Bmp::Result bmp = Bmp::Read(path, [box](QSize natural) { return targetSize(natural, box); });
+    // The size is chosen from the header, so an over-budget picture is never decoded whole,
+    // and one with too many pixels is not read at all.
+    const Bmp::Result bmp = Bmp::Read(path, [box](QSize natural) {
+        return tooManyPixels(natural) ? QSize() : targetSize(natural, box);
+    });
     handled = bmp.verdict != Bmp::Verdict::Unsupported;
     if (!handled)
         return r;
@@ -127,6 +135,10 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
             return r;
         }
         progressiveBytes = facts.progressive ? facts.coefficientBytes : 0;
+        if (facts.progressive && facts.scans > MaxProgressiveScans) {
+            r.error = notAPicture(QStringLiteral("too many scans to read"));
+            return r;
+        }
     }
 
     const QSize stored = reader.size();
@@ -141,14 +153,19 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
             r.error = notAPicture(QStringLiteral("too large to read"));
             return r;
         }
-        if (wantStored != stored) {
-            if (reader.supportsOption(QImageIOHandler::ScaledSize))
-                reader.setScaledSize(wantStored);
-            else if (pixelBytes(stored) > MemoryBudgetBytes) {
-                r.error = notAPicture(QStringLiteral("too large to read"));
-                return r;
-            }
+        if (tooManyPixels(stored)) {
+            r.error = notAPicture(QStringLiteral("too many pixels to read"));
+            return r;
         }
+        // Only the JPEG decoder reads straight into a smaller size; every other
+        // reader decodes the whole picture first, so the whole must fit the budget.
+        const bool decodesScaled = format == "jpeg" || format == "jpg";
+        if (!decodesScaled && pixelBytes(stored) > MemoryBudgetBytes) {
+            r.error = notAPicture(QStringLiteral("too large to read"));
+            return r;
+        }
+        if (wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
+            reader.setScaledSize(wantStored);
     }
     QImage image = reader.read();
     if (image.isNull()) {
@@ -221,6 +238,8 @@ JpegFacts ScanJpeg(const uchar* d, qint64 n)
             facts.progressive = true;
             facts.coefficientBytes = std::max(facts.coefficientBytes, coefficientBytes(d + i + 4, n - i - 4));
         }
+        if (marker == 0xDA)
+            ++facts.scans;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             i += 2;
             continue;

@@ -17,6 +17,11 @@ namespace Pictures {
 
 // The most one decoded picture may take in memory.
 inline constexpr qint64 MemoryBudgetBytes = 256ll << 20;
+// The most pixels a picture may have, whatever size it is read at: reading
+// every one of them must stay within about a second.
+inline constexpr qint64 MaxPixels = 120'000'000;
+// The most scans a progressive JPEG may have: each one is a pass over every coefficient.
+inline constexpr int MaxProgressiveScans = 100;
 
 struct LoadResult {
     Picture picture;
@@ -45,6 +50,7 @@ struct JpegFacts {
     bool complete = false;    // runs to its end-of-image marker (a truncated one does not)
     bool progressive = false; // its decoder keeps every coefficient of the picture in memory
     qint64 coefficientBytes = 0; // what those coefficients take
+    int scans = 0;               // start-of-scan markers
 };
 JpegFacts ScanJpeg(const uchar* data, qint64 size);
 

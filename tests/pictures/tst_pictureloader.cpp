@@ -5,6 +5,7 @@
 #include "pictureloader.h"
 #include "testpictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -276,8 +277,8 @@ private slots:
 
     void hugeBitmapLoadsInBoundedMemory()
     {
-        // 20000 x 20000 one-bit bitmap: 400 megapixels, 1.6 GB if held whole.
-        const int side = 20000;
+        // 10000 x 10000 one-bit bitmap: 100 megapixels, 400 MB if held whole.
+        const int side = 10000;
         const int stride = ((side + 31) / 32) * 4;
         QByteArray header = TestPictures::Bitmap(QImage(1, 1, QImage::Format_RGB32), 24, false).left(54);
         auto* d = reinterpret_cast<uchar*>(header.data());
@@ -310,6 +311,48 @@ private slots:
         QCOMPARE(full.error.number, 0);
         QVERIFY(qint64(full.picture.shown.width()) * full.picture.shown.height() * 4 <= MemoryBudgetBytes);
         QFile::remove(path);
+    }
+
+    void overlongPicturesAreRefusedBeforeDecoding()
+    {
+        // A sparse one-bit bitmap of 40000 x 40000 (200 MB, nearly all holes): too many pixels to read.
+        const QString sparse = dir.filePath(QStringLiteral("sparse.bmp"));
+        QByteArray header = TestPictures::Bitmap(QImage(1, 1, QImage::Format_RGB32), 24, false).left(54);
+        auto* d = reinterpret_cast<uchar*>(header.data());
+        qToLittleEndian<qint32>(40000, d + 18);
+        qToLittleEndian<qint32>(40000, d + 22);
+        qToLittleEndian<quint16>(1, d + 28);
+        qToLittleEndian<quint32>(54 + 8, d + 10);
+        header.append(QByteArray::fromHex("000000ffffffff00"));
+        {
+            QFile f(sparse);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(header) == header.size());
+            QVERIFY(f.resize(54 + 8 + qint64(5000) * 40000));
+        }
+        // A real progressive JPEG whose last scan comes again 3,000 times: each is a pass over every coefficient.
+        QByteArray jpeg;
+        {
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "JPEG");
+            writer.setProgressiveScanWrite(true);
+            QVERIFY(writer.write(TestPictures::Photo(1024, 1024)));
+        }
+        const qsizetype lastScan = jpeg.lastIndexOf(QByteArray::fromHex("ffda"));
+        QVERIFY(lastScan > 0 && jpeg.endsWith(QByteArray::fromHex("ffd9")));
+        const QByteArray scan = jpeg.mid(lastScan, jpeg.size() - 2 - lastScan);
+        jpeg.chop(2);
+        for (int again = 0; again < 3000; ++again)
+            jpeg += scan;
+        jpeg += QByteArray::fromHex("ffd9");
+        const QString scans = dir.filePath(QStringLiteral("scans.jpg"));
+        QVERIFY(TestPictures::WriteBytes(scans, jpeg));
+        for (const QString& path : {sparse, scans}) {
+            QElapsedTimer t;
+            t.start();
+            QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
+            QVERIFY2(t.elapsed() < 1000, qPrintable(path));
+        }
     }
 
     void hugePngFailsCleanly()
