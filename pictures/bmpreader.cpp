@@ -4,11 +4,55 @@
 
 #include <algorithm>
 #include <array>
+#include <csetjmp>
+#include <csignal>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace Bmp {
 namespace {
+
+// A mapped file that shrinks under the reader (a stick pulled out, another
+// program rewriting the picture) raises SIGBUS on the next page touched. The
+// row loop runs under a guard that turns it into a failed read; the loop
+// allocates nothing and owns nothing, so jumping out of it skips no clean-up.
+thread_local sigjmp_buf* guardJump = nullptr;
+
+void onBusError(int signal, siginfo_t*, void*)
+{
+    if (guardJump)
+        siglongjmp(*guardJump, 1);
+    // Not ours: the default action, as if no handler were there.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void installBusGuard()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, nullptr);
+    });
+}
+
+// Runs `rows` over mapped memory; false when the mapping failed under it.
+template <class Rows> bool guarded(Rows& rows)
+{
+    sigjmp_buf jump;
+    if (sigsetjmp(jump, 1) != 0) {
+        guardJump = nullptr;
+        return false;
+    }
+    guardJump = &jump;
+    rows();
+    guardJump = nullptr;
+    return true;
+}
 
 constexpr qint64 MaxSide = 1 << 20;
 constexpr qint64 WindowBytes = 32ll << 20; // mapped at a time
@@ -252,6 +296,8 @@ Verdict ReadHeader(const uchar* data, qint64 available, qint64 fileSize, Header&
     return v;
 }
 
+void (*AfterMappingForTests)(const QString& path) = nullptr;
+
 Result Read(const QString& path, QSize box)
 {
     return Read(path, [box](QSize natural) { return FitWithin(natural, box); });
@@ -260,6 +306,7 @@ Result Read(const QString& path, QSize box)
 Result Read(const QString& path, const std::function<QSize(QSize natural)>& sizeFor)
 {
     Result result;
+    installBusGuard();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return result;
@@ -305,19 +352,28 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
             result.verdict = Verdict::Broken;
             return result;
         }
-        for (qint64 i = 0; i < count; ++i) {
-            const qint64 fileRow = first + i;
-            const int y = int(h.bottomUp ? h.height - 1 - fileRow : fileRow);
-            // Target row of image row y.
-            const int ty = int(std::upper_bound(rowStart.begin(), rowStart.end(), y) - rowStart.begin()) - 1;
-            if (ty != currentTy) {
-                if (currentTy >= 0)
-                    flush(currentTy);
-                currentTy = ty;
+        if (AfterMappingForTests)
+            AfterMappingForTests(path);
+        auto rows = [&] {
+            for (qint64 i = 0; i < count; ++i) {
+                const qint64 fileRow = first + i;
+                const int y = int(h.bottomUp ? h.height - 1 - fileRow : fileRow);
+                // Target row of image row y.
+                const int ty = int(std::upper_bound(rowStart.begin(), rowStart.end(), y) - rowStart.begin()) - 1;
+                if (ty != currentTy) {
+                    if (currentTy >= 0)
+                        flush(currentTy);
+                    currentTy = ty;
+                }
+                band.add(window + i * h.stride);
             }
-            band.add(window + i * h.stride);
-        }
+        };
+        const bool whole = guarded(rows);
         file.unmap(window);
+        if (!whole) {
+            result.verdict = Verdict::Broken; // the file shrank while it was read
+            return result;
+        }
     }
     if (currentTy >= 0)
         flush(currentTy);

@@ -41,6 +41,9 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
 // The same, fitted within `box` (proportions kept, never enlarged).
 Result Read(const QString& path, QSize box);
 
+// Tests only: runs after each window of a file is mapped (to shrink the file under the reader).
+extern void (*AfterMappingForTests)(const QString& path);
+
 // The size a picture of `natural` size takes to fit within `box`, proportions kept, never enlarged.
 QSize FitWithin(QSize natural, QSize box);
 

@@ -22,6 +22,7 @@ namespace Pictures {
 namespace {
 
 constexpr qint64 MaxMetafileBytes = 64ll << 20;
+constexpr qint64 MaxCopiedFileBytes = 128ll << 20;
 constexpr int MaxMetafileSide = 8192;
 
 RunError notAPicture(const QString& why = {})
@@ -103,21 +104,24 @@ LoadResult fromMetafile(QFile& file, QSize box, qreal dpr)
 LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
 {
     LoadResult r;
-    // Read from the mapped file: the decoders then pull their bytes without a system call each.
-    uchar* mapped = file.map(0, file.size());
-    const auto unmap = qScopeGuard([&] {
-        if (mapped)
-            file.unmap(mapped);
-    });
-    QBuffer buffer;
-    QIODevice* device = &file;
-    if (mapped) {
-        buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size())));
-        buffer.open(QIODevice::ReadOnly);
-        device = &buffer;
-    } else {
-        file.seek(0);
+    // The decoders read a private copy of the file: one read, no system call per
+    // chunk, and nothing that can vanish under them if the file shrinks (a
+    // mapping would then kill the program). No picture of ours is this large.
+    if (file.size() > MaxCopiedFileBytes) {
+        r.error = notAPicture(QStringLiteral("file too large"));
+        return r;
     }
+    file.seek(0);
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size()) {
+        r.error = notAPicture(QStringLiteral("the file changed while it was read"));
+        return r;
+    }
+    const uchar* mapped = reinterpret_cast<const uchar*>(bytes.constData());
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QIODevice* device = &buffer;
     QImageReader reader(device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
@@ -127,8 +131,8 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
     }
     const QByteArray format = reader.format();
     qint64 progressiveBytes = 0;
-    if ((format == "jpeg" || format == "jpg") && mapped) {
-        const JpegFacts facts = ScanJpeg(mapped, file.size());
+    if (format == "jpeg" || format == "jpg") {
+        const JpegFacts facts = ScanJpeg(mapped, bytes.size());
         // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
         if (!facts.complete) {
             r.error = notAPicture(QStringLiteral("truncated JPEG"));

@@ -338,13 +338,22 @@ private slots:
             writer.setProgressiveScanWrite(true);
             QVERIFY(writer.write(TestPictures::Photo(1024, 1024)));
         }
-        const qsizetype lastScan = jpeg.lastIndexOf(QByteArray::fromHex("ffda"));
-        QVERIFY(lastScan > 0 && jpeg.endsWith(QByteArray::fromHex("ffd9")));
-        const QByteArray scan = jpeg.mid(lastScan, jpeg.size() - 2 - lastScan);
+        // The smallest scan, from its marker to the next one.
+        QByteArray scan;
+        const QByteArray sos = QByteArray::fromHex("ffda");
+        for (qsizetype at = jpeg.indexOf(sos); at > 0;) {
+            const qsizetype next = jpeg.indexOf(sos, at + 2);
+            const qsizetype end = next > 0 ? next : jpeg.size() - 2;
+            if (scan.isEmpty() || end - at < scan.size())
+                scan = jpeg.mid(at, end - at);
+            at = next;
+        }
+        QVERIFY(!scan.isEmpty() && jpeg.endsWith(QByteArray::fromHex("ffd9")));
         jpeg.chop(2);
         for (int again = 0; again < 3000; ++again)
             jpeg += scan;
         jpeg += QByteArray::fromHex("ffd9");
+        QVERIFY(jpeg.size() < 64 << 20);
         const QString scans = dir.filePath(QStringLiteral("scans.jpg"));
         QVERIFY(TestPictures::WriteBytes(scans, jpeg));
         for (const QString& path : {sparse, scans}) {
@@ -371,6 +380,18 @@ private slots:
         const qint64 before = MemoryProbe::ResidentKb();
         QCOMPARE(LoadPicture(path, QSize(250, 250)).error.number, 481);
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 50 * 1024);
+    }
+
+    void fileShrinkingWhileReadFailsCleanly()
+    {
+        const QString path = dir.filePath(QStringLiteral("shrinking.bmp"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(800, 600), path, "BMP"));
+        Bmp::AfterMappingForTests = [](const QString& mapped) { QFile::resize(mapped, 100); };
+        const LoadResult r = LoadPicture(path, QSize(100, 100));
+        Bmp::AfterMappingForTests = nullptr;
+        QCOMPARE(r.error.number, 481); // and the process is still here
+        QVERIFY(TestPictures::Save(TestPictures::Photo(80, 60), path, "BMP"));
+        QCOMPARE(LoadPicture(path, QSize(100, 100)).error.number, 0); // the next read is unharmed
     }
 
     void onlyRegularFilesAreRead()
