@@ -1,7 +1,7 @@
 #include "pictureloader.h"
 
 #include "bmpreader.h"
-#include "wmfreader.h"
+#include "wmfprocess.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -83,15 +83,14 @@ LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
     return r;
 }
 
-LoadResult fromMetafile(QFile& file, QSize box, qreal dpr)
+LoadResult fromMetafile(const QString& path, QFile& file, QSize box, qreal dpr)
 {
     LoadResult r;
     if (file.size() > MaxMetafileBytes) {
         r.error = notAPicture(QStringLiteral("metafile too large"));
         return r;
     }
-    file.seek(0);
-    const QImage rendered = Wmf::Render(file.readAll(), MaxMetafileSide);
+    const QImage rendered = WmfProcess::Render(path, MaxMetafileSide);
     if (rendered.isNull()) {
         r.error = notAPicture(QStringLiteral("metafile could not be rendered"));
         return r;
@@ -311,7 +310,7 @@ LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)
         if (handled)
             return bmp;
     }
-    r = Wmf::LooksLikeWmf(head) ? fromMetafile(file, box, dpr) : fromImageReader(file, box, dpr);
+    r = WmfProcess::LooksLikeWmf(head) ? fromMetafile(path, file, box, dpr) : fromImageReader(file, box, dpr);
     if (!r.error.failed())
         r.picture.sourcePath = path;
     return r;

@@ -1,7 +1,5 @@
 #include "wmfreader.h"
 
-#include <QtEndian>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,19 +11,6 @@ extern "C" {
 }
 
 namespace Wmf {
-
-bool LooksLikeWmf(const QByteArray& head)
-{
-    if (head.size() < 18)
-        return false;
-    const auto* d = reinterpret_cast<const uchar*>(head.constData());
-    if (qFromLittleEndian<quint32>(d) == 0x9AC6CDD7u)
-        return true; // placeable metafile
-    const quint16 type = qFromLittleEndian<quint16>(d);
-    const quint16 headerWords = qFromLittleEndian<quint16>(d + 2);
-    const quint16 version = qFromLittleEndian<quint16>(d + 4);
-    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0300 || version == 0x0100);
-}
 
 QImage Render(const QByteArray& data, int maxSide)
 {

@@ -3,11 +3,9 @@
 #include <QByteArray>
 #include <QImage>
 
-// Windows metafiles, rendered to a bitmap through libwmf.
+// Windows metafiles, rendered to a bitmap through libwmf (in the helper
+// program quillbook-wmf only: see wmfprocess.h).
 namespace Wmf {
-
-// True when the bytes start like a metafile (placeable or plain).
-bool LooksLikeWmf(const QByteArray& head);
 
 // Renders the metafile at its own size (at 96 dots per inch), the longer side
 // held to `maxSide` pixels. A null image when it cannot be rendered.

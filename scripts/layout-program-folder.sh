@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Lays out a program folder: the program, "Empty.bmp", the 120 supplied
+# Lays out a program folder: the program and its metafile helper, "Empty.bmp", the 120 supplied
 # pictures and "PhotoData.mdb". An existing "PhotoData.mdb" and every
 # subfolder (the user's albums) are left as they are.
 # Usage: layout-program-folder.sh BUILD_FOLDER PROGRAM_FOLDER
@@ -10,8 +10,10 @@ assets="$build/assets-out"
 [ -f "$assets/Empty.bmp" ] || { echo "No made pictures in $assets: build first." >&2; exit 1; }
 
 mkdir -p "$folder"
-install -m 0755 "$build/quillbook" "$folder/quillbook.new"
-mv -f "$folder/quillbook.new" "$folder/quillbook"
+for program in quillbook quillbook-wmf; do
+    install -m 0755 "$build/$program" "$folder/$program.new"
+    mv -f "$folder/$program.new" "$folder/$program"
+done
 for picture in "$assets"/Empty.bmp "$assets"/P*I*.bmp; do
     target="$folder/$(basename "$picture")"
     # Only a missing or different supplied picture is written, atomically.

@@ -394,6 +394,54 @@ private slots:
         QCOMPARE(LoadPicture(path, QSize(100, 100)).error.number, 0); // the next read is unharmed
     }
 
+    void metafilesAreRenderedOutsideTheProgram()
+    {
+        // Forty flood fills over the largest canvas: the helper runs out of its time, not the program.
+        QByteArray wmf = QByteArray::fromHex("d7cdc69a0000" "00000000" "3075" "3075" "6400" "00000000");
+        quint16 sum = 0;
+        for (int i = 0; i < 20; i += 2)
+            sum ^= qFromLittleEndian<quint16>(wmf.constData() + i);
+        wmf += QByteArray(2, '\0');
+        qToLittleEndian<quint16>(sum, wmf.data() + 20);
+        QByteArray records;
+        auto record = [&records](quint16 function, std::initializer_list<quint16> params) {
+            QByteArray r(6, '\0');
+            qToLittleEndian<quint32>(quint32(3 + params.size()), r.data());
+            qToLittleEndian<quint16>(function, r.data() + 4);
+            for (quint16 p : params) {
+                char w[2];
+                qToLittleEndian<quint16>(p, w);
+                r.append(w, 2);
+            }
+            records += r;
+        };
+        record(0x020B, {0, 0});         // window origin
+        record(0x020C, {30000, 30000}); // window extent
+        for (int fill = 0; fill < 40; ++fill)
+            record(0x0548, {0, quint16(fill * 997), 0, quint16(100 + fill), quint16(100 + fill)}); // flood fill
+        record(0x0000, {});
+        QByteArray header = QByteArray::fromHex("010009000003" "00000000" "0000" "00000000" "0000");
+        qToLittleEndian<quint32>(quint32((18 + records.size()) / 2), header.data() + 6);
+        qToLittleEndian<quint32>(quint32(8), header.data() + 12);
+        const QString path = dir.filePath(QStringLiteral("fills.wmf"));
+        QVERIFY(TestPictures::WriteBytes(path, wmf + header + records));
+        const LoadResult r = LoadPicture(path, QSize(100, 100));
+        QVERIFY(r.error.number == 481 || (r.error.number == 0 && r.picture.shown.width() <= 100));
+
+        // A helper that crashes, or one that never answers: 481, and the program runs on.
+        const QString crashing = dir.filePath(QStringLiteral("crash.sh"));
+        const QString stalling = dir.filePath(QStringLiteral("stall.sh"));
+        QVERIFY(TestPictures::WriteBytes(crashing, "#!/bin/sh\nkill -SEGV $$\n"));
+        QVERIFY(TestPictures::WriteBytes(stalling, "#!/bin/sh\nexec sleep 60\n"));
+        for (const QString& helper : {crashing, stalling}) {
+            QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("QUILL_WMF_HELPER", QFile::encodeName(helper));
+            const LoadResult failed = LoadPicture(dir.filePath(QStringLiteral("fills.wmf")), QSize(100, 100));
+            qunsetenv("QUILL_WMF_HELPER");
+            QCOMPARE(failed.error.number, 481);
+        }
+    }
+
     void onlyRegularFilesAreRead()
     {
         const QString pipe = dir.filePath(QStringLiteral("pipe.bmp"));

@@ -10,6 +10,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 bash "$root/scripts/layout-program-folder.sh" "$build" "$folder"
 [ -x "$folder/quillbook" ] || fail "program missing"
+[ -x "$folder/quillbook-wmf" ] || fail "metafile helper missing"
 [ -f "$folder/Empty.bmp" ] || fail "Empty.bmp missing"
 [ "$(ls "$folder"/P*I*.bmp | wc -l)" -eq 120 ] || fail "not 120 supplied pictures"
 [ "$(sqlite3 "$folder/PhotoData.mdb" "select count(*) from PhotoData where [Album Name] = ' '")" = 1 ] \
