@@ -17,6 +17,8 @@
 
 #include <QAction>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -190,6 +192,48 @@ void FrmPage1::mnuP_Click(int n)
     item->setEnabled(false);
     Menu(QStringLiteral("mnuPU"))->setEnabled(n != 10);
     Menu(QStringLiteral("mnuPD"))->setEnabled(n != 1);
+}
+
+void FrmPage1::keyPressEvent(QKeyEvent* event)
+{
+    auto enabled = [this](const char* name) { return Menu(QLatin1String(name))->isEnabled(); };
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_PageUp:
+        case Qt::Key_Right:
+            if (enabled("mnuPU"))
+                mnuPU_Click();
+            return;
+        case Qt::Key_PageDown:
+        case Qt::Key_Left:
+            if (enabled("mnuPD"))
+                mnuPD_Click();
+            return;
+        case Qt::Key_Home:
+        case Qt::Key_End: {
+            const int n = event->key() == Qt::Key_Home ? 1 : 10;
+            if (enabled("mnuMenu") && Menu(QStringLiteral("mnuP%1").arg(n))->isEnabled())
+                mnuP_Click(n);
+            return;
+        }
+        default:
+            break;
+        }
+    }
+    Form::keyPressEvent(event);
+}
+
+void FrmPage1::wheelEvent(QWheelEvent* event)
+{
+    // One notch (120) turns one page: down is the next page, up the previous one.
+    m_wheel += event->angleDelta().y();
+    while (m_wheel <= -120 || m_wheel >= 120) {
+        const bool next = m_wheel < 0;
+        m_wheel += next ? 120 : -120;
+        if (Menu(QLatin1String(next ? "mnuPU" : "mnuPD"))->isEnabled())
+            next ? mnuPU_Click() : mnuPD_Click();
+    }
+    event->accept();
 }
 
 void FrmPage1::mnuPU_Click()

@@ -63,6 +63,12 @@ public:
     // Closing the window closes the album: a changed page is offered for saving first.
     void CloseByUser() override;
 
+protected:
+    // Page Up / Right and Page Down / Left, Home and End, and the mouse wheel turn
+    // pages through the menu handlers, while the menus they stand for are enabled.
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     void createSlots();
     void createMenus();
@@ -87,4 +93,5 @@ private:
     std::array<PictureBox*, 13> m_images{};
     std::array<QLabel*, 12> m_labels{};
     std::array<QFrame*, 12> m_frames{};
+    int m_wheel = 0; // wheel turn not yet spent on a page
 };

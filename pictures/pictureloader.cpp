@@ -129,6 +129,13 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         return r;
     }
     const QByteArray format = reader.format();
+    // Only the kinds of picture an album holds or another program pastes; the
+    // other readers Qt offers (TIFF, ICNS, ...) can be made to allocate gigabytes.
+    static const QList<QByteArray> accepted{"bmp", "dib", "jpeg", "jpg", "gif", "ico", "cur", "png", "webp"};
+    if (!accepted.contains(format)) {
+        r.error = notAPicture(QStringLiteral("not a kind of picture an album holds (%1)").arg(QString::fromLatin1(format)));
+        return r;
+    }
     qint64 progressiveBytes = 0;
     if (format == "jpeg" || format == "jpg") {
         const JpegFacts facts = ScanJpeg(mapped, bytes.size());

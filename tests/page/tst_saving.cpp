@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -340,6 +341,55 @@ private slots:
         program->user.answerText(QStringLiteral("Holiday"));
         page()->close();
         QVERIFY(QFile::exists(album + QStringLiteral("/P1I0.bmp")));
+    }
+
+    void keysAndWheelTurnPages_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("to");
+        const QList<std::tuple<const char*, int, int>> keys{{"Page Up", Qt::Key_PageUp, +1},
+                                                            {"Right", Qt::Key_Right, +1},
+                                                            {"Page Down", Qt::Key_PageDown, -1},
+                                                            {"Left", Qt::Key_Left, -1},
+                                                            {"Home", Qt::Key_Home, 0},
+                                                            {"End", Qt::Key_End, 0}};
+        for (int from : {1, 5, 10}) {
+            for (const auto& [name, key, step] : keys) {
+                const int to = key == Qt::Key_Home ? 1 : key == Qt::Key_End ? 10 : std::clamp(from + step, 1, 10);
+                QTest::newRow(qPrintable(QStringLiteral("%1 on page %2").arg(QLatin1String(name)).arg(from)))
+                    << from << key << to;
+            }
+        }
+    }
+    void keysAndWheelTurnPages()
+    {
+        QFETCH(int, from);
+        QFETCH(int, key);
+        QFETCH(int, to);
+        page()->mnuP_Click(from);
+        QTest::keyClick(page(), Qt::Key(key));
+        QCOMPARE(session.pageNr, QString::number(to));
+    }
+
+    void keysWaitForTheModeAndTheSaveCheck()
+    {
+        page()->mnuCopy_Click();
+        QTest::keyClick(page(), Qt::Key_PageUp);
+        QTest::keyClick(page(), Qt::Key_End);
+        QCOMPARE(session.pageNr, QStringLiteral("1")); // not during an editing mode
+        page()->cmdCancelAddDelete->click();
+
+        paste(1, TestPictures::Photo(30, 30));
+        program->user.answerButton(vbNo);
+        QTest::keyClick(page(), Qt::Key_PageUp);
+        QCOMPARE(program->user.asked.last().prompt, QStringLiteral("Do you want to save changes to Page 1"));
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+
+        QWheelEvent down(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(page(), &down);
+        QCOMPARE(session.pageNr, QStringLiteral("3"));
     }
 
     void oneRequestEndToEnd()

@@ -1,0 +1,41 @@
+// libFuzzer target: any bytes as a picture file, through the one picture
+// loader (every format it tells from the content, the bitmap reader among
+// them), at slot size and at full size.
+#include "bmpreader.h"
+#include "pictureloader.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <cstdint>
+
+namespace {
+QTemporaryDir* workDir = nullptr;
+QString target;
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    workDir = new QTemporaryDir;
+    target = workDir->filePath(QStringLiteral("input"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    {
+        QFile f(target);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 0;
+        f.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    const Pictures::LoadResult slot = Pictures::LoadPicture(target, QSize(120, 120));
+    if (!slot.error.failed() && (slot.picture.shown.width() > 120 || slot.picture.shown.height() > 120))
+        __builtin_trap(); // a slot picture larger than asked for
+    Pictures::LoadPicture(target);
+    Bmp::Read(target, QSize(64, 64));
+    return 0;
+}
