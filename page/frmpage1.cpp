@@ -18,11 +18,11 @@
 #include <QAction>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QWheelEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QWheelEvent>
 
 namespace {
 // A picture pixel (15 twips) in page units (20 twips).

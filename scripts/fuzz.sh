@@ -10,7 +10,7 @@ install_missing_packages
 
 fuzz_build="$QUILL_ROOT/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$QUILL_ROOT" -B "$fuzz_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILL_SANITIZE=ON -DQUILL_FUZZ=ON >/dev/null
+    -DQUILL_SANITIZE=ON -DQUILL_FUZZ=ON -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
 cmake --build "$fuzz_build" --target quill_fuzz_loader quillbook-wmf
 
 work="$(mktemp -d)"

@@ -31,14 +31,6 @@ void pruneZOrder()
     rt().zOrder.removeIf([](const QPointer<Form>& f) { return f.isNull() || !f->isVisible(); });
 }
 
-bool platformSwitchesWindows()
-{
-    // Under the offscreen and minimal platforms only the program itself brings
-    // screens to the front, which keeps activation deterministic in tests.
-    const QString p = QGuiApplication::platformName();
-    return p != QLatin1String("offscreen") && p != QLatin1String("minimal");
-}
-
 void makeFront(Form* form)
 {
     Runtime& r = rt();
@@ -62,6 +54,14 @@ void activateTopmost()
         }
     }
     r.front = nullptr;
+}
+
+bool platformSwitchesWindows()
+{
+    // Under the offscreen and minimal platforms only the program itself brings
+    // screens to the front, which keeps activation deterministic in tests.
+    const QString p = QGuiApplication::platformName();
+    return p != QLatin1String("offscreen") && p != QLatin1String("minimal");
 }
 
 } // namespace
