@@ -6,6 +6,7 @@
 #include "frmoption1.h"
 #include "frmpage1.h"
 #include "frmpbar3.h"
+#include "memoryprobe.h"
 #include "pageloader.h"
 #include "picturebox.h"
 #include "screennames.h"
@@ -144,6 +145,23 @@ private slots:
         }
         QVERIFY(page()->Image1(0)->Problem.contains(album + QStringLiteral("/P1I0.bmp")));
         QVERIFY(page()->Image1(1)->Problem.isEmpty()); // simply empty
+    }
+
+    void pageOfHostileFilesInBoundedMemory()
+    {
+        // Every slot holds a hostile file; the page loads, in bounded memory, and says what it could not show.
+        QStringList hostile = QDir(QStringLiteral(QUILL_CORPUS_DIR)).entryList({QStringLiteral("*.*")}, QDir::Files);
+        hostile.removeAll(QStringLiteral("README.md"));
+        QVERIFY(hostile.size() >= 8);
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(QFile::copy(QStringLiteral(QUILL_CORPUS_DIR) + u'/' + hostile[s % hostile.size()],
+                                album + QStringLiteral("/P1I%1.bmp").arg(s)));
+        MemoryProbe::ResetPeak();
+        const qint64 before = MemoryProbe::ResidentKb();
+        LoadPage(QStringLiteral("1"));
+        QVERIFY(MemoryProbe::PeakResidentKb() - before < 400 * 1024);
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(page()->Image1(s)->Tag == QStringLiteral("1") || !page()->Image1(s)->Problem.isEmpty());
     }
 
     void unreadablePictureIsNotAnEmptySlot()
