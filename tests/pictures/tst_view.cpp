@@ -15,6 +15,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -201,6 +202,18 @@ private slots:
                                 .arg(page.picture.left()).arg(page.picture.top()).arg(page.picture.width())
                                 .arg(page.picture.height()).arg(expected.left()).arg(expected.top())
                                 .arg(expected.width()).arg(expected.height())));
+    }
+
+    void noBackMidPrint()
+    {
+        const QString path = program->path(QStringLiteral("b.bmp"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), path, "BMP"));
+        open(path);
+        view()->Printer().setOutputFileName(program->path(QStringLiteral("once.pdf")));
+        QTimer::singleShot(0, view(), [] { view()->mnuBack_Click(); }); // while the print runs
+        view()->mnuPrintPicture_Click();
+        QVERIFY(Forms::IsLoaded(Screen::DisplayPicture) && view()->isVisible());
+        QVERIFY(QFileInfo(program->path(QStringLiteral("once.pdf"))).size() > 0);
     }
 
     void noPrinterGivesAClearMessage()
