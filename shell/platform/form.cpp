@@ -155,8 +155,15 @@ QAction* Form::Menu(const QString& name) const
 
 bool Form::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate && QApplication::activeWindow() == this)
-        Forms::ScreenActivatedByPlatform(this);
+    if (event->type() == QEvent::WindowActivate && QApplication::activeWindow() == this) {
+        if (isVisible()) {
+            Forms::ScreenActivatedByPlatform(this);
+        } else if (Form* front = Forms::Front(); front && front != this && front->isVisible()) {
+            // The window system's focus arrived after this screen was hidden (a progress
+            // screen, say): the keyboard goes to the screen in front, with no click needed.
+            front->activateWindow();
+        }
+    }
     return QMainWindow::event(event);
 }
 
