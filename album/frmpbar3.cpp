@@ -40,6 +40,7 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
     Place(lblSloc, 17, 46, 66, 8);
 
     pbr2 = new QProgressBar;
+    pbr2->setAccessibleName(QStringLiteral("Progress"));
     pbr2->setObjectName(QStringLiteral("pbr2"));
     pbr2->setRange(0, 100);
     pbr2->setValue(0);

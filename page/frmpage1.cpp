@@ -16,12 +16,14 @@
 #include "sharedprocs.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -75,6 +77,7 @@ void FrmPage1::createSlots()
             box->SetPicture(placeholder.picture);
         if (i < 12) {
             box->setToolTip(QStringLiteral("Left click for full size picture or right click for photo data"));
+            connect(box, &PictureBox::pictureChanged, this, &FrmPage1::DescribeSlotsSoon);
             connect(box, &PictureBox::mouseDown, this,
                     [this, i](Qt::MouseButton button, Qt::KeyboardModifiers, QPointF) { Image1_MouseDown(i, button); });
             box->Move(Fitting::SlotLeft(i), Fitting::SlotTop(i), Fitting::SlotSide, Fitting::SlotSide);
@@ -96,6 +99,7 @@ void FrmPage1::createSlots()
     connect(cmdCancelAddDelete, &QPushButton::clicked, this, &FrmPage1::cmdCancelAddDelete_Click);
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setAccessibleName(QStringLiteral("Exit program"));
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmPage1::cmdExit_Click);
     SetCancelButton(cmdExit);
@@ -268,6 +272,37 @@ void FrmPage1::GoToPage()
     PageChange();
     session.albumChanged = 0;
     SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
+}
+
+void FrmPage1::DescribeSlotsSoon()
+{
+    if (m_describing)
+        return;
+    m_describing = true;
+    QTimer::singleShot(0, this, [this] {
+        m_describing = false;
+        DescribeSlots();
+    });
+}
+
+void FrmPage1::DescribeSlots()
+{
+    for (int i = 0; i <= 11; ++i) {
+        PictureBox* box = m_images[std::size_t(i)];
+        const QString page = session.pageNr;
+        if (!box->Problem.isEmpty()) {
+            box->setAccessibleName(QStringLiteral("Page %1, picture %2, cannot be shown").arg(page).arg(i));
+            box->setAccessibleDescription(box->Problem);
+        } else if (box->Tag == QStringLiteral("1")) {
+            box->setAccessibleName(QStringLiteral("Page %1, picture %2").arg(page).arg(i));
+            const QString source = box->GetPicture().sourcePath;
+            box->setAccessibleDescription(source.isEmpty() ? QStringLiteral("pasted picture")
+                                                           : QFileInfo(source).fileName());
+        } else {
+            box->setAccessibleName(QStringLiteral("Page %1, slot %2, empty").arg(page).arg(i));
+            box->setAccessibleDescription({});
+        }
+    }
 }
 
 void FrmPage1::PageChange()

@@ -74,6 +74,9 @@ private:
     void createMenus();
     void GoToPage();
     void PageChange();
+    // Names and describes every slot for screen readers, once the handler that changed them has run.
+    void DescribeSlotsSoon();
+    void DescribeSlots();
     void ImgRep(int slot);
     // The save check before a page change; false when the page must stay (its pictures could not be written).
     bool ChPgSave();
@@ -94,4 +97,5 @@ private:
     std::array<QLabel*, 12> m_labels{};
     std::array<QFrame*, 12> m_frames{};
     int m_wheel = 0; // wheel turn not yet spent on a page
+    bool m_describing = false;
 };

@@ -55,6 +55,8 @@ PhotoDataForm::PhotoDataForm(const QString& name) : Form(name)
         r.field = new QLineEdit;
         r.field->setObjectName(QLatin1String(r.fieldName));
         r.field->setToolTip(r.toolTip);
+        r.field->setAccessibleName(r.caption.chopped(r.caption.endsWith(u':') ? 1 : 0));
+        r.label->setBuddy(r.field);
         Place(r.field, 135, top, 445, 26);
         top += 36;
     }
@@ -64,6 +66,7 @@ PhotoDataForm::PhotoDataForm(const QString& name) : Form(name)
     Place(lblFFT, 20, 200, 50, 22);
     lblFound = MakeLabel(QStringLiteral("lblFound"), {}, {}, 10, true, Qt::AlignCenter);
     lblFound->setToolTip(QStringLiteral("Number of files in the database."));
+    lblFound->setAccessibleName(QStringLiteral("Number of files found"));
     Place(lblFound, 70, 200, 60, 22);
     lblFFT1 = MakeLabel(QStringLiteral("lblFFT1"), QStringLiteral("Files"), {}, 10, false, Qt::AlignLeft | Qt::AlignVCenter);
     Place(lblFFT1, 135, 200, 60, 22);

@@ -39,6 +39,7 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_img1->setObjectName(QStringLiteral("img1"));
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setAccessibleName(QStringLiteral("Exit program"));
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmDisplayPicture::cmdExit_Click);
     SetCancelButton(cmdExit);

@@ -121,6 +121,13 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     cmdExc = new QPushButton(Canvas());
     cmdExc->setObjectName(QStringLiteral("cmdExc"));
     cmdExc->hide(); // out of sight; Esc presses it
+    cmdExc->setAccessibleName(QStringLiteral("Exit program"));
+    txtFileName->setAccessibleName(QStringLiteral("File Name"));
+    filFiles->setAccessibleName(QStringLiteral("Files"));
+    cboFileType->setAccessibleName(QStringLiteral("File Type"));
+    dirDirectory->setAccessibleName(QStringLiteral("Directories"));
+    drvDrive->setAccessibleName(QStringLiteral("Drive"));
+    Image1->setAccessibleName(QStringLiteral("Preview of the selected file"));
     SetCancelButton(cmdExc);
 
     connect(cboFileType, &QComboBox::currentIndexChanged, this, [this] { cboFileType_Click(); });

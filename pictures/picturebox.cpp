@@ -18,6 +18,7 @@ void PictureBox::SetPicture(const Picture& picture)
     if (!m_stretch)
         takeNaturalSize();
     update();
+    emit pictureChanged();
 }
 
 void PictureBox::SetLeft(float v)

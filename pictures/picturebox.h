@@ -46,6 +46,8 @@ public:
     QString Problem;
 
 signals:
+    // SetPicture ran (the element's tag and problem are set right after it).
+    void pictureChanged();
     // A mouse button went down on the element; the point is in the element's pixels.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF at);
 

@@ -167,8 +167,15 @@ private slots:
     void unreadablePictureIsNotAnEmptySlot()
     {
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I4.bmp"), "BM not really"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(40, 30), album + QStringLiteral("/P1I2.bmp"), "BMP"));
         session.albumName = QStringLiteral("Trip");
+        session.pageNr = QStringLiteral("1");
         LoadPage(QStringLiteral("1"));
+        // Screen readers hear every slot for what it is.
+        QTRY_COMPARE(page()->Image1(2)->accessibleName(), QStringLiteral("Page 1, picture 2"));
+        QCOMPARE(page()->Image1(2)->accessibleDescription(), QStringLiteral("P1I2.bmp"));
+        QCOMPARE(page()->Image1(3)->accessibleName(), QStringLiteral("Page 1, slot 3, empty"));
+        QCOMPARE(page()->Image1(4)->accessibleName(), QStringLiteral("Page 1, picture 4, cannot be shown"));
         PictureBox* slot = page()->Image1(4);
         QCOMPARE(slot->Tag, QStringLiteral("0"));
         QVERIFY(slot->GetPicture().shown.pixel(5, 55) != page()->Image1(3)->GetPicture().shown.pixel(5, 55));
