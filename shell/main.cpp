@@ -1,7 +1,9 @@
 #include "forms.h"
 #include "program.h"
+#include "programfolder.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -36,6 +38,16 @@ int main(int argc, char** argv)
     // Hidden screens stay loaded for the whole run; the program ends through
     // the exit question or when the user closes the last visible window.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // The program folder: never the home folder or any folder that is not a program folder.
+    const ProgramFolder::Choice choice = ProgramFolder::Choose(QApplication::arguments(), QDir::currentPath());
+    QString problem = choice.problem;
+    if (problem.isEmpty())
+        ProgramFolder::LayOut(choice.folder, ProgramFolder::InstalledData(), &problem);
+    if (!problem.isEmpty() || !QDir::setCurrent(choice.folder)) {
+        std::fprintf(stderr, "Quillbook: %s\n", qPrintable(problem.isEmpty() ? choice.folder : problem));
+        return 1;
+    }
 
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);

@@ -5,10 +5,12 @@
 #include "frmcover.h"
 #include "frmoption1.h"
 #include "frmreadme.h"
+#include "programfolder.h"
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
 #include "startup.h"
+#include "testpictures.h"
 #include "testprogram.h"
 
 #include <QAction>
@@ -159,6 +161,38 @@ private slots:
         QVERIFY(cover()->isVisible());
         // The user's attributes on the folder are left alone.
         QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 16);
+    }
+
+    void programFolderRule()
+    {
+        const QString home = program->path(QStringLiteral("home"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/Documents")));
+        // A folder holding the program's files is the program folder; any other is not.
+        program->addEmptyPicture();
+        QCOMPARE(ProgramFolder::Choose({QStringLiteral("quillbook")}, program->folder()).folder, program->folder());
+        QCOMPARE(ProgramFolder::Choose({QStringLiteral("quillbook")}, home).folder, ProgramFolder::UserFolder());
+        QVERIFY(!ProgramFolder::UserFolder().startsWith(home));
+        const QString chosen = program->path(QStringLiteral("chosen"));
+        QCOMPARE(ProgramFolder::Choose({QStringLiteral("quillbook"), QStringLiteral("--program-folder"), chosen}, home).folder,
+                 chosen);
+        QVERIFY(!ProgramFolder::Choose({QStringLiteral("quillbook"), QStringLiteral("--program-folder")}, home).problem.isEmpty());
+
+        // Laid out from the installed data; twice, keeping what the user has.
+        const QString data = QFileInfo(MadeAsset(QStringLiteral("Empty.bmp"))).path();
+        QString problem;
+        QVERIFY(ProgramFolder::LayOut(chosen, data, &problem));
+        QCOMPARE(QDir(chosen).entryList({QStringLiteral("P*I*.bmp")}, QDir::Files).size(), 120);
+        QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/PhotoData.mdb")));
+        QVERIFY(TestPictures::WriteBytes(chosen + QStringLiteral("/PhotoData.mdb"), "the user's notes"));
+        QVERIFY(TestPictures::WriteBytes(chosen + QStringLiteral("/P1I1.bmp"), "changed"));
+        QVERIFY(QDir().mkdir(chosen + QStringLiteral("/Holiday")));
+        QVERIFY(QFile::remove(chosen + QStringLiteral("/P2I2.bmp")));
+        QVERIFY(ProgramFolder::LayOut(chosen, data, &problem));
+        QCOMPARE(TestPictures::ReadBytes(chosen + QStringLiteral("/PhotoData.mdb")), QByteArray("the user's notes"));
+        QCOMPARE(TestPictures::ReadBytes(chosen + QStringLiteral("/P1I1.bmp")), QByteArray("changed"));
+        QVERIFY(QFileInfo(chosen + QStringLiteral("/Holiday")).isDir());
+        QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/P2I2.bmp")));
+        QCOMPARE(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Documents")});
     }
 
     void startFromAnotherFolderUsesThatFolder()

@@ -186,3 +186,9 @@ double Psnr(const QImage& a0, const QImage& b0)
 }
 
 } // namespace TestPictures
+
+QByteArray TestPictures::ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

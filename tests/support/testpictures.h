@@ -22,6 +22,7 @@ QByteArray BlueRectangleMetafile();
 // A two-frame GIF, 4 by 3: red, then blue.
 QByteArray TwoFrameGif();
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+QByteArray ReadBytes(const QString& path);
 // Peak signal-to-noise ratio of `a` against `b` (same size), in dB.
 double Psnr(const QImage& a, const QImage& b);
 
