@@ -66,9 +66,13 @@ QString HelperPath()
     if (!chosen.isEmpty())
         return chosen;
     if (QCoreApplication::instance()) {
-        const QString beside = QCoreApplication::applicationDirPath() + u'/' + QLatin1String(HelperName);
-        if (QFileInfo(beside).isExecutable())
-            return beside;
+        // Beside the program (a program folder), or where the package puts it.
+        const QString dir = QCoreApplication::applicationDirPath();
+        for (const QString& candidate : {dir + u'/' + QLatin1String(HelperName),
+                                         dir + QStringLiteral("/../libexec/quillbook/") + QLatin1String(HelperName)}) {
+            if (QFileInfo(candidate).isExecutable())
+                return candidate;
+        }
     }
 #ifdef QUILL_WMF_HELPER_BUILT
     const QString built = QStringLiteral(QUILL_WMF_HELPER_BUILT);

@@ -11,8 +11,8 @@ namespace WmfProcess {
 // True when the bytes start like a metafile (placeable or plain).
 bool LooksLikeWmf(const QByteArray& head);
 
-// The helper: $QUILL_WMF_HELPER, else quillbook-wmf beside the program, else
-// the one of the build tree. Empty when there is none.
+// The helper: $QUILL_WMF_HELPER, else quillbook-wmf beside the program or in
+// ../libexec/quillbook, else the one of the build tree. Empty when there is none.
 QString HelperPath();
 
 // Renders the metafile in `path` (the longer side held to `maxSide`); a null

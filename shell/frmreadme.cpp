@@ -55,15 +55,15 @@ ReadmeScreen::ReadmeScreen(const QString& name) : Form(name)
     Label4 = readmeLabel(QStringLiteral("Label4"), QStringLiteral("Installation:"), 13, true, false);
     Label5 = readmeLabel(
         QStringLiteral("Label5"),
-        QStringLiteral("There is nothing more to install: the program sets up its own parts, the demo album "
-                       "among them, the first time it runs. This page comes first so that you read it at "
-                       "least once."),
+        QStringLiteral("Install the package (quillbook) the way your system installs programs; there is nothing "
+                       "more to do: the program lays out its own folder, ~/.local/share/Quillbook, with the demo "
+                       "album, the first time it runs. This page comes first so that you read it at least once."),
         11, false, true);
     Label6 = readmeLabel(QStringLiteral("Label6"), QStringLiteral("Uninstall:"), 13, true, false);
     Label7 = readmeLabel(
         QStringLiteral("Label7"),
-        QStringLiteral("Remove the program the way your system removes installed programs. Your albums and "
-                       "notes stay in the program folder until you delete it."),
+        QStringLiteral("Remove the package the way your system removes programs. Your albums and notes stay "
+                       "in ~/.local/share/Quillbook until you delete that folder."),
         11, false, true);
     Label16 = readmeLabel(
         QStringLiteral("Label16"),
