@@ -20,11 +20,6 @@ void ShowDeleteManually()
            vbOKOnly | vbInformation, QStringLiteral("WARNING"));
 }
 
-void ShowStoreFailure(const RunError& error)
-{
-    MsgBox(PhotoStoreMessage(error), vbOKOnly | vbCritical, QStringLiteral("ERROR"));
-}
-
 } // namespace
 
 void DeleteAlbum()

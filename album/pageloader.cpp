@@ -17,6 +17,7 @@
 #include <QScreen>
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -77,7 +78,7 @@ void LoadPage(const QString& page)
         AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
     if (placeholder.error.failed()) // never the previous page's picture under this page's label
         placeholder.picture = Pictures::DrawnPlaceholder(box, dpr, false);
-    const Picture unreadable = Pictures::DrawnPlaceholder(box, dpr, true);
+    std::optional<Picture> unreadable; // drawn once, when a page first needs it
 
     for (std::int16_t s = 0; s <= 11; ++s) {
         PictureBox* slot = pageScreen->Image1(s);
@@ -91,7 +92,9 @@ void LoadPage(const QString& page)
         } else {
             if (loaded.error.number != RunError::FileNotFound) {
                 // A file is there but cannot be shown: not an empty slot to fill and save over unseen.
-                slot->SetPicture(unreadable);
+                if (!unreadable)
+                    unreadable = Pictures::DrawnPlaceholder(box, dpr, true);
+                slot->SetPicture(*unreadable);
                 slot->Problem = files[s] + QStringLiteral("\r\n") + loaded.error.description;
             }
             slot->Tag = QStringLiteral("0");

@@ -1,6 +1,7 @@
 #include "pagewriter.h"
 
 #include "albumpaths.h"
+#include "fileops.h"
 #include "pictureloader.h"
 
 #include <QFile>
@@ -27,24 +28,9 @@ bool sameFile(const QString& a, const QString& b)
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-// Opens a regular file for reading; -1 for anything else (a pipe would block for good).
-int openRegular(const QString& path)
-{
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    if (fd >= 0)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
 bool isBitmapFile(const QString& path)
 {
-    const int fd = openRegular(path);
+    const int fd = Files::OpenRegular(path);
     char head[2] = {};
     const bool bitmap = fd >= 0 && ::read(fd, head, 2) == 2 && head[0] == 'B' && head[1] == 'M';
     if (fd >= 0)
@@ -60,7 +46,7 @@ QString errnoText()
 // Copies the bytes of `source` into the new file `fd`.
 bool copyInto(const QString& source, int fd, QString* problem)
 {
-    const int in = openRegular(source);
+    const int in = Files::OpenRegular(source);
     if (in < 0) {
         *problem = errnoText();
         return false;

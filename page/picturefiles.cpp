@@ -3,6 +3,7 @@
 #include "albumpaths.h"
 #include "fileops.h"
 #include "forms.h"
+#include "frmpage1.h"
 #include "interaction.h"
 #include "screennames.h"
 #include "session.h"
@@ -23,10 +24,8 @@ void DeletePictureFiles(int slot)
     session.deletePictureAnswer = QString::number(answer);
     if (answer == vbCancel) {
         session.deleteCancelled = 1;
-        if (Form* page = Forms::Get(Screen::Page1)) {
-            if (auto* cancel = page->findChild<QPushButton*>(QStringLiteral("cmdCancelAddDelete")))
-                cancel->click();
-        }
+        if (auto* page = Forms::Get<FrmPage1>(Screen::Page1))
+            page->cmdCancelAddDelete->click();
         return;
     }
     const int page = int(Val(session.pageNr));

@@ -28,10 +28,10 @@ FrmPhotoData::FrmPhotoData() : PhotoDataForm(Screen::PhotoData)
     connect(Timer1, &QTimer::timeout, this, &FrmPhotoData::Timer1_Timer);
     connect(cmdAdd, &QPushButton::clicked, this, &FrmPhotoData::cmdAdd_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &FrmPhotoData::cmdEdit_Click);
-    connect(cmdSave, &QPushButton::clicked, this, &FrmPhotoData::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &FrmPhotoData::cmdCancel_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &PhotoDataForm::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &PhotoDataForm::cmdCancel_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &FrmPhotoData::cmdDelete_Click);
-    connect(cmdFind, &QPushButton::clicked, this, &FrmPhotoData::cmdFind_Click);
+    connect(cmdFind, &QPushButton::clicked, this, &PhotoDataForm::cmdFind_Click);
     connect(cmdMoveNext, &QPushButton::clicked, this, &FrmPhotoData::cmdMoveNext_Click);
     connect(cmdMovePrevious, &QPushButton::clicked, this, &FrmPhotoData::cmdMovePrevious_Click);
     connect(cmdClose, &QPushButton::clicked, this, &FrmPhotoData::cmdClose_Click);
@@ -172,54 +172,12 @@ void FrmPhotoData::cmdAdd_Click()
         f->setEnabled(true);
 }
 
-void FrmPhotoData::cmdSave_Click()
-{
-    if (!FieldsReady() || !StoreFields(addingFlag == 1))
-        return;
-    InitialButtons();
-    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
-        f->setEnabled(false);
-    addingFlag = 0;
-    editingFlag = 0;
-    if (!OpenListing(PhotoQuery::FullListing()))
-        return;
-    Records()->MoveLast();
-    MoveToFirst(true);
-    InitialButtons();
-    FillFields();
-    RCountLoad();
-}
-
-void FrmPhotoData::MoveToFirst(bool stepOver)
-{
-    if (!Records() || Records()->MoveFirst().failed())
-        return;
-    if (stepOver)
-        Records()->MoveNext();
-}
-
-void FrmPhotoData::cmdCancel_Click()
-{
-    if (Records())
-        Records()->CancelUpdate();
-    InitialButtons();
-    ClearFields();
-    if (addingFlag == 1) {
-        addingFlag = 0;
-        FillFields();
-    }
-    if (editingFlag == 1) {
-        editingFlag = 0;
-        FillFields();
-    }
-}
-
 void FrmPhotoData::cmdDelete_Click()
 {
     if (!Records())
         return;
     if (const RunError e = Records()->Delete(); e.failed()) {
-        TellStoreFailure(e);
+        ShowStoreFailure(e);
         return;
     }
     if (Records()->MoveLast().failed()) {
@@ -256,43 +214,13 @@ void FrmPhotoData::cmdDelete_Click()
     RCount();
 }
 
-void FrmPhotoData::cmdFind_Click()
+PhotoQuery FrmPhotoData::SearchQuery(const QString& text) const
 {
-    findingFlag = 1;
-    lblFound->clear();
-    Enable(cmdAdd, false);
-    Enable(cmdSave, false);
-    const QString text = AskSearchText();
-    if (text.isEmpty()) {
-        findingFlag = 0;
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
-        Enable(cmdAdd, true);
-        MoveToFirst(true);
-        ClearFields();
-        FillFields();
-        RCount();
-        return;
-    }
-    if (!OpenListing(PhotoQuery::RecordScreenSearch(text)))
-        return;
-    if (Records()->MoveLast().failed())
-        findingFlag = 0;
-    lblFound->setText(QString::number(Records()->RecordCount()));
-    const bool found = Records()->RecordCount() != 0;
-    if (found) {
-        Records()->MoveFirst();
-        FillFields();
-        MsgBox(QStringLiteral("        Found data"));
-    } else {
-        MsgBox(QStringLiteral("No matching records found. Displaying all records."));
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
-    }
-    Enable(cmdAdd, true);
-    MoveToFirst(!found);
-    ClearFields();
-    FillFields();
+    return PhotoQuery::RecordScreenSearch(text);
+}
+
+void FrmPhotoData::CountAfterFind(bool, bool)
+{
     RCount();
 }
 
@@ -311,26 +239,6 @@ void FrmPhotoData::cmdMovePrevious_Click()
         Records()->MovePrevious();
     FillFields();
     RCount();
-}
-
-void FrmPhotoData::RCountLoad()
-{
-    const int n = Records() ? Records()->RecordCount() : 0;
-    if (n == 1) {
-        session.photoDataAnswer = MsgBox(QStringLiteral("There are no photo data records in memory!\r\n"
-                                                        "Do you want to add a photo data record?"),
-                                         vbYesNo, QStringLiteral("NO PHOTO DATA"));
-        return;
-    }
-    if (n == 2) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, false);
-    } else if (n >= 3) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, true);
-    }
 }
 
 void FrmPhotoData::cmdClose_Click()

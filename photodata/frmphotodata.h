@@ -20,10 +20,7 @@ public:
     void Timer1_Timer();
     void cmdAdd_Click();
     void cmdEdit_Click();
-    void cmdSave_Click();
-    void cmdCancel_Click();
     void cmdDelete_Click();
-    void cmdFind_Click();
     void cmdMoveNext_Click();
     void cmdMovePrevious_Click();
     void cmdClose_Click();
@@ -39,12 +36,11 @@ public:
     QString keyImage;
 
 private:
-    void FillFields();
-    void InitialButtons();
+    void FillFields() override;
+    PhotoQuery SearchQuery(const QString& text) const override;
+    void CountAfterFind(bool cancelled, bool found) override;
+    void InitialButtons() override;
     void AddOrEdit();
     void RCount();
     void NewData();
-    void RCountLoad();
-    // Moves to the first record and, when `stepOver`, one on past the placeholder.
-    void MoveToFirst(bool stepOver);
 };

@@ -31,10 +31,10 @@ FrmPhotoDataMain::FrmPhotoDataMain() : PhotoDataForm(Screen::PhotoDataMain)
 
     connect(cmdAdd, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdAdd_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdEdit_Click);
-    connect(cmdSave, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdCancel_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &PhotoDataForm::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &PhotoDataForm::cmdCancel_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdDelete_Click);
-    connect(cmdFind, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdFind_Click);
+    connect(cmdFind, &QPushButton::clicked, this, &PhotoDataForm::cmdFind_Click);
     connect(cmdMoveNext, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdMoveNext_Click);
     connect(cmdMovePrevious, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdMovePrevious_Click);
     connect(cmdView, &QPushButton::clicked, this, &FrmPhotoDataMain::cmdView_Click);
@@ -52,8 +52,6 @@ void FrmPhotoDataMain::Form_Load()
         session.photoDataAnswer = vbNo;
         return;
     }
-    session.dbPhoto = m_db.get();
-    session.rsPhoto = m_rs.get();
     Records()->MoveLast();
     MoveToFirst(true);
     InitialButtons();
@@ -100,14 +98,6 @@ void FrmPhotoDataMain::FillFields()
     ShowRecord();
 }
 
-void FrmPhotoDataMain::MoveToFirst(bool stepOver)
-{
-    if (!Records() || Records()->MoveFirst().failed())
-        return;
-    if (stepOver)
-        Records()->MoveNext();
-}
-
 void FrmPhotoDataMain::InitialButtons()
 {
     const int n = Records() ? Records()->RecordCount() : 0;
@@ -139,26 +129,6 @@ void FrmPhotoDataMain::AddOrEdit()
     Enable(cmdMoveNext, false);
 }
 
-void FrmPhotoDataMain::RCountLoad()
-{
-    const int n = Records() ? Records()->RecordCount() : 0;
-    if (n == 1) {
-        session.photoDataAnswer = MsgBox(QStringLiteral("There are no photo data records in memory!\r\n"
-                                                        "Do you want to add a photo data record?"),
-                                         vbYesNo, QStringLiteral("NO PHOTO DATA"));
-        return;
-    }
-    if (n == 2) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, false);
-    } else if (n >= 3) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, true);
-    }
-}
-
 void FrmPhotoDataMain::cmdAdd_Click()
 {
     addingFlag = 1;
@@ -179,47 +149,12 @@ void FrmPhotoDataMain::cmdEdit_Click()
     txtAlbumName->setFocus();
 }
 
-void FrmPhotoDataMain::cmdSave_Click()
-{
-    if (!FieldsReady() || !StoreFields(addingFlag == 1))
-        return;
-    InitialButtons();
-    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
-        f->setEnabled(false);
-    addingFlag = 0;
-    editingFlag = 0;
-    if (!OpenListing(PhotoQuery::FullListing()))
-        return;
-    session.rsPhoto = m_rs.get();
-    Records()->MoveLast();
-    MoveToFirst(true);
-    InitialButtons();
-    FillFields();
-    RCountLoad();
-}
-
-void FrmPhotoDataMain::cmdCancel_Click()
-{
-    if (Records())
-        Records()->CancelUpdate();
-    InitialButtons();
-    ClearFields();
-    if (addingFlag == 1) {
-        addingFlag = 0;
-        FillFields();
-    }
-    if (editingFlag == 1) {
-        editingFlag = 0;
-        FillFields();
-    }
-}
-
 void FrmPhotoDataMain::cmdDelete_Click()
 {
     if (!Records())
         return;
     if (const RunError e = Records()->Delete(); e.failed()) {
-        TellStoreFailure(e);
+        ShowStoreFailure(e);
         return;
     }
     if (!Records()->MoveFirst().failed() && AtPlaceholder()) {
@@ -238,54 +173,20 @@ void FrmPhotoDataMain::cmdDelete_Click()
     ClearFields();
 }
 
-void FrmPhotoDataMain::cmdFind_Click()
+PhotoQuery FrmPhotoDataMain::SearchQuery(const QString& text) const
 {
-    findingFlag = 1;
-    lblFound->clear();
-    Enable(cmdAdd, false);
-    Enable(cmdSave, false);
-    const QString text = AskSearchText();
-    if (text.isEmpty()) {
-        findingFlag = 0;
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
-        Enable(cmdAdd, true);
-        MoveToFirst(true);
-        ClearFields();
-        FillFields();
+    return PhotoQuery::BrowserSearch(text);
+}
+
+void FrmPhotoDataMain::CountAfterFind(bool cancelled, bool found)
+{
+    if (cancelled || !found) {
         RCountLoad();
         return;
     }
-    if (!OpenListing(PhotoQuery::BrowserSearch(text)))
-        return;
-    if (Records()->MoveLast().failed())
-        findingFlag = 0;
-    lblFound->setText(QString::number(Records()->RecordCount()));
-    const bool found = Records()->RecordCount() != 0;
-    if (found) {
-        Records()->MoveFirst();
-        FillFields();
-        MsgBox(QStringLiteral("        Found data"));
-    } else {
-        MsgBox(QStringLiteral("No matching records found. Displaying all records."));
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
-        Enable(cmdAdd, true);
-        MoveToFirst(true);
-        ClearFields();
-        FillFields();
-        RCountLoad();
-    }
-    session.rsPhoto = m_rs.get();
-    Enable(cmdAdd, true);
-    MoveToFirst(!found);
-    ClearFields();
-    FillFields();
-    if (found) {
-        // The move buttons follow the set found, not the one before it.
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, Records()->RecordCount() > 1);
-    }
+    // The move buttons follow the set found, not the one before it.
+    Enable(cmdMovePrevious, false);
+    Enable(cmdMoveNext, Records()->RecordCount() > 1);
 }
 
 void FrmPhotoDataMain::cmdMoveNext_Click()
@@ -353,7 +254,6 @@ void FrmPhotoDataMain::cmdClose_Click()
 {
     findingFlag = 0;
     CloseRecords();
-    session.rsPhoto = nullptr;
     GiveBackOptions(false);
     Forms::Unload(Screen::PhotoDataMain);
 }
@@ -361,8 +261,6 @@ void FrmPhotoDataMain::cmdClose_Click()
 void FrmPhotoDataMain::Form_Unload()
 {
     CloseDatabase();
-    session.dbPhoto = nullptr;
-    session.rsPhoto = nullptr;
     if (Form* options = Forms::Get(Screen::Option1)) {
         if (QAction* file = options->Menu(QStringLiteral("mnuFile")))
             file->setVisible(true);

@@ -17,10 +17,7 @@ public:
 
     void cmdAdd_Click();
     void cmdEdit_Click();
-    void cmdSave_Click();
-    void cmdCancel_Click();
     void cmdDelete_Click();
-    void cmdFind_Click();
     void cmdMoveNext_Click();
     void cmdMovePrevious_Click();
     void cmdView_Click();
@@ -33,11 +30,11 @@ public:
     QPushButton* CmdHelp = nullptr;
 
 private:
-    void FillFields();
-    void InitialButtons();
+    void FillFields() override;
+    PhotoQuery SearchQuery(const QString& text) const override;
+    void CountAfterFind(bool cancelled, bool found) override;
+    void InitialButtons() override;
     void AddOrEdit();
-    void RCountLoad();
-    void MoveToFirst(bool stepOver);
     // Gives the options screen back: enabled, its button shown.
     void GiveBackOptions(bool show);
 

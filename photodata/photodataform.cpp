@@ -109,17 +109,12 @@ void PhotoDataForm::Enable(QWidget* control, bool on)
         SetBackColour(button, on ? GreenColour : RedColour);
 }
 
-void PhotoDataForm::TellStoreFailure(const RunError& error)
-{
-    MsgBox(PhotoStoreMessage(error), vbOKOnly | vbCritical, QStringLiteral("ERROR"));
-}
-
 bool PhotoDataForm::OpenDatabase()
 {
     RunError error;
     m_db = PhotoDatabase::OpenInProgramFolder(session.appPath, &error);
     if (!m_db)
-        TellStoreFailure(error);
+        ShowStoreFailure(error);
     return m_db != nullptr;
 }
 
@@ -137,7 +132,7 @@ bool PhotoDataForm::OpenListing(const PhotoQuery& query)
     RunError error;
     m_rs = m_db->OpenRecordset(query, &error);
     if (!m_rs)
-        TellStoreFailure(error);
+        ShowStoreFailure(error);
     return m_rs != nullptr;
 }
 
@@ -227,7 +222,7 @@ bool PhotoDataForm::StoreFields(bool adding)
         e = m_rs->GoToBookmark(m_rs->LastModified());
     if (e.failed()) {
         m_rs->CancelUpdate();
-        TellStoreFailure(e);
+        ShowStoreFailure(e);
     }
     return !e.failed();
 }
@@ -240,4 +235,107 @@ QString PhotoDataForm::AskSearchText()
     if (text.isEmpty())
         MsgBox(QStringLiteral("You either did not enter anything or pressed 'Cancel' !!!"), vbOKOnly | vbExclamation);
     return text;
+}
+
+void PhotoDataForm::MoveToFirst(bool stepOver)
+{
+    if (!Records() || Records()->MoveFirst().failed())
+        return;
+    if (stepOver)
+        Records()->MoveNext();
+}
+
+void PhotoDataForm::RCountLoad()
+{
+    const int n = Records() ? Records()->RecordCount() : 0;
+    if (n == 1) {
+        session.photoDataAnswer = MsgBox(QStringLiteral("There are no photo data records in memory!\r\n"
+                                                        "Do you want to add a photo data record?"),
+                                         vbYesNo, QStringLiteral("NO PHOTO DATA"));
+        return;
+    }
+    if (n == 2) {
+        lblFound->setText(QString::number(n - 1));
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, false);
+    } else if (n >= 3) {
+        lblFound->setText(QString::number(n - 1));
+        Enable(cmdMovePrevious, false);
+        Enable(cmdMoveNext, true);
+    }
+}
+
+void PhotoDataForm::cmdSave_Click()
+{
+    if (!FieldsReady() || !StoreFields(addingFlag == 1))
+        return;
+    InitialButtons();
+    for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr})
+        f->setEnabled(false);
+    addingFlag = 0;
+    editingFlag = 0;
+    // After a save the screen browses the full listing from its first real record.
+    if (!OpenListing(PhotoQuery::FullListing()))
+        return;
+    Records()->MoveLast();
+    MoveToFirst(true);
+    InitialButtons();
+    FillFields();
+    RCountLoad();
+}
+
+void PhotoDataForm::cmdCancel_Click()
+{
+    if (Records())
+        Records()->CancelUpdate();
+    InitialButtons();
+    ClearFields();
+    if (addingFlag == 1) {
+        addingFlag = 0;
+        FillFields();
+    }
+    if (editingFlag == 1) {
+        editingFlag = 0;
+        FillFields();
+    }
+}
+
+void PhotoDataForm::cmdFind_Click()
+{
+    findingFlag = 1;
+    lblFound->clear();
+    Enable(cmdAdd, false);
+    Enable(cmdSave, false);
+    const QString text = AskSearchText();
+    if (text.isEmpty()) {
+        findingFlag = 0;
+        if (!OpenListing(PhotoQuery::Table()))
+            return;
+        Enable(cmdAdd, true);
+        MoveToFirst(true);
+        ClearFields();
+        FillFields();
+        CountAfterFind(true, false);
+        return;
+    }
+    if (!OpenListing(SearchQuery(text)))
+        return;
+    if (Records()->MoveLast().failed())
+        findingFlag = 0;
+    lblFound->setText(QString::number(Records()->RecordCount()));
+    const bool found = Records()->RecordCount() != 0;
+    if (found) {
+        Records()->MoveFirst();
+        FillFields();
+        MsgBox(QStringLiteral("        Found data"));
+    } else {
+        MsgBox(QStringLiteral("No matching records found. Displaying all records."));
+        if (!OpenListing(PhotoQuery::Table()))
+            return;
+    }
+    Enable(cmdAdd, true);
+    MoveToFirst(!found);
+    ClearFields();
+    FillFields();
+    CountAfterFind(false, found);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "form.h"
+#include "photoquery.h"
 #include "runerror.h"
 
 #include <memory>
 
 class PhotoDatabase;
 class PhotoRecordset;
-struct PhotoQuery;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -51,7 +51,26 @@ public:
 
     PhotoRecordset* Records() const { return m_rs.get(); }
 
+    // The same on both screens.
+    void cmdSave_Click();
+    void cmdCancel_Click();
+    // The search prompt, then the set found or, when nothing is found or the
+    // search is cancelled, the table listing from its first real record.
+    void cmdFind_Click();
+
 protected:
+    // What each screen shows of the current record, and its browse state of the buttons.
+    virtual void FillFields() = 0;
+    virtual void InitialButtons() = 0;
+    // Find's listing of the descriptions holding `text`, and the count after it.
+    virtual PhotoQuery SearchQuery(const QString& text) const = 0;
+    virtual void CountAfterFind(bool cancelled, bool found) = 0;
+    // The count and the move buttons right after a full listing is opened; the
+    // "NO PHOTO DATA" question when it holds only the placeholder.
+    void RCountLoad();
+    // Moves to the first record and, when `stepOver`, one on past the placeholder.
+    void MoveToFirst(bool stepOver);
+
     // A button placed in the button rows, with its caption and tool tip.
     QPushButton* AddButton(const char* name, const QString& caption, const QString& toolTip, int column, int row);
     // Enables a control; a button is painted green, or red when disabled.
@@ -75,7 +94,6 @@ protected:
     bool StoreFields(bool adding);
     // The search text, or empty after the "did not enter anything" message.
     QString AskSearchText();
-    void TellStoreFailure(const RunError& error);
 
     std::unique_ptr<PhotoDatabase> m_db;
     std::unique_ptr<PhotoRecordset> m_rs;

@@ -1,6 +1,7 @@
 #include "photostore.h"
 
 #include "likepattern.h"
+#include "interaction.h"
 #include "photorecordset.h"
 #include "val.h"
 
@@ -369,7 +370,7 @@ RunError PhotoDatabase::BackupTo(const QString& target)
     return {};
 }
 
-QString PhotoStoreMessage(const RunError& error)
+void ShowStoreFailure(const RunError& error)
 {
-    return error.description;
+    MsgBox(error.description, vbOKOnly | vbCritical, QStringLiteral("ERROR"));
 }

@@ -93,5 +93,5 @@ private:
     std::vector<PhotoRecordset*> m_sets;
 };
 
-// The text shown to the user for a store failure.
-QString PhotoStoreMessage(const RunError& error);
+// Tells the user of a store failure (its text names the file).
+void ShowStoreFailure(const RunError& error);

@@ -1,22 +1,19 @@
 #include "pictureloader.h"
 
 #include "bmpreader.h"
+#include "fileops.h"
 #include "wmfprocess.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QScopeGuard>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 
 namespace Pictures {
 namespace {
@@ -284,22 +281,17 @@ LoadResult LoadPicture(const QString& path, QSize box, qreal dpr)
         r.error = RunError::make(RunError::FileNotFound, path);
         return r;
     }
-    // Opened without waiting and checked before a byte is read: a named pipe,
-    // a device or a socket (also behind a link) would block the reader for good.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = Files::OpenRegular(path);
     if (fd < 0) {
         const int e = errno;
-        r.error = e == ENOENT || e == ENOTDIR ? RunError::make(RunError::FileNotFound, path)
-                                              : RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(e)));
+        if (e == ENOENT || e == ENOTDIR)
+            r.error = RunError::make(RunError::FileNotFound, path);
+        else if (e == EISDIR || e == EINVAL)
+            r.error = notAPicture(e == EISDIR ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
+        else
+            r.error = RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(e)));
         return r;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        r.error = notAPicture(S_ISDIR(st.st_mode) ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
-        return r;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

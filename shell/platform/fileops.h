@@ -27,6 +27,12 @@ RunError KillAllFiles(const QString& folder);
 // True when `path` itself is a folder, not a link to one.
 bool IsRealFolder(const QString& path);
 
+// Opens a regular file (also behind a link) for reading, without ever waiting:
+// a named pipe, a device or a socket would block its reader for good. Returns
+// the descriptor, or -1 with errno set (EISDIR for a folder, EINVAL for anything
+// else that is not a regular file).
+int OpenRegular(const QString& path);
+
 struct Attributes {
     int value = 0;
     RunError error;

@@ -9,6 +9,7 @@
 #include "photostore.h"
 #include "screennames.h"
 #include "session.h"
+#include "testnotes.h"
 #include "testprogram.h"
 
 #include <QAction>
@@ -31,19 +32,6 @@ QStringList notes()
     for (rs->MoveNext(); !rs->Eof(); rs->MoveNext())
         rows << rs->Text(PhotoFields::AlbumName) + u'/' + rs->Text(PhotoFields::ImageNr);
     return rows;
-}
-
-void addNote(const QString& album, int page, int slot)
-{
-    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
-    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
-    rs->AddNew();
-    rs->SetField(PhotoFields::AlbumName, album);
-    rs->SetField(PhotoFields::PageNr, QString::number(page));
-    rs->SetField(PhotoFields::Pa, page);
-    rs->SetField(PhotoFields::ImageNr, AlbumPaths::PictureKey(page, slot));
-    rs->SetField(PhotoFields::P2, slot);
-    QVERIFY(!rs->Update().failed());
 }
 
 void touch(const QString& path)
@@ -81,10 +69,10 @@ private slots:
             touch(album + u'/' + QLatin1String(name));
         QVERIFY(QFile::link(outside + QStringLiteral("/keep.bmp"), album + QStringLiteral("/P2I2.bmp")));
         QVERIFY(QFile::link(outside, album + QStringLiteral("/P3I3.bmp")));
-        addNote(QStringLiteral("Ann's Trip"), 1, 0);
-        addNote(QStringLiteral("Anns Trip"), 10, 11); // as the photo data screen stores it
-        addNote(QStringLiteral("ann's trip"), 2, 2);  // another album: names are exact
-        addNote(QStringLiteral("Other"), 1, 0);
+        TestNotes::Add(QStringLiteral("Ann's Trip"), 1, 0);
+        TestNotes::Add(QStringLiteral("Anns Trip"), 10, 11); // as the photo data screen stores it
+        TestNotes::Add(QStringLiteral("ann's trip"), 2, 2);  // another album: names are exact
+        TestNotes::Add(QStringLiteral("Other"), 1, 0);
         session.albumName = QStringLiteral("Ann's Trip");
 
         program->user.answerButton(vbYes);
@@ -105,7 +93,7 @@ private slots:
     {
         QVERIFY(QDir().mkdir(program->path(QStringLiteral("Holiday"))));
         touch(program->path(QStringLiteral("Holiday/P1I1.bmp")));
-        addNote(QStringLiteral("Holiday"), 1, 1);
+        TestNotes::Add(QStringLiteral("Holiday"), 1, 1);
         session.albumName = QStringLiteral("Holiday");
         program->user.answerButton(vbNo);
         DeleteAlbum();
@@ -116,7 +104,7 @@ private slots:
     void folderWithoutFilesGoesNotesStay()
     {
         QVERIFY(QDir().mkdir(program->path(QStringLiteral("Bare"))));
-        addNote(QStringLiteral("Bare"), 1, 1);
+        TestNotes::Add(QStringLiteral("Bare"), 1, 1);
         session.albumName = QStringLiteral("Bare");
         program->user.answerButton(vbYes);
         DeleteAlbum();
@@ -140,7 +128,7 @@ private slots:
         QFETCH(QString, name);
         QVERIFY(QFile::link(outside, program->path(QStringLiteral("Linked"))));
         touch(outside + QStringLiteral("/inner/P1I1.bmp"));
-        addNote(name, 1, 1);
+        TestNotes::Add(name, 1, 1);
         session.albumName = name;
         program->user.answerButton(vbYes);
         program->user.answerButton(vbOK);
@@ -185,11 +173,11 @@ private slots:
 
     void pictureNoteGoesAlone()
     {
-        addNote(QStringLiteral("Ann's Trip"), 10, 11);
-        addNote(QStringLiteral("Anns Trip"), 10, 11);
-        addNote(QStringLiteral("Ann's Trip"), 1, 1);
-        addNote(QStringLiteral("Ann's Trip"), 10, 1);
-        addNote(QStringLiteral("Other"), 10, 11);
+        TestNotes::Add(QStringLiteral("Ann's Trip"), 10, 11);
+        TestNotes::Add(QStringLiteral("Anns Trip"), 10, 11);
+        TestNotes::Add(QStringLiteral("Ann's Trip"), 1, 1);
+        TestNotes::Add(QStringLiteral("Ann's Trip"), 10, 1);
+        TestNotes::Add(QStringLiteral("Other"), 10, 11);
         session.albumName = QStringLiteral("Ann's Trip");
         session.pageNr = QStringLiteral("10");
         session.imageNr = 11;

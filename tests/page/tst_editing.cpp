@@ -12,6 +12,7 @@
 #include "screennames.h"
 #include "session.h"
 #include "startup.h"
+#include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
 
@@ -53,17 +54,6 @@ int notesOf(const QString& key)
     auto rs = db->OpenRecordset(PhotoQuery::Picture(session.albumName, session.pageNr, key), nullptr);
     rs->ReadAhead();
     return rs->RecordCount();
-}
-
-void addNote(const QString& key)
-{
-    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
-    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
-    rs->AddNew();
-    rs->SetField(PhotoFields::AlbumName, session.albumName);
-    rs->SetField(PhotoFields::PageNr, session.pageNr);
-    rs->SetField(PhotoFields::ImageNr, key);
-    QVERIFY(!rs->Update().failed());
 }
 
 } // namespace
@@ -147,8 +137,8 @@ private slots:
     void deleteSlotOneKeepsSlotsTenAndEleven()
     {
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I1.jpg"), "old copy"));
-        addNote(QStringLiteral("P1I1"));
-        addNote(QStringLiteral("P1I10"));
+        TestNotes::Add(session.albumName, 1, 1);
+        TestNotes::Add(session.albumName, 1, 10);
         page()->mnuDeletePicture_Click();
         QCOMPARE(page()->lblAddDelIns->text(), QStringLiteral("Click the picture that you want to delete"));
         program->user.answerButton(vbOK);
@@ -172,7 +162,7 @@ private slots:
 
     void deleteCancelledInTheConfirmation()
     {
-        addNote(QStringLiteral("P1I2"));
+        TestNotes::Add(session.albumName, 1, 2);
         page()->mnuDeletePicture_Click();
         program->user.answerButton(vbCancel);
         click(2);

@@ -13,6 +13,7 @@
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
+#include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
 
@@ -49,21 +50,6 @@ QStringList enabledButtons(const Form* form)
     }
     on.sort();
     return on;
-}
-
-void addNote(const QString& album, int page, int slot, const QString& text)
-{
-    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
-    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
-    rs->AddNew();
-    rs->SetField(PhotoFields::AlbumName, album);
-    rs->SetField(PhotoFields::PageNr, QString::number(page));
-    rs->SetField(PhotoFields::Pa, page);
-    rs->SetField(PhotoFields::ImageNr, AlbumPaths::PictureKey(page, slot));
-    rs->SetField(PhotoFields::P2, slot);
-    rs->SetField(PhotoFields::Date, QStringLiteral("1999"));
-    rs->SetField(PhotoFields::Discription, text);
-    QVERIFY(!rs->Update().failed());
 }
 
 // Every note as "album|page|Pa|key|P2|date|description", placeholder left out.
@@ -144,8 +130,8 @@ private slots:
 
     void twoNotesForOnePicture()
     {
-        addNote(QStringLiteral("New Album 2"), 1, 4, QStringLiteral("first"));
-        addNote(QStringLiteral("New Album 2"), 1, 4, QStringLiteral("second"));
+        TestNotes::Add(QStringLiteral("New Album 2"), 1, 4, QStringLiteral("first"));
+        TestNotes::Add(QStringLiteral("New Album 2"), 1, 4, QStringLiteral("second"));
         rightClick(QStringLiteral("New Album 2"), 1, 4); // a stored album, named alike
         QTRY_VERIFY(record()->cmdDelete->isEnabled());
         QVERIFY(!record()->cmdEdit->isEnabled());
@@ -163,9 +149,9 @@ private slots:
 
     void findOnTheRecordScreen()
     {
-        addNote(QStringLiteral("Holiday"), 2, 1, QStringLiteral("a dog"));
-        addNote(QStringLiteral("Holiday"), 10, 1, QStringLiteral("the dog again"));
-        addNote(QStringLiteral("Holiday"), 3, 3, QStringLiteral("cat"));
+        TestNotes::Add(QStringLiteral("Holiday"), 2, 1, QStringLiteral("a dog"));
+        TestNotes::Add(QStringLiteral("Holiday"), 10, 1, QStringLiteral("the dog again"));
+        TestNotes::Add(QStringLiteral("Holiday"), 3, 3, QStringLiteral("cat"));
         rightClick(QStringLiteral("Holiday"), 2, 1);
         QTRY_VERIFY(record()->cmdEdit->isEnabled());
         program->user.answerText(QStringLiteral("d?g"));
@@ -190,8 +176,8 @@ private slots:
 
     void browsingTwoNotes()
     {
-        addNote(QStringLiteral("Holiday"), 1, 1, QStringLiteral("one"));
-        addNote(QStringLiteral("Holiday"), 1, 2, QStringLiteral("two"));
+        TestNotes::Add(QStringLiteral("Holiday"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(QStringLiteral("Holiday"), 1, 2, QStringLiteral("two"));
         openBrowser();
         QCOMPARE(browser()->lblFound->text(), QStringLiteral("2"));
         QCOMPARE(browser()->txtDescription->text(), QStringLiteral("one"));
@@ -224,10 +210,10 @@ private slots:
         QFETCH(QString, search);
         QFETCH(QString, first);
         QFETCH(QString, count);
-        addNote(QStringLiteral("A"), 10, 1, QStringLiteral("dog page 10"));
-        addNote(QStringLiteral("A"), 9, 1, QStringLiteral("dig page 9"));
-        addNote(QStringLiteral("A"), 1, 1, QStringLiteral("Ann's boat"));
-        addNote(QStringLiteral("A"), 2, 1, QStringLiteral("best"));
+        TestNotes::Add(QStringLiteral("A"), 10, 1, QStringLiteral("dog page 10"));
+        TestNotes::Add(QStringLiteral("A"), 9, 1, QStringLiteral("dig page 9"));
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("Ann's boat"));
+        TestNotes::Add(QStringLiteral("A"), 2, 1, QStringLiteral("best"));
         openBrowser();
         program->user.answerText(search);
         program->user.answerButton(vbOK);
@@ -244,7 +230,7 @@ private slots:
 
     void addingChecksPageAndKey()
     {
-        addNote(QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("one"));
         openBrowser();
         browser()->cmdAdd->click();
         QCOMPARE(browser()->focusWidget(), browser()->txtAlbumName);
@@ -293,7 +279,7 @@ private slots:
             QVERIFY(!Forms::IsLoaded(Screen::PhotoDataMain));
             QVERIFY(Forms::Get<FrmOption1>(Screen::Option1)->cmdSetOptions->isVisible());
             // Once there are notes, the browser opens again: the earlier No is not kept.
-            addNote(QStringLiteral("A"), 1, 1, QStringLiteral("now"));
+            TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("now"));
             openBrowser();
             QCOMPARE(browser()->txtDescription->text(), QStringLiteral("now"));
         }
@@ -301,7 +287,7 @@ private slots:
 
     void deletingTheOnlyNote()
     {
-        addNote(QStringLiteral("A"), 1, 1, QStringLiteral("only"));
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("only"));
         openBrowser();
         program->user.answerButton(vbOK);
         browser()->cmdDelete->click();
@@ -317,8 +303,8 @@ private slots:
         const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
         QVERIFY(QDir().mkdir(supplied));
         QVERIFY(TestPictures::Save(TestPictures::Photo(90, 60), supplied + QStringLiteral("/P2I3.bmp"), "BMP"));
-        addNote(ProgramFiles::SuppliedAlbum, 2, 3, QStringLiteral("wren"));
-        addNote(QStringLiteral("Gone"), 2, 4, QStringLiteral("missing"));
+        TestNotes::Add(ProgramFiles::SuppliedAlbum, 2, 3, QStringLiteral("wren"));
+        TestNotes::Add(QStringLiteral("Gone"), 2, 4, QStringLiteral("missing"));
         openBrowser();
         program->user.answerButton(vbOK);
         browser()->cmdView->click(); // "Gone": no such album folder

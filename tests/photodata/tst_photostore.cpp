@@ -4,6 +4,7 @@
 #include "photobackups.h"
 #include "photorecordset.h"
 #include "photostore.h"
+#include "testnotes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,24 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-void addNote(PhotoDatabase& db, const QString& album, int page, int slot, const QString& text)
-{
-    RunError e;
-    auto rs = db.OpenRecordset(PhotoQuery::Table(), &e);
-    QVERIFY2(rs, qPrintable(e.description));
-    QVERIFY(!rs->AddNew().failed());
-    const QString key = QStringLiteral("P%1I%2").arg(page).arg(slot);
-    QVERIFY(!rs->SetField(PhotoFields::AlbumName, album).failed());
-    QVERIFY(!rs->SetField(PhotoFields::PageNr, QString::number(page)).failed());
-    QVERIFY(!rs->SetField(PhotoFields::Pa, page).failed());
-    QVERIFY(!rs->SetField(PhotoFields::ImageNr, key).failed());
-    QVERIFY(!rs->SetField(PhotoFields::P2, slot).failed());
-    QVERIFY(!rs->SetField(PhotoFields::Date, QStringLiteral("1999")).failed());
-    QVERIFY(!rs->SetField(PhotoFields::Discription, text).failed());
-    const RunError stored = rs->Update();
-    QVERIFY2(!stored.failed(), qPrintable(stored.description));
-}
 
 // Every record of a set as "album/key/description", in the set's order.
 QStringList listing(PhotoDatabase& db, const PhotoQuery& query)
@@ -111,10 +94,10 @@ private slots:
 
     void orderings()
     {
-        addNote(*db, QStringLiteral("beta"), 1, 0, QStringLiteral("b"));
-        addNote(*db, QStringLiteral("Alpha"), 10, 0, QStringLiteral("a10"));
-        addNote(*db, QStringLiteral("alpha"), 2, 11, QStringLiteral("a2"));
-        addNote(*db, QStringLiteral("Alpha"), 9, 3, QStringLiteral("a9"));
+        TestNotes::Add(*db, QStringLiteral("beta"), 1, 0, QStringLiteral("b"));
+        TestNotes::Add(*db, QStringLiteral("Alpha"), 10, 0, QStringLiteral("a10"));
+        TestNotes::Add(*db, QStringLiteral("alpha"), 2, 11, QStringLiteral("a2"));
+        TestNotes::Add(*db, QStringLiteral("Alpha"), 9, 3, QStringLiteral("a9"));
         const QString placeholder = QStringLiteral(" / / ");
         QCOMPARE(listing(*db, PhotoQuery::FullListing()),
                  (QStringList{placeholder, QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9"),
@@ -132,9 +115,9 @@ private slots:
 
     void pictureQuery()
     {
-        addNote(*db, QStringLiteral("Anns Trip"), 3, 5, QStringLiteral("found"));
-        addNote(*db, QStringLiteral("Anns Trip"), 3, 6, QStringLiteral("other slot"));
-        addNote(*db, QStringLiteral("Anns Trip"), 10, 5, QStringLiteral("other page"));
+        TestNotes::Add(*db, QStringLiteral("Anns Trip"), 3, 5, QStringLiteral("found"));
+        TestNotes::Add(*db, QStringLiteral("Anns Trip"), 3, 6, QStringLiteral("other slot"));
+        TestNotes::Add(*db, QStringLiteral("Anns Trip"), 10, 5, QStringLiteral("other page"));
         QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral("Ann's Trip"), QStringLiteral("3"),
                                                   QStringLiteral("P3I5"))),
                  QStringList{QStringLiteral("Anns Trip/P3I5/found")});
@@ -146,7 +129,7 @@ private slots:
 
     void placeholderIsNeverDeleted()
     {
-        addNote(*db, QStringLiteral(" "), 1, 1, QStringLiteral("blank album"));
+        TestNotes::Add(*db, QStringLiteral(" "), 1, 1, QStringLiteral("blank album"));
         int count = -1;
         QVERIFY(!db->DeleteAlbumRecords(QStringLiteral(" "), &count).failed());
         QCOMPARE(count, 1);
@@ -181,7 +164,7 @@ private slots:
         QFETCH(QStringList, found);
         for (const char* note : {"A Dog barks", "hog wash", "dig 7", "100% sure", "under_score", "Ann's boat",
                                  "log [sic]"})
-            addNote(*db, QStringLiteral("A"), 1, 1, QString::fromUtf8(note));
+            TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QString::fromUtf8(note));
         QStringList descriptions;
         for (const QString& row : listing(*db, PhotoQuery::BrowserSearch(search)))
             descriptions << row.section(u'/', 2);
@@ -219,8 +202,8 @@ private slots:
 
     void positionsAndBookmarks()
     {
-        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("one"));
-        addNote(*db, QStringLiteral("A"), 1, 2, QStringLiteral("two"));
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 2, QStringLiteral("two"));
         auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
         QVector<float> seen;
         rs->MoveLast(); // as the screens do: the count is exact from here on
@@ -239,7 +222,7 @@ private slots:
 
     void addAfterEditAbandonsTheEdit()
     {
-        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("kept"));
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("kept"));
         auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
         rs->MoveLast();
         QVERIFY(!rs->Edit().failed());
@@ -266,7 +249,7 @@ private slots:
     void deleteThenMove()
     {
         for (int s = 1; s <= 3; ++s)
-            addNote(*db, QStringLiteral("A"), 1, s, QString::number(s));
+            TestNotes::Add(*db, QStringLiteral("A"), 1, s, QString::number(s));
         auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
         rs->MoveFirst();
         rs->MoveNext();
@@ -285,7 +268,7 @@ private slots:
 
     void twoHandlesSideBySide()
     {
-        addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("shared"));
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("shared"));
         auto reading = db->OpenRecordset(PhotoQuery::FullListing(), nullptr); // a listing not read to its end
         auto other = PhotoDatabase::Open(storePath, nullptr);
         QVERIFY(other);
@@ -297,7 +280,7 @@ private slots:
         RunError e;
         mine->Text(PhotoFields::Discription, &e);
         QCOMPARE(e.number, int(PhotoErrors::RecordIsDeleted));
-        addNote(*other, QStringLiteral("B"), 2, 2, QStringLiteral("from the other"));
+        TestNotes::Add(*other, QStringLiteral("B"), 2, 2, QStringLiteral("from the other"));
         QCOMPARE(listing(*db, PhotoQuery::FullListing()).last(), QStringLiteral("B/P2I2/from the other"));
     }
 
@@ -383,7 +366,7 @@ private slots:
     void backupsKeepThreeVersions()
     {
         for (int version = 1; version <= 4; ++version) {
-            addNote(*db, QStringLiteral("A"), 1, 1, QStringLiteral("version %1").arg(version));
+            TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("version %1").arg(version));
             QTest::qWait(5); // a later file time than the backup before
             QVERIFY(!PhotoBackups::Keep(storePath).failed());
             QVERIFY(!PhotoBackups::Keep(storePath).failed()); // unchanged: no new backup
