@@ -76,6 +76,7 @@ FrmSelectAlbum1::FrmSelectAlbum1() : Form(Screen::SelectAlbum1)
     lstAlbumList = new QListWidget;
     lstAlbumList->setObjectName(QStringLiteral("lstAlbumList"));
     lstAlbumList->setToolTip(QStringLiteral("Displays a list of the stored albums"));
+    lstAlbumList->setAccessibleName(QStringLiteral("Stored albums"));
     QFont listFont = lstAlbumList->font();
     listFont.setPointSize(16);
     lstAlbumList->setFont(listFont);

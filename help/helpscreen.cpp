@@ -39,6 +39,7 @@ HelpScreen::HelpScreen(HelpPageDesign design) : Form(design.name), m_design(std:
     txtHelp->setObjectName(QStringLiteral("txtHelp"));
     txtHelp->setFrameShape(QFrame::NoFrame);
     txtHelp->setOpenLinks(false);
+    txtHelp->setAccessibleName(QStringLiteral("Help text"));
     QFont f(QStringLiteral("Arial"));
     f.setPointSize(10);
     txtHelp->setFont(f);

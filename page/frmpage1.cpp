@@ -16,8 +16,6 @@
 #include "sharedprocs.h"
 
 #include <QAction>
-#include <QFileInfo>
-#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -39,7 +37,7 @@ FrmPage1::FrmPage1() : Form(Screen::Page1)
     Canvas()->setAttribute(Qt::WA_StyledBackground, true);
     Canvas()->setStyleSheet(QStringLiteral(
         "#canvas { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #f7f1e3, stop:1 #eadfc6); }"
-        "QFrame[slotFrame=\"true\"] { border: 1px solid #8c7851; background: rgba(255,255,255,90); }"
+        "QWidget[slotFrame=\"true\"] { border: 1px solid #8c7851; background: rgba(255,255,255,90); }"
         "QLabel { color: #3b2f1e; background: transparent; }"
         "#lblAddDelIns { color: #8b1e1e; font-weight: bold; }"));
     SetScale(PageWidth, PageHeight, true);
@@ -54,7 +52,10 @@ void FrmPage1::createSlots()
                               SlotPixelRatio());
     for (int i = 0; i < 12; ++i) {
         const float left = Fitting::SlotLeft(i), top = Fitting::SlotTop(i);
-        auto* frame = new QFrame;
+        // A plain styled widget: decoration that assistive technology passes over,
+        // where a frame would be announced as a window of its own.
+        auto* frame = new QWidget;
+        frame->setAttribute(Qt::WA_StyledBackground, true);
         frame->setProperty("slotFrame", true);
         Place(frame, left - 1.5, top - 1.5, Fitting::SlotSide + 3, Fitting::SlotSide + 3);
         m_frames[std::size_t(i)] = frame;
@@ -295,9 +296,7 @@ void FrmPage1::DescribeSlots()
             box->setAccessibleDescription(box->Problem);
         } else if (box->Tag == QStringLiteral("1")) {
             box->setAccessibleName(QStringLiteral("Page %1, picture %2").arg(page).arg(i));
-            const QString source = box->GetPicture().sourcePath;
-            box->setAccessibleDescription(source.isEmpty() ? QStringLiteral("pasted picture")
-                                                           : QFileInfo(source).fileName());
+            box->setAccessibleDescription(box->GetPicture().sourceDescription());
         } else {
             box->setAccessibleName(QStringLiteral("Page %1, slot %2, empty").arg(page).arg(i));
             box->setAccessibleDescription({});

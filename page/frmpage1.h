@@ -6,7 +6,6 @@
 #include <array>
 
 class PictureBox;
-class QFrame;
 class QLabel;
 class QPushButton;
 
@@ -95,7 +94,7 @@ private:
 
     std::array<PictureBox*, 13> m_images{};
     std::array<QLabel*, 12> m_labels{};
-    std::array<QFrame*, 12> m_frames{};
+    std::array<QWidget*, 12> m_frames{};
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };

@@ -37,6 +37,7 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     Canvas()->setStyleSheet(QStringLiteral("#canvas { background: #e0e0e0; }"));
     m_img1 = new PictureBox(Canvas());
     m_img1->setObjectName(QStringLiteral("img1"));
+    m_img1->setAccessibleName(QStringLiteral("Full size picture"));
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setAccessibleName(QStringLiteral("Exit program"));
@@ -88,6 +89,7 @@ void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
     const qreal dpr = devicePixelRatioF();
     const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
     m_img1->SetPicture(Pictures::Reload(shown, box, dpr));
+    m_img1->setAccessibleDescription(shown.sourceDescription());
 }
 
 void FrmDisplayPicture::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -16,4 +17,9 @@ struct Picture {
 
     bool isNull() const { return shown.isNull(); }
     bool hasFullSource() const { return !sourcePath.isEmpty() || !full.isNull(); }
+    // Where it came from, as a screen reader tells it.
+    QString sourceDescription() const
+    {
+        return sourcePath.isEmpty() ? QStringLiteral("pasted picture") : QFileInfo(sourcePath).fileName();
+    }
 };

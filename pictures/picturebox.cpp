@@ -2,11 +2,26 @@
 
 #include "scaledcanvas.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <mutex>
+
+namespace {
+// Assistive technology hears a picture, not an anonymous frame.
+QAccessibleInterface* AccessiblePictureBox(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("PictureBox") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
+}
+} // namespace
+
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
 {
+    static std::once_flag factoryInstalled;
+    std::call_once(factoryInstalled, [] { QAccessible::installFactory(AccessiblePictureBox); });
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 

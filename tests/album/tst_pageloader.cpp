@@ -15,6 +15,7 @@
 #include "testpictures.h"
 #include "testprogram.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
@@ -176,6 +177,7 @@ private slots:
         QCOMPARE(page()->Image1(2)->accessibleDescription(), QStringLiteral("P1I2.bmp"));
         QCOMPARE(page()->Image1(3)->accessibleName(), QStringLiteral("Page 1, slot 3, empty"));
         QCOMPARE(page()->Image1(4)->accessibleName(), QStringLiteral("Page 1, picture 4, cannot be shown"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(page()->Image1(3))->role(), QAccessible::Graphic);
         PictureBox* slot = page()->Image1(4);
         QCOMPARE(slot->Tag, QStringLiteral("0"));
         QVERIFY(slot->GetPicture().shown.pixel(5, 55) != page()->Image1(3)->GetPicture().shown.pixel(5, 55));
