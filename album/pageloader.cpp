@@ -7,6 +7,7 @@
 #include "forms.h"
 #include "frmpbar3.h"
 #include "pageprefetch.h"
+#include "pagereadahead.h"
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
@@ -22,6 +23,15 @@
 namespace {
 
 constexpr std::array<int, 11> Progress{8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91};
+
+QStringList pageFiles(int page)
+{
+    QStringList files;
+    for (int s = 0; s <= 11; ++s)
+        files << session.albumFilePrefix + QString::number(page) + QStringLiteral("I") + QString::number(s) +
+                     QStringLiteral(".bmp");
+    return files;
+}
 
 } // namespace
 
@@ -66,14 +76,20 @@ void LoadPage(const QString& page)
     if (!pageScreen)
         return;
 
-    // Every slot's picture is decoded ahead on the worker threads; the pageScreen
-    // are still filled, and the progress counted, one after the other.
+    // Every slot's picture is decoded ahead on the worker threads (or was read ahead
+    // while the user looked at another page); the slots are still filled, and the
+    // progress counted, one after the other.
     QStringList files;
     for (int s = 0; s <= 11; ++s)
         files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
     const QSize box = SlotPixels();
     const qreal dpr = SlotPixelRatio();
-    PagePrefetch prefetch(files, box, dpr);
+    PageReadAhead& ahead = PageReadAhead::Instance();
+    ahead.Pause();
+    PagePrefetch::Ready ready(std::size_t(files.size()));
+    for (qsizetype s = 0; s < files.size(); ++s)
+        ready[std::size_t(s)] = ahead.Take(files[s], box, dpr);
+    PagePrefetch prefetch(files, box, dpr, std::move(ready));
     Pictures::LoadResult placeholder = Pictures::LoadPicture(
         AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
     if (placeholder.error.failed()) // never the previous page's picture under this page's label
@@ -108,6 +124,15 @@ void LoadPage(const QString& page)
         bar->SetProgress(100);
         bar->Refresh();
     }
+    ahead.Keep(prefetch.takeToKeep());
+    // The next page is the likeliest, then the previous one.
+    const int number = page.toInt();
+    QList<QStringList> neighbours;
+    if (number >= 1 && number < 10)
+        neighbours << pageFiles(number + 1);
+    if (number > 1 && number <= 10)
+        neighbours << pageFiles(number - 1);
+    ahead.Want(neighbours, box, dpr);
 }
 
 void ShowWrenAlbum()

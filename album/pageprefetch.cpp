@@ -2,10 +2,20 @@
 
 #include <algorithm>
 
-PagePrefetch::PagePrefetch(const QStringList& paths, QSize box, qreal dpr, int threads)
-    : m_paths(paths), m_box(box), m_dpr(dpr), m_results(std::size_t(paths.size()))
+PagePrefetch::PagePrefetch(const QStringList& paths, QSize box, qreal dpr, Ready ready, int threads)
+    : m_paths(paths), m_box(box), m_dpr(dpr), m_cache(ThumbnailCache::Shared()),
+      m_results(std::size_t(paths.size())), m_claimed(std::size_t(paths.size()), false)
 {
-    const int count = std::clamp(threads, 1, int(std::max<qsizetype>(1, paths.size())));
+    int toDecode = 0;
+    for (std::size_t i = 0; i < m_results.size(); ++i) {
+        if (i < ready.size() && ready[i]) {
+            m_results[i] = std::move(ready[i]);
+            m_claimed[i] = true;
+        } else {
+            ++toDecode;
+        }
+    }
+    const int count = std::min(std::max(threads, 1), toDecode);
     for (int i = 0; i < count; ++i)
         m_workers.emplace_back([this] { work(); });
 }
@@ -26,15 +36,20 @@ void PagePrefetch::work()
         int index;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            while (m_next < m_paths.size() && m_claimed[std::size_t(m_next)])
+                ++m_next;
             if (m_stop || m_next >= m_paths.size())
                 return;
             index = m_next++;
+            m_claimed[std::size_t(index)] = true;
         }
         // at(): a non-const [] would detach the shared list from two threads at once.
-        Pictures::LoadResult result = Pictures::LoadPicture(m_paths.at(index), m_box, m_dpr);
+        SlotReader::Read read = SlotReader::ReadSlotPicture(m_paths.at(index), m_box, m_dpr, m_cache);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_results[std::size_t(index)] = std::move(result);
+            m_results[std::size_t(index)] = std::move(read.result);
+            if (read.keep)
+                m_toKeep.push_back(std::move(*read.keep));
         }
         m_ready.notify_all();
     }
@@ -47,4 +62,10 @@ Pictures::LoadResult PagePrefetch::take(int index)
     Pictures::LoadResult result = std::move(*m_results[std::size_t(index)]);
     m_results[std::size_t(index)].reset();
     return result;
+}
+
+std::vector<SlotReader::ToKeep> PagePrefetch::takeToKeep()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::move(m_toKeep);
 }

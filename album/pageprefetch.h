@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pictureloader.h"
+#include "slotreader.h"
 
 #include <QStringList>
 
@@ -12,16 +12,21 @@
 
 // Decodes the pictures of a page on worker threads, in slot order, while the
 // page loader takes them one by one as it fills the slots and counts progress.
-// Only the slot-sized pictures are ever kept.
+// Only the slot-sized pictures are ever kept. Slots already read (ahead, in the
+// background) are handed in and not decoded again.
 class PagePrefetch {
 public:
-    PagePrefetch(const QStringList& paths, QSize box, qreal devicePixelRatio, int threads = 2);
+    using Ready = std::vector<std::optional<Pictures::LoadResult>>;
+
+    PagePrefetch(const QStringList& paths, QSize box, qreal devicePixelRatio, Ready ready = {}, int threads = 2);
     ~PagePrefetch();
     PagePrefetch(const PagePrefetch&) = delete;
     PagePrefetch& operator=(const PagePrefetch&) = delete;
 
     // Waits for slot `index` and hands its result over.
     Pictures::LoadResult take(int index);
+    // The thumbnails and fail entries worth keeping, once every slot has been taken.
+    std::vector<SlotReader::ToKeep> takeToKeep();
 
 private:
     void work();
@@ -29,9 +34,12 @@ private:
     const QStringList m_paths;
     QSize m_box;
     qreal m_dpr;
+    ThumbnailCache m_cache;
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::vector<std::optional<Pictures::LoadResult>> m_results;
+    std::vector<bool> m_claimed;
+    std::vector<SlotReader::ToKeep> m_toKeep;
     int m_next = 0;
     bool m_stop = false;
     std::vector<std::thread> m_workers;

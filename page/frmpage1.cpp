@@ -9,6 +9,7 @@
 #include "frmdisplaypicture.h"
 #include "interaction.h"
 #include "pageloader.h"
+#include "pagereadahead.h"
 #include "picturebox.h"
 #include "pictureloader.h"
 #include "screennames.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QWheelEvent>
@@ -169,6 +171,11 @@ void FrmPage1::Form_Load()
 {
     FillScreen();
     editMode = QStringLiteral("0");
+    // Neighbour pages are read only while this page is what the user looks at, with no mode open.
+    PageReadAhead::Instance().SetGate([self = QPointer<FrmPage1>(this)] {
+        return self && self->isVisible() && !self->isMinimized() && Forms::Front() == self.data() &&
+               self->editMode == QStringLiteral("0");
+    });
 }
 
 PictureBox* FrmPage1::Image1(int index)

@@ -11,7 +11,7 @@ QUILL_PACKAGES=(
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
     libwmf-dev libjpeg62-turbo-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core fonts-urw-base35
-    libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
+    zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
 )
 
 install_missing_packages() {

@@ -1,6 +1,8 @@
 #include "forms.h"
+#include "pagereadahead.h"
 #include "program.h"
 #include "programfolder.h"
+#include "thumbnailcache.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,6 +53,9 @@ int main(int argc, char** argv)
 
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);
+    // Thumbnails shared with the desktop, and neighbour pages read while the user looks.
+    ThumbnailCache::UseShared(ThumbnailCache::DesktopRoot());
+    PageReadAhead::Instance().SetEnabled(true);
     RunProgram();
     return QApplication::exec();
 }

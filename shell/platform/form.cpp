@@ -47,6 +47,7 @@ void Form::ShowModal()
     q.kind = Question::Kind::ModalScreen;
     q.screen = m_name;
     q.title = windowTitle();
+    const QuestionOpen open;
     CurrentInteraction().showModal(*this, q);
 }
 

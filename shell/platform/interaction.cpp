@@ -108,6 +108,8 @@ private:
 };
 
 Interaction* installed = nullptr;
+int questionsOpen = 0;
+std::function<void()> questionOpens;
 
 QString titleOrDefault(const QString& title)
 {
@@ -115,6 +117,28 @@ QString titleOrDefault(const QString& title)
 }
 
 } // namespace
+
+QuestionOpen::QuestionOpen()
+{
+    ++questionsOpen;
+    if (questionOpens)
+        questionOpens();
+}
+
+QuestionOpen::~QuestionOpen()
+{
+    --questionsOpen;
+}
+
+int QuestionsOpen()
+{
+    return questionsOpen;
+}
+
+void WhenQuestionOpens(std::function<void()> told)
+{
+    questionOpens = std::move(told);
+}
 
 void InstallInteraction(Interaction* seam)
 {
@@ -134,6 +158,7 @@ int MsgBox(const QString& prompt, int style, const QString& title)
     q.prompt = prompt;
     q.style = style;
     q.title = titleOrDefault(title);
+    const QuestionOpen open;
     return CurrentInteraction().messageBox(q);
 }
 
@@ -145,6 +170,7 @@ QString InputBox(const QString& prompt, const QString& title, const QString& def
     q.style = vbOKCancel;
     q.title = titleOrDefault(title);
     q.defaultText = defaultText;
+    const QuestionOpen open;
     return CurrentInteraction().inputBox(q);
 }
 
@@ -158,6 +184,7 @@ bool PrinterSetup(QPrinter& printer)
     Question q;
     q.kind = Question::Kind::PrinterSetup;
     q.title = QStringLiteral("Printer Setup");
+    const QuestionOpen open;
     return CurrentInteraction().printerSetup(printer, q);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class Form;
 class QPrinter;
 
@@ -49,6 +51,19 @@ public:
     // Ends the program at once; nothing is saved.
     virtual void endProgram() = 0;
 };
+
+// Held while a question or a modal screen is open, whoever answers it.
+class QuestionOpen {
+public:
+    QuestionOpen();
+    ~QuestionOpen();
+    QuestionOpen(const QuestionOpen&) = delete;
+    QuestionOpen& operator=(const QuestionOpen&) = delete;
+};
+// How many questions are open now (nested ones counted).
+int QuestionsOpen();
+// Told on the UI thread whenever a question opens (work that must give way to the user).
+void WhenQuestionOpens(std::function<void()> told);
 
 // Installs the seam (not owned); nullptr restores the Qt dialogs.
 void InstallInteraction(Interaction* seam);

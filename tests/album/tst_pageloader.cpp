@@ -8,15 +8,18 @@
 #include "frmpbar3.h"
 #include "memoryprobe.h"
 #include "pageloader.h"
+#include "pagereadahead.h"
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
 #include "startup.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "thumbnailcache.h"
 
 #include <QAccessible>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -56,6 +59,8 @@ private slots:
     }
     void cleanup()
     {
+        PageReadAhead::Instance().SetEnabled(false);
+        ThumbnailCache::UseShared({});
         progress.clear();
         QUILL_END_PROGRAM(program);
     }
@@ -163,6 +168,78 @@ private slots:
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 400 * 1024);
         for (int s = 0; s <= 11; ++s)
             QVERIFY(page()->Image1(s)->Tag == QStringLiteral("1") || !page()->Image1(s)->Problem.isEmpty());
+    }
+
+    void neighbourReadAheadIsNeverStale()
+    {
+        ThumbnailCache::UseShared(program->path(QStringLiteral("thumbnails")));
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(TestPictures::Save(TestPictures::Photo(900, 600, s), album + QStringLiteral("/P2I%1.bmp").arg(s), "JPEG"));
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        ahead.SetEnabled(true);
+        ahead.SetIdleDelay(0);
+        const int started = ahead.PicturesStarted(), handed = ahead.PicturesHandedOver();
+        LoadPage(QStringLiteral("1"));
+        Forms::Hide(Screen::Pbar3);
+        QVERIFY(ahead.WaitUntilIdle(20000));
+        QCOMPARE(ahead.PicturesStarted() - started, 12); // page 2; page 1 has no page before it
+
+        // Saved over as the page writer does (a new file renamed into place), and deleted.
+        QImage red(900, 600, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(TestPictures::Save(red, album + QStringLiteral("/new.bmp"), "BMP"));
+        QVERIFY(::rename(QFile::encodeName(album + QStringLiteral("/new.bmp")).constData(),
+                         QFile::encodeName(album + QStringLiteral("/P2I3.bmp")).constData()) == 0);
+        QVERIFY(QFile::remove(album + QStringLiteral("/P2I4.bmp")));
+        progress.clear();
+        session.pageNr = QStringLiteral("2");
+        LoadPage(QStringLiteral("2"));
+        QCOMPARE(ahead.PicturesHandedOver() - handed, 10);
+        QCOMPARE(progress, FullRun); // the progress screen runs however fast the page comes
+        QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(900, 600));
+        QCOMPARE(QColor(page()->Image1(3)->GetPicture().shown.pixel(20, 20)), QColor(Qt::red));
+        QCOMPARE(page()->Image1(4)->Tag, QStringLiteral("0"));
+        QCOMPARE(page()->Image1(4)->GetPicture().natural, QSize(111, 111));
+        QVERIFY(QDir(album).entryList(QDir::Files).size() == 11); // nothing written beside the pictures
+    }
+
+    void noReadAheadWhileAQuestionOrAModeIsOpen()
+    {
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(TestPictures::Save(TestPictures::Photo(300, 200, s), album + QStringLiteral("/P2I%1.bmp").arg(s), "JPEG"));
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        ahead.SetEnabled(true);
+        ahead.SetIdleDelay(0);
+        const int started = ahead.PicturesStarted();
+        LoadPage(QStringLiteral("1"));
+        Forms::Hide(Screen::Pbar3);
+
+        // A question that stays open a while, as a user takes time to answer.
+        struct SlowQuestion final : Interaction {
+            int startedMeanwhile = -1;
+            int messageBox(const Question&) override
+            {
+                const int before = PageReadAhead::Instance().PicturesStarted();
+                QTest::qWait(300);
+                startedMeanwhile = PageReadAhead::Instance().PicturesStarted() - before;
+                return vbOK;
+            }
+            QString inputBox(const Question&) override { return {}; }
+            void showModal(Form&, const Question&) override {}
+            bool printerSetup(QPrinter&, const Question&) override { return false; }
+            void endProgram() override {}
+        } slow;
+        InstallInteraction(&slow);
+        MsgBox(QStringLiteral("Still there?"));
+        InstallInteraction(&program->user);
+        QCOMPARE(slow.startedMeanwhile, 0);
+
+        page()->mnuDeletePicture_Click();
+        QTest::qWait(300);
+        QCOMPARE(ahead.PicturesStarted() - started, 0);
+        page()->cmdCancelAddDelete_Click();
+        QVERIFY(ahead.WaitUntilIdle(20000));
+        QCOMPARE(ahead.PicturesStarted() - started, 12);
     }
 
     void unreadablePictureIsNotAnEmptySlot()

@@ -1,0 +1,241 @@
+#include "pagereadahead.h"
+
+#include "interaction.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// How often the idle check runs while there is work.
+constexpr int TickMs = 50;
+
+// The background threads run only when a core would otherwise be idle.
+void lowestPriority()
+{
+    sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 19);
+}
+
+} // namespace
+
+PageReadAhead& PageReadAhead::Instance()
+{
+    static PageReadAhead engine;
+    return engine;
+}
+
+PageReadAhead::PageReadAhead()
+{
+    m_timer.setInterval(TickMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+    m_sinceInput.start();
+}
+
+PageReadAhead::~PageReadAhead()
+{
+    Forget();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& t : m_workers)
+        t.join();
+}
+
+void PageReadAhead::SetEnabled(bool on)
+{
+    m_enabled = on;
+    if (on && QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+    if (!on)
+        Forget();
+}
+
+PageReadAhead::Stamp PageReadAhead::StampOf(const QString& path)
+{
+    struct stat st {};
+    Stamp s;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    s.ctimeNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+void PageReadAhead::Want(const QList<QStringList>& pages, QSize box, qreal dpr)
+{
+    if (!m_enabled)
+        return;
+    QSet<QString> wanted;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // Pictures read at another size, or of pages no longer wanted, go.
+        std::erase_if(m_jobs, [](const Job& j) { return !j.path.isEmpty(); });
+        for (const QStringList& page : pages)
+            for (const QString& path : page)
+                wanted.insert(path);
+        for (auto it = m_kept.begin(); it != m_kept.end();)
+            it = wanted.contains(it.key()) && it->box == box && it->dpr == dpr ? std::next(it) : m_kept.erase(it);
+        m_box = box;
+        m_dpr = dpr;
+        for (const QStringList& page : pages)
+            for (const QString& path : page)
+                if (!m_kept.contains(path))
+                    m_jobs.push_back(Job{path, {}});
+    }
+    startWorkers();
+    m_sinceInput.restart();
+    m_timer.start();
+}
+
+void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
+{
+    if (!m_enabled || entries.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (SlotReader::ToKeep& e : entries)
+            m_jobs.push_front(Job{{}, std::move(e)}); // small, and the page just seen
+    }
+    startWorkers();
+    m_timer.start();
+}
+
+std::optional<Pictures::LoadResult> PageReadAhead::Take(const QString& path, QSize box, qreal dpr)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_kept.find(path);
+    if (it == m_kept.end())
+        return std::nullopt;
+    Kept kept = std::move(*it);
+    m_kept.erase(it);
+    // Saved, replaced or deleted since it was read: never shown stale.
+    if (kept.box != box || kept.dpr != dpr || !(kept.stamp == StampOf(path)))
+        return std::nullopt;
+    ++m_handedOver;
+    return std::move(kept.result);
+}
+
+void PageReadAhead::Pause()
+{
+    m_sinceInput.restart();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_running = false;
+}
+
+void PageReadAhead::Forget()
+{
+    m_timer.stop();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_running = false;
+    m_jobs.clear();
+    m_kept.clear();
+}
+
+bool PageReadAhead::Working() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_jobs.empty() || m_busy > 0;
+}
+
+bool PageReadAhead::WaitUntilIdle(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (Working() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return !Working();
+}
+
+bool PageReadAhead::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+        Pause();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PageReadAhead::tick()
+{
+    const bool go = m_enabled && m_gate && m_sinceInput.elapsed() >= m_idleDelay && QuestionsOpen() == 0 && m_gate();
+    bool idle;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_running = go;
+        idle = m_jobs.empty() && m_busy == 0;
+    }
+    if (go)
+        m_wake.notify_all();
+    if (idle)
+        m_timer.stop();
+}
+
+void PageReadAhead::startWorkers()
+{
+    if (!m_workers.empty())
+        return;
+    WhenQuestionOpens([this] { Pause(); });
+    for (int i = 0; i < 2; ++i)
+        m_workers.emplace_back([this] { work(); });
+}
+
+void PageReadAhead::work()
+{
+    lowestPriority();
+    for (;;) {
+        Job job;
+        QSize box;
+        qreal dpr;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || (m_running && !m_jobs.empty()); });
+            if (m_stop)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            box = m_box;
+            dpr = m_dpr;
+            ++m_busy;
+        }
+        const ThumbnailCache cache = ThumbnailCache::Shared();
+        if (job.path.isEmpty()) {
+            SlotReader::Keep(cache, job.keep);
+        } else {
+            ++m_started;
+            const Stamp before = StampOf(job.path);
+            SlotReader::Read read = SlotReader::ReadSlotPicture(job.path, box, dpr, cache);
+            if (read.keep)
+                SlotReader::Keep(cache, *read.keep);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            // Kept only if still wanted at this size (a new wish may have come meanwhile).
+            if (box == m_box && dpr == m_dpr)
+                m_kept.insert(job.path, Kept{before, box, dpr, std::move(read.result)});
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_busy;
+    }
+}

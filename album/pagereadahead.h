@@ -1,0 +1,103 @@
+#pragma once
+
+#include "slotreader.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Reads the pages the user is most likely to open next while the user does
+// nothing: their slot pictures are decoded on two background threads at the
+// lowest priority and kept, and the page loader takes them when the user turns
+// there. Any click, key or wheel turn, any question and any moment the gate says
+// no (an editing mode, another screen in front) stops it before the next picture;
+// it goes on once the user has been idle for a while. A picture is handed over
+// only while its file is exactly as it was when read; otherwise the loader reads
+// it again. Thumbnails and fail entries worth keeping are written here too.
+class PageReadAhead : public QObject {
+public:
+    static PageReadAhead& Instance();
+
+    // Off until the program turns it on (tests turn it on where they test it).
+    void SetEnabled(bool on);
+    bool Enabled() const { return m_enabled; }
+    void SetIdleDelay(int milliseconds) { m_idleDelay = milliseconds; }
+    // Whether work may go on now; asked on the UI thread. No gate: never.
+    void SetGate(std::function<bool()> gate) { m_gate = std::move(gate); }
+
+    // The pages to read, most likely first; replaces any earlier wish.
+    void Want(const QList<QStringList>& pages, QSize box, qreal devicePixelRatio);
+    // Entries to write to the thumbnail cache, off the user's way.
+    void Keep(std::vector<SlotReader::ToKeep> entries);
+    // The picture read ahead for `path` at this size, when its file has not changed since.
+    std::optional<Pictures::LoadResult> Take(const QString& path, QSize box, qreal devicePixelRatio);
+
+    // The user acted: nothing new starts until the user has been idle again.
+    void Pause();
+    // Stops and drops everything read.
+    void Forget();
+    // Waits (processing events) until nothing is left to do or `ms` pass; for tests and benchmarks.
+    bool WaitUntilIdle(int ms);
+
+    int PicturesStarted() const { return m_started.load(); }
+    int PicturesHandedOver() const { return m_handedOver.load(); }
+    bool Working() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Stamp {
+        bool exists = false;
+        quint64 device = 0, inode = 0;
+        qint64 size = 0, mtimeNs = 0, ctimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    struct Job {
+        QString path;           // empty: a cache entry to write
+        SlotReader::ToKeep keep;
+    };
+    struct Kept {
+        Stamp stamp;
+        QSize box;
+        qreal dpr = 1;
+        Pictures::LoadResult result;
+    };
+
+    PageReadAhead();
+    ~PageReadAhead() override;
+    static Stamp StampOf(const QString& path);
+    void tick();
+    void startWorkers();
+    void work();
+
+    bool m_enabled = false;
+    int m_idleDelay = 200;
+    std::function<bool()> m_gate;
+    QTimer m_timer;
+    QElapsedTimer m_sinceInput;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Job> m_jobs;
+    QHash<QString, Kept> m_kept;
+    QSize m_box;
+    qreal m_dpr = 1;
+    bool m_running = false;
+    bool m_stop = false;
+    int m_busy = 0;
+    std::atomic<int> m_started{0};
+    std::atomic<int> m_handedOver{0};
+    std::vector<std::thread> m_workers;
+};

@@ -1,0 +1,59 @@
+#include "slotreader.h"
+
+#include "bmpreader.h"
+
+namespace SlotReader {
+
+namespace {
+
+// The slot's pixels from a larger picture of the same file.
+Picture slotPicture(const QImage& larger, QSize natural, const QString& path, QSize box, qreal dpr)
+{
+    Picture p;
+    p.natural = natural;
+    p.sourcePath = path;
+    const QSize fitted = Bmp::FitWithin(natural, box).boundedTo(larger.size().expandedTo(QSize(1, 1)));
+    p.shown = fitted == larger.size() ? larger
+                                      : larger.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    p.shown.setDevicePixelRatio(dpr);
+    return p;
+}
+
+} // namespace
+
+Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache)
+{
+    const int size = ThumbnailCache::SizeFor(std::max(box.width(), box.height()));
+    const std::optional<ThumbnailCache::FileFacts> facts =
+        cache.enabled() && size > 0 ? ThumbnailCache::Facts(path) : std::nullopt;
+    if (!facts) // no cache, or no regular file: the loader says what it is
+        return {Pictures::LoadPicture(path, box, dpr), std::nullopt};
+
+    if (std::optional<RunError> failed = cache.FindFailure(*facts))
+        return {{Picture{}, *failed}, std::nullopt};
+    if (std::optional<ThumbnailCache::Thumbnail> kept = cache.Find(*facts, size))
+        return {{slotPicture(kept->image, kept->natural, path, box, dpr), {}}, std::nullopt};
+
+    // Read at the kept size, so the same decode gives the slot and the thumbnail.
+    Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(size, size), 1.0);
+    if (loaded.error.failed()) {
+        if (loaded.error.number == RunError::FileNotFound)
+            return {loaded, std::nullopt};
+        return {loaded, ToKeep{*facts, 0, {}, {}, loaded.error}};
+    }
+    const QSize natural = loaded.picture.natural;
+    Read read;
+    read.result.picture = slotPicture(loaded.picture.shown, natural, path, box, dpr);
+    // A picture no larger than the thumbnail would be is read directly next time as fast.
+    if (natural.width() > size || natural.height() > size)
+        read.keep = ToKeep{*facts, size, loaded.picture.shown, natural, {}};
+    return read;
+}
+
+bool Keep(const ThumbnailCache& cache, const ToKeep& entry)
+{
+    return entry.size == 0 ? cache.StoreFailure(entry.facts, entry.error)
+                           : cache.Store(entry.facts, entry.size, entry.thumbnail, entry.natural);
+}
+
+} // namespace SlotReader

@@ -1,0 +1,349 @@
+#include "thumbnailcache.h"
+
+#include "fileops.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QUrl>
+
+#include <array>
+#include <cerrno>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef QUILL_VERSION
+#define QUILL_VERSION "0"
+#endif
+
+namespace {
+
+constexpr std::array<std::pair<int, const char*>, 3> Sizes{{{256, "large"}, {512, "x-large"}, {1024, "xx-large"}}};
+// A thumbnail file bigger than this is not one (1024 x 1024 RGBA PNG stays well below).
+constexpr qint64 MaxThumbnailBytes = 16ll << 20;
+
+std::mutex sharedMutex;
+QString sharedRoot;
+
+const char* folderFor(int size)
+{
+    for (const auto& [px, name] : Sizes)
+        if (px == size)
+            return name;
+    return nullptr;
+}
+
+// Makes the folder and those above it up to the root, owner-only as the standard asks.
+bool makeFolder(const QString& folder)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const QString parent = QFileInfo(folder).path();
+    if (parent != folder && !makeFolder(parent))
+        return false;
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || errno == EEXIST;
+}
+
+// Qt's PNG writer cannot write keys holding "::" (it splits them at the colon), so
+// the standard's text chunks are put in and read out here, by hand.
+quint32 crc32(const QByteArray& bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 c = 0xFFFFFFFFu;
+    for (const char b : bytes)
+        c = table[(c ^ quint8(b)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void appendBigEndian(QByteArray& out, quint32 v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((v >> shift) & 0xFF));
+}
+
+quint32 bigEndianAt(const QByteArray& bytes, qsizetype at)
+{
+    quint32 v = 0;
+    for (int i = 0; i < 4; ++i)
+        v = (v << 8) | quint8(bytes[at + i]);
+    return v;
+}
+
+constexpr qsizetype SignatureBytes = 8;
+constexpr qsizetype HeaderChunkEnd = SignatureBytes + 4 + 4 + 13 + 4;
+
+// The PNG with text chunks put in after its header chunk.
+QByteArray withText(const QByteArray& png, const QList<std::pair<QString, QString>>& texts)
+{
+    QByteArray chunks;
+    for (const auto& [key, value] : texts) {
+        const QByteArray data = "tEXt" + key.toLatin1() + '\0' + value.toLatin1();
+        appendBigEndian(chunks, quint32(data.size() - 4));
+        chunks += data;
+        appendBigEndian(chunks, crc32(data));
+    }
+    return png.left(HeaderChunkEnd) + chunks + png.mid(HeaderChunkEnd);
+}
+
+// The text chunks before the picture data; an empty map for anything that is not a sound PNG.
+QHash<QString, QString> textOf(const QByteArray& png)
+{
+    QHash<QString, QString> texts;
+    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
+        return texts;
+    qsizetype at = SignatureBytes;
+    while (at + 12 <= png.size()) {
+        const quint32 length = bigEndianAt(png, at);
+        if (length > quint32(png.size() - at - 12))
+            return {};
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "IDAT" || type == "IEND")
+            break;
+        if (type == "tEXt") {
+            const QByteArray data = png.mid(at + 8, length);
+            const qsizetype zero = data.indexOf('\0');
+            if (zero > 0)
+                texts.insert(QString::fromLatin1(data.left(zero)), QString::fromLatin1(data.mid(zero + 1)));
+        }
+        at += 12 + qsizetype(length);
+    }
+    return texts;
+}
+
+// Reads a kept PNG: only a regular file of sane size, and only when its stamp matches.
+struct KeptPng {
+    QImage image;
+    QHash<QString, QString> texts;
+};
+std::optional<KeptPng> readKept(const QString& file, const ThumbnailCache::FileFacts& facts, int maxSide,
+                                bool wantImage)
+{
+    const int fd = Files::OpenRegular(file);
+    if (fd < 0)
+        return std::nullopt;
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    if (f.size() <= 0 || f.size() > MaxThumbnailBytes)
+        return std::nullopt;
+    KeptPng kept;
+    const QByteArray bytes = f.readAll();
+    kept.texts = textOf(bytes);
+    const auto text = [&](const char* key) { return kept.texts.value(QLatin1String(key)); };
+    if (text("Thumb::URI") != facts.uri || text("Thumb::MTime") != QString::number(facts.mtime))
+        return std::nullopt;
+    const QString keptSize = text("Thumb::Size");
+    if (!keptSize.isEmpty() && keptSize != QString::number(facts.size))
+        return std::nullopt;
+    const QString keptNs = text("X-Quillbook::MTimeNs");
+    if (!keptNs.isEmpty() && keptNs != QString::number(facts.mtimeNs))
+        return std::nullopt;
+    if (!wantImage)
+        return kept;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (size.isEmpty() || size.width() > maxSide || size.height() > maxSide)
+        return std::nullopt;
+    kept.image = reader.read();
+    if (kept.image.isNull())
+        return std::nullopt;
+    return kept;
+}
+
+QString fileNameFor(const QString& uri)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex()) +
+           QStringLiteral(".png");
+}
+
+} // namespace
+
+QString ThumbnailCache::DesktopRoot()
+{
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/thumbnails");
+}
+
+void ThumbnailCache::UseShared(const QString& root)
+{
+    const std::lock_guard<std::mutex> lock(sharedMutex);
+    sharedRoot = root;
+}
+
+ThumbnailCache ThumbnailCache::Shared()
+{
+    const std::lock_guard<std::mutex> lock(sharedMutex);
+    return ThumbnailCache(sharedRoot);
+}
+
+int ThumbnailCache::SizeFor(int side)
+{
+    for (const auto& [px, name] : Sizes)
+        if (side <= px)
+            return px;
+    return 0;
+}
+
+QString ThumbnailCache::Uri(const QString& path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded());
+}
+
+std::optional<ThumbnailCache::FileFacts> ThumbnailCache::Facts(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    FileFacts facts;
+    facts.path = path;
+    facts.uri = Uri(path);
+    facts.mtime = qint64(st.st_mtim.tv_sec);
+    facts.mtimeNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    facts.size = qint64(st.st_size);
+    return facts;
+}
+
+QString ThumbnailCache::ThumbnailPath(const FileFacts& facts, int size) const
+{
+    const char* folder = folderFor(size);
+    if (!enabled() || !folder)
+        return {};
+    return m_root + u'/' + QLatin1String(folder) + u'/' + fileNameFor(facts.uri);
+}
+
+QString ThumbnailCache::FailPath(const FileFacts& facts) const
+{
+    if (!enabled())
+        return {};
+    return m_root + QStringLiteral("/fail/quillbook-" QUILL_VERSION "/") + fileNameFor(facts.uri);
+}
+
+std::optional<ThumbnailCache::Thumbnail> ThumbnailCache::Find(const FileFacts& facts, int size) const
+{
+    if (!enabled() || facts.path.startsWith(m_root + u'/'))
+        return std::nullopt; // never a thumbnail of a thumbnail
+    for (const auto& [px, name] : Sizes) {
+        if (px < size)
+            continue;
+        std::optional<KeptPng> kept = readKept(ThumbnailPath(facts, px), facts, px, true);
+        if (!kept)
+            continue;
+        Thumbnail t;
+        t.image = std::move(kept->image);
+        const QSize natural(kept->texts.value(QStringLiteral("Thumb::Image::Width")).toInt(),
+                            kept->texts.value(QStringLiteral("Thumb::Image::Height")).toInt());
+        // Another program may not say the picture's size; its shape is what the slot needs.
+        t.natural = natural.isEmpty() ? t.image.size() : natural;
+        return t;
+    }
+    return std::nullopt;
+}
+
+std::optional<RunError> ThumbnailCache::FindFailure(const FileFacts& facts) const
+{
+    if (!enabled())
+        return std::nullopt;
+    const std::optional<KeptPng> kept = readKept(FailPath(facts), facts, 1, false);
+    // Ours only: a fail entry without the exact time could be an older file's.
+    if (!kept || kept->texts.value(QStringLiteral("X-Quillbook::MTimeNs")) != QString::number(facts.mtimeNs))
+        return std::nullopt;
+    RunError error;
+    error.number = kept->texts.value(QStringLiteral("X-Quillbook::Error")).toInt();
+    if (error.number <= 0)
+        error.number = RunError::InvalidPicture;
+    error.description = kept->texts.value(QStringLiteral("X-Quillbook::Reason"));
+    return error;
+}
+
+bool ThumbnailCache::Store(const FileFacts& facts, int size, const QImage& thumbnail, QSize natural) const
+{
+    const QString target = ThumbnailPath(facts, size);
+    if (target.isEmpty() || thumbnail.isNull() || facts.path.startsWith(m_root + u'/'))
+        return false;
+    return writePng(target, thumbnail, facts,
+                    {{QStringLiteral("Thumb::Image::Width"), QString::number(natural.width())},
+                     {QStringLiteral("Thumb::Image::Height"), QString::number(natural.height())}});
+}
+
+bool ThumbnailCache::StoreFailure(const FileFacts& facts, const RunError& error) const
+{
+    const QString target = FailPath(facts);
+    if (target.isEmpty())
+        return false;
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(Qt::transparent);
+    return writePng(target, dot, facts,
+                    {{QStringLiteral("X-Quillbook::Error"), QString::number(error.number)},
+                     {QStringLiteral("X-Quillbook::Reason"), error.description}});
+}
+
+bool ThumbnailCache::writePng(const QString& target, const QImage& image, const FileFacts& facts,
+                              const QList<std::pair<QString, QString>>& extra) const
+{
+    const QString folder = QFileInfo(target).path();
+    if (!makeFolder(folder))
+        return false;
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(60); // light compression: written often, read often
+        if (!writer.write(image))
+            return false;
+    }
+    QList<std::pair<QString, QString>> texts{
+        {QStringLiteral("Thumb::URI"), facts.uri},
+        {QStringLiteral("Thumb::MTime"), QString::number(facts.mtime)},
+        {QStringLiteral("Thumb::Size"), QString::number(facts.size)},
+        {QStringLiteral("X-Quillbook::MTimeNs"), QString::number(facts.mtimeNs)},
+        {QStringLiteral("Software"), QStringLiteral("Quillbook " QUILL_VERSION)}};
+    texts += extra;
+    const QByteArray bytes = withText(png, texts);
+    // A temporary name of its own in the same folder (mkstemp makes it 0600), then renamed
+    // over the entry: a reader sees the old entry or the new one, never half of one.
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    const bool ok = written == bytes.size() && ::fchmod(fd, 0600) == 0;
+    if (::close(fd) != 0 || !ok || ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    return true;
+}

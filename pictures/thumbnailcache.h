@@ -1,0 +1,70 @@
+#pragma once
+
+#include "runerror.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+// Thumbnails kept the way the desktop keeps them (the freedesktop.org thumbnail
+// managing standard): PNG files under <root>/large (256 px), x-large (512 px) and
+// xx-large (1024 px), named by the MD5 of the picture's file URI and stamped with
+// the file's time and size, so file managers and other viewers share them with
+// us. A picture that cannot be read gets a fail entry of this program's own, so
+// a hostile file is not decoded again on every visit.
+//
+// Every read and write is allowed to fail: a missing, unreadable or read-only
+// cache only makes pages slower. Nothing here touches the pictures' own files.
+class ThumbnailCache {
+public:
+    // What identifies a picture file's present state; only regular files have it.
+    struct FileFacts {
+        QString path;
+        QString uri;
+        qint64 mtime = 0;   // seconds, the standard's Thumb::MTime
+        qint64 mtimeNs = 0; // nanoseconds, ours: a change within the same second
+        qint64 size = 0;
+    };
+    struct Thumbnail {
+        QImage image;  // upright, at most the size asked for
+        QSize natural; // the picture's own size, upright
+    };
+
+    // An empty root is a cache that is off.
+    explicit ThumbnailCache(QString root = {}) : m_root(std::move(root)) {}
+    // $XDG_CACHE_HOME/thumbnails, or ~/.cache/thumbnails.
+    static QString DesktopRoot();
+    // The cache the page loader uses (off until the program chooses one).
+    static void UseShared(const QString& root);
+    static ThumbnailCache Shared();
+
+    bool enabled() const { return !m_root.isEmpty(); }
+    const QString& root() const { return m_root; }
+
+    // The standard's size for a slot `side` device pixels across (256, 512 or 1024);
+    // 0 when no kept size is large enough.
+    static int SizeFor(int side);
+    static std::optional<FileFacts> Facts(const QString& path);
+    static QString Uri(const QString& path);
+
+    QString ThumbnailPath(const FileFacts& facts, int size) const;
+    QString FailPath(const FileFacts& facts) const;
+
+    // A thumbnail of the file as it is now, at `size` or a larger kept size.
+    std::optional<Thumbnail> Find(const FileFacts& facts, int size) const;
+    // Why the file as it is now could not be read, when a fail entry says so.
+    std::optional<RunError> FindFailure(const FileFacts& facts) const;
+
+    // Written beside the entry, owner-only, then renamed into place; false when
+    // the cache cannot be written.
+    bool Store(const FileFacts& facts, int size, const QImage& thumbnail, QSize natural) const;
+    bool StoreFailure(const FileFacts& facts, const RunError& error) const;
+
+private:
+    bool writePng(const QString& target, const QImage& image, const FileFacts& facts,
+                  const QList<std::pair<QString, QString>>& extra) const;
+
+    QString m_root;
+};

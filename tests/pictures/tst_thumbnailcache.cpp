@@ -1,0 +1,282 @@
+// Slot pictures through the desktop's thumbnail cache: where entries go and
+// what they say, stale entries made again, fail entries, other programs'
+// thumbnails, and a cache that cannot be written.
+#include "pictureloader.h"
+#include "slotreader.h"
+#include "testpictures.h"
+#include "thumbnailcache.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using SlotReader::ReadSlotPicture;
+
+namespace {
+
+const QSize Box(200, 200);
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+// Sets a file's modification time to `ns` nanoseconds since the epoch.
+void setMTime(const QString& path, qint64 ns)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)}};
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
+}
+
+// The text chunks of a PNG file, read the way libpng-based viewers see them.
+QHash<QByteArray, QByteArray> pngText(const QString& path)
+{
+    const QByteArray png = TestPictures::ReadBytes(path);
+    QHash<QByteArray, QByteArray> texts;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
+        const QByteArray typeAndData = png.mid(at + 4, 4 + qsizetype(length));
+        if (qFromBigEndian<quint32>(png.constData() + at + 8 + length) !=
+            quint32(crc32(0, reinterpret_cast<const Bytef*>(typeAndData.constData()), uInt(typeAndData.size()))))
+            return {}; // a damaged chunk
+        if (typeAndData.startsWith("tEXt")) {
+            const QList<QByteArray> parts = typeAndData.mid(4).split('\0');
+            texts.insert(parts.value(0), parts.value(1));
+        }
+        at += 12 + qsizetype(length);
+    }
+    return texts;
+}
+
+// A PNG as another viewer writes it: its own text chunks, after the header chunk.
+QByteArray pngWith(const QImage& image, const QList<std::pair<QByteArray, QByteArray>>& texts)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    QByteArray chunks;
+    for (const auto& [key, value] : texts) {
+        const QByteArray data = "tEXt" + key + '\0' + value;
+        char word[4];
+        qToBigEndian<quint32>(quint32(data.size() - 4), word);
+        chunks += QByteArray(word, 4) + data;
+        qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()))), word);
+        chunks += QByteArray(word, 4);
+    }
+    return png.left(33) + chunks + png.mid(33);
+}
+
+// Reads and keeps, as the page loader and the background reader do.
+SlotReader::Read readAndKeep(const QString& path, const ThumbnailCache& cache)
+{
+    SlotReader::Read read = ReadSlotPicture(path, Box, 1.0, cache);
+    if (read.keep)
+        SlotReader::Keep(cache, *read.keep);
+    return read;
+}
+
+} // namespace
+
+class TestThumbnailCache : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        cache = ThumbnailCache(dir->filePath(QStringLiteral("cache/thumbnails")));
+        // A name that is not its own URI: a blank and an apostrophe.
+        picture = dir->filePath(QStringLiteral("Ann's Trip/P1I0.bmp"));
+        QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(1200, 800, 3), picture, "JPEG"));
+    }
+
+    void keptEntryFollowsTheStandard()
+    {
+        const SlotReader::Read first = readAndKeep(picture, cache);
+        QVERIFY(!first.result.error.failed());
+        QVERIFY(first.keep);
+
+        const QString uri = QStringLiteral("file://") +
+                            QString::fromUtf8(QFile::encodeName(picture).toPercentEncoding("/'"));
+        const QString name = QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex());
+        const QString entry = cache.root() + QStringLiteral("/large/") + name + QStringLiteral(".png");
+        QVERIFY2(QFile::exists(entry), qPrintable(entry));
+        QCOMPARE(modeOf(entry), mode_t(0600));
+        QCOMPARE(modeOf(cache.root()), mode_t(0700));
+        QCOMPARE(QDir(cache.root() + QStringLiteral("/large")).entryList(QDir::Files).size(), 1); // no temporary left
+
+        struct stat st {};
+        ::stat(QFile::encodeName(picture).constData(), &st);
+        const QHash<QByteArray, QByteArray> text = pngText(entry);
+        QCOMPARE(text.value("Thumb::URI"), uri.toLatin1());
+        QCOMPARE(text.value("Thumb::MTime"), QByteArray::number(qint64(st.st_mtim.tv_sec)));
+        QCOMPARE(text.value("Thumb::Size"), QByteArray::number(qint64(st.st_size)));
+        QCOMPARE(QImageReader(entry, "png").size(), QSize(256, 170));
+
+        // Shown again from the entry, as good as the direct decode, with nothing more to keep.
+        const SlotReader::Read second = ReadSlotPicture(picture, Box, 1.0, cache);
+        QVERIFY(!second.keep);
+        const Pictures::LoadResult direct = Pictures::LoadPicture(picture, Box, 1.0);
+        QCOMPARE(second.result.picture.shown.size(), direct.picture.shown.size());
+        QCOMPARE(second.result.picture.natural, QSize(1200, 800));
+        QCOMPARE(second.result.picture.sourcePath, picture);
+        const double psnr = TestPictures::Psnr(second.result.picture.shown, direct.picture.shown);
+        qInfo("kept thumbnail against the direct decode: %.1f dB", psnr);
+        QVERIFY2(psnr >= 35.0, qPrintable(QString::number(psnr)));
+    }
+
+    void staleEntryIsMadeAgain_data()
+    {
+        QTest::addColumn<qint64>("shiftNs");
+        QTest::newRow("another second") << qint64(5'000'000'000);
+        QTest::newRow("the same second") << qint64(1);
+    }
+    void staleEntryIsMadeAgain()
+    {
+        QFETCH(qint64, shiftNs);
+        QVERIFY(TestPictures::WriteBytes(picture, TestPictures::Bitmap(TestPictures::Photo(1200, 800, 4), 24, false)));
+        readAndKeep(picture, cache);
+        struct stat st {};
+        ::stat(QFile::encodeName(picture).constData(), &st);
+        // Another picture of the same size, the same byte count, in the file's place.
+        QImage red(1200, 800, QImage::Format_RGB888);
+        red.fill(Qt::red);
+        QVERIFY(TestPictures::WriteBytes(picture, TestPictures::Bitmap(red, 24, false)));
+        QCOMPARE(QFileInfo(picture).size(), qint64(st.st_size));
+        setMTime(picture, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec + shiftNs);
+
+        const SlotReader::Read again = readAndKeep(picture, cache);
+        QVERIFY(again.keep); // read again, not taken from the entry
+        QCOMPARE(QColor(again.result.picture.shown.pixel(50, 50)), QColor(Qt::red));
+        QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).keep); // and the new entry is used
+    }
+
+    void failedWriteLeavesTheOldEntry()
+    {
+        const SlotReader::Read first = readAndKeep(picture, cache);
+        const QString entry = cache.ThumbnailPath(*ThumbnailCache::Facts(picture), 256);
+        const QByteArray old = TestPictures::ReadBytes(entry);
+        QVERIFY(old.size() > 10000);
+        // The same entry written again, failing part-way (the file size limit binds root too).
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = before;
+        small.rlim_cur = rlim_t(old.size() / 2);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const bool written = SlotReader::Keep(cache, *first.keep);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(!written);
+        QCOMPARE(TestPictures::ReadBytes(entry), old);
+        QCOMPARE(QDir(QFileInfo(entry).path()).entryList(QDir::Files).size(), 1);
+    }
+
+    void failEntryStopsASecondDecode()
+    {
+        QImage blue(640, 480, QImage::Format_RGB888);
+        blue.fill(Qt::blue);
+        QByteArray good = TestPictures::Bitmap(blue, 24, false);
+        QByteArray broken = good;
+        broken[0] = 'X';
+        broken[1] = 'X';
+        QVERIFY(TestPictures::WriteBytes(picture, broken));
+        struct stat st {};
+        ::stat(QFile::encodeName(picture).constData(), &st);
+        const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+
+        const SlotReader::Read first = readAndKeep(picture, cache);
+        QCOMPARE(first.result.error.number, int(RunError::InvalidPicture));
+        const QStringList fails = QDir(cache.root() + QStringLiteral("/fail/quillbook-" QUILL_VERSION)).entryList(QDir::Files);
+        QCOMPARE(fails.size(), 1);
+
+        // The file mended behind our back with its time and size as they were: the entry
+        // still answers, which shows the picture is not decoded again.
+        QVERIFY(TestPictures::WriteBytes(picture, good));
+        setMTime(picture, mtime);
+        const SlotReader::Read second = ReadSlotPicture(picture, Box, 1.0, cache);
+        QCOMPARE(second.result.error.number, int(RunError::InvalidPicture));
+        QCOMPARE(second.result.error.description, first.result.error.description);
+        QVERIFY(!second.keep);
+        // Any real change reads it again.
+        setMTime(picture, mtime + 1'000'000'000);
+        QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).result.error.failed());
+        // A missing file is an empty slot, not a failure to remember.
+        QVERIFY(!ReadSlotPicture(dir->filePath(QStringLiteral("P9I9.bmp")), Box, 1.0, cache).keep);
+    }
+
+    void otherProgramsEntries_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("a valid thumbnail") << QStringLiteral("valid") << true;
+        QTest::newRow("another file's") << QStringLiteral("wrong uri") << false;
+        QTest::newRow("not a picture") << QStringLiteral("garbage") << false;
+        QTest::newRow("too large") << QStringLiteral("huge") << false;
+        QTest::newRow("a named pipe") << QStringLiteral("fifo") << false;
+    }
+    void otherProgramsEntries()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, used);
+        const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
+        const QString entry = cache.ThumbnailPath(facts, 256);
+        QVERIFY(QDir().mkpath(QFileInfo(entry).path()));
+        if (kind == QStringLiteral("garbage")) {
+            QVERIFY(TestPictures::WriteBytes(entry, "\x89PNG not really"));
+        } else if (kind == QStringLiteral("fifo")) {
+            QVERIFY(::mkfifo(QFile::encodeName(entry).constData(), 0600) == 0);
+        } else {
+            // Another viewer's thumbnail: its keys only, none of ours, and all green.
+            QImage green(kind == QStringLiteral("huge") ? 2000 : 256, 171, QImage::Format_RGB32);
+            green.fill(Qt::green);
+            const QByteArray uri = (kind == QStringLiteral("wrong uri") ? facts.uri + u'x' : facts.uri).toLatin1();
+            QVERIFY(TestPictures::WriteBytes(
+                entry, pngWith(green, {{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(facts.mtime)}})));
+        }
+        const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+        QVERIFY(!read.result.error.failed());
+        QCOMPARE(QColor(read.result.picture.shown.pixel(100, 60)) == QColor(Qt::green), used);
+        QCOMPARE(read.result.picture.shown.size(), QSize(200, 133));
+    }
+
+    void cacheThatCannotBeWritten()
+    {
+        // Its folder's place is taken by a file (read-only folders do not stop root).
+        QVERIFY(TestPictures::WriteBytes(dir->filePath(QStringLiteral("cache")), "a file"));
+        const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+        QVERIFY(!read.result.error.failed());
+        QCOMPARE(read.result.picture.shown.size(), QSize(200, 133));
+        QVERIFY(read.keep);
+        QVERIFY(!SlotReader::Keep(cache, *read.keep));
+        QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).result.error.failed());
+        // The picture's own folder holds nothing new.
+        QCOMPARE(QDir(QFileInfo(picture).path()).entryList(QDir::Files), QStringList{QStringLiteral("P1I0.bmp")});
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    ThumbnailCache cache;
+    QString picture;
+};
+
+QTEST_MAIN(TestThumbnailCache)
+#include "tst_thumbnailcache.moc"
