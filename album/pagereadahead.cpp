@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QFile>
 
+#include <optional>
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -85,7 +87,7 @@ void PageReadAhead::Want(const QList<QStringList>& pages, QSize box, qreal dpr)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // Pictures read at another size, or of pages no longer wanted, go.
-        std::erase_if(m_jobs, [](const Job& j) { return !j.path.isEmpty(); });
+        m_reads.clear();
         for (const QStringList& page : pages)
             for (const QString& path : page)
                 wanted.insert(path);
@@ -96,7 +98,7 @@ void PageReadAhead::Want(const QList<QStringList>& pages, QSize box, qreal dpr)
         for (const QStringList& page : pages)
             for (const QString& path : page)
                 if (!m_kept.contains(path))
-                    m_jobs.push_back(Job{path, {}});
+                    m_reads.push_back(path);
     }
     startWorkers();
     m_sinceInput.restart();
@@ -110,7 +112,7 @@ void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (SlotReader::ToKeep& e : entries)
-            m_jobs.push_front(Job{{}, std::move(e)}); // small, and the page just seen
+            m_writes.push_back(std::move(e));
     }
     startWorkers();
     m_timer.start();
@@ -143,14 +145,15 @@ void PageReadAhead::Forget()
     m_timer.stop();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_running = false;
-    m_jobs.clear();
+    m_reads.clear();
+    m_writes.clear();
     m_kept.clear();
 }
 
 bool PageReadAhead::Working() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_jobs.empty() || m_busy > 0;
+    return !m_reads.empty() || !m_writes.empty() || m_busy > 0;
 }
 
 bool PageReadAhead::WaitUntilIdle(int ms)
@@ -186,7 +189,7 @@ void PageReadAhead::tick()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_running = go;
-        idle = m_jobs.empty() && m_busy == 0;
+        idle = m_reads.empty() && m_writes.empty() && m_busy == 0;
     }
     if (go)
         m_wake.notify_all();
@@ -207,33 +210,39 @@ void PageReadAhead::work()
 {
     lowestPriority();
     for (;;) {
-        Job job;
+        QString path;
+        std::optional<SlotReader::ToKeep> write;
         QSize box;
         qreal dpr;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || (m_running && !m_jobs.empty()); });
+            m_wake.wait(lock, [this] { return m_stop || (m_running && (!m_reads.empty() || !m_writes.empty())); });
             if (m_stop)
                 return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            if (!m_reads.empty()) {
+                path = std::move(m_reads.front());
+                m_reads.pop_front();
+            } else {
+                write = std::move(m_writes.front());
+                m_writes.pop_front();
+            }
             box = m_box;
             dpr = m_dpr;
             ++m_busy;
         }
         const ThumbnailCache cache = ThumbnailCache::Shared();
-        if (job.path.isEmpty()) {
-            SlotReader::Keep(cache, job.keep);
+        if (write) {
+            SlotReader::Keep(cache, *write);
         } else {
             ++m_started;
-            const Stamp before = StampOf(job.path);
-            SlotReader::Read read = SlotReader::ReadSlotPicture(job.path, box, dpr, cache);
-            if (read.keep)
-                SlotReader::Keep(cache, *read.keep);
+            const Stamp before = StampOf(path);
+            SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
             std::lock_guard<std::mutex> lock(m_mutex);
+            if (read.keep)
+                m_writes.push_back(std::move(*read.keep));
             // Kept only if still wanted at this size (a new wish may have come meanwhile).
             if (box == m_box && dpr == m_dpr)
-                m_kept.insert(job.path, Kept{before, box, dpr, std::move(read.result)});
+                m_kept.insert(path, Kept{before, box, dpr, std::move(read.result)});
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_busy;

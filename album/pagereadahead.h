@@ -64,10 +64,6 @@ private:
         qint64 size = 0, mtimeNs = 0, ctimeNs = 0;
         bool operator==(const Stamp&) const = default;
     };
-    struct Job {
-        QString path;           // empty: a cache entry to write
-        SlotReader::ToKeep keep;
-    };
     struct Kept {
         Stamp stamp;
         QSize box;
@@ -90,7 +86,8 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<Job> m_jobs;
+    std::deque<QString> m_reads;                // pictures to read, most wanted first
+    std::deque<SlotReader::ToKeep> m_writes;    // cache entries, once nothing is left to read
     QHash<QString, Kept> m_kept;
     QSize m_box;
     qreal m_dpr = 1;

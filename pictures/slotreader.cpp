@@ -6,13 +6,14 @@ namespace SlotReader {
 
 namespace {
 
-// The slot's pixels from a larger picture of the same file.
+// The slot's pixels from a kept picture of the same file.
 Picture slotPicture(const QImage& larger, QSize natural, const QString& path, QSize box, qreal dpr)
 {
     Picture p;
     p.natural = natural;
     p.sourcePath = path;
-    const QSize fitted = Bmp::FitWithin(natural, box).boundedTo(larger.size().expandedTo(QSize(1, 1)));
+    // The size a direct read gives; a few pixels more than the kept picture at most.
+    const QSize fitted = Bmp::FitWithin(natural, box);
     p.shown = fitted == larger.size() ? larger
                                       : larger.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     p.shown.setDevicePixelRatio(dpr);

@@ -43,8 +43,8 @@ public:
     bool enabled() const { return !m_root.isEmpty(); }
     const QString& root() const { return m_root; }
 
-    // The standard's size for a slot `side` device pixels across (256, 512 or 1024);
-    // 0 when no kept size is large enough.
+    // The standard's size for a slot `side` device pixels across (256, 512 or 1024, the
+    // smallest one at most 5% smaller than the slot); 0 when none is large enough.
     static int SizeFor(int side);
     static std::optional<FileFacts> Facts(const QString& path);
     static QString Uri(const QString& path);

@@ -4,6 +4,7 @@
 #   bench.sh photo [ARGS]    the photo data store against the sqlite3 tool
 #   bench.sh chooser [ARGS]  the file chooser in a folder of 10,000 files against ls
 #   bench.sh save [ARGS]     saving a page of twelve 24-megapixel pictures against cp (about 1.7 GB in /tmp)
+#   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -12,6 +13,7 @@ case "${1:-page}" in
     photo) shift; exec "$QUILL_BUILD/bench/quill_photobench" "$@" ;;
     chooser) shift; exec "$QUILL_BUILD/bench/quill_chooserbench" "$@" ;;
     save) shift; exec "$QUILL_BUILD/bench/quill_savebench" "$@" ;;
+    turn) shift; exec "$QUILL_BUILD/bench/quill_turnbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac

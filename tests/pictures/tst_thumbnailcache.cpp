@@ -134,14 +134,18 @@ private slots:
 
         // Shown again from the entry, as good as the direct decode, with nothing more to keep.
         const SlotReader::Read second = ReadSlotPicture(picture, Box, 1.0, cache);
-        QVERIFY(!second.keep);
-        const Pictures::LoadResult direct = Pictures::LoadPicture(picture, Box, 1.0);
-        QCOMPARE(second.result.picture.shown.size(), direct.picture.shown.size());
         QCOMPARE(second.result.picture.natural, QSize(1200, 800));
         QCOMPARE(second.result.picture.sourcePath, picture);
-        const double psnr = TestPictures::Psnr(second.result.picture.shown, direct.picture.shown);
-        qInfo("kept thumbnail against the direct decode: %.1f dB", psnr);
-        QVERIFY2(psnr >= 35.0, qPrintable(QString::number(psnr)));
+        // Also for a slot a little larger than the kept size, which it is enlarged to fill.
+        for (const QSize box : {Box, QSize(268, 268)}) {
+            const SlotReader::Read kept = ReadSlotPicture(picture, box, 1.0, cache);
+            QVERIFY(!kept.keep);
+            const QImage direct = Pictures::LoadPicture(picture, box, 1.0).picture.shown;
+            QCOMPARE(kept.result.picture.shown.size(), direct.size());
+            const double psnr = TestPictures::Psnr(kept.result.picture.shown, direct);
+            qInfo("kept thumbnail against the direct decode at %d px: %.1f dB", box.width(), psnr);
+            QVERIFY2(psnr >= 35.0, qPrintable(QString::number(psnr)));
+        }
     }
 
     void staleEntryIsMadeAgain_data()
@@ -228,6 +232,7 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("used");
         QTest::newRow("a valid thumbnail") << QStringLiteral("valid") << true;
+        QTest::newRow("one saying a size of another shape") << QStringLiteral("odd size") << true;
         QTest::newRow("another file's") << QStringLiteral("wrong uri") << false;
         QTest::newRow("not a picture") << QStringLiteral("garbage") << false;
         QTest::newRow("too large") << QStringLiteral("huge") << false;
@@ -249,8 +254,11 @@ private slots:
             QImage green(kind == QStringLiteral("huge") ? 2000 : 256, 171, QImage::Format_RGB32);
             green.fill(Qt::green);
             const QByteArray uri = (kind == QStringLiteral("wrong uri") ? facts.uri + u'x' : facts.uri).toLatin1();
-            QVERIFY(TestPictures::WriteBytes(
-                entry, pngWith(green, {{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(facts.mtime)}})));
+            QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(facts.mtime)}};
+            if (kind == QStringLiteral("odd size"))
+                keys << std::pair<QByteArray, QByteArray>{"Thumb::Image::Width", "5000"}
+                     << std::pair<QByteArray, QByteArray>{"Thumb::Image::Height", "100"};
+            QVERIFY(TestPictures::WriteBytes(entry, pngWith(green, keys)));
         }
         const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
         QVERIFY(!read.result.error.failed());

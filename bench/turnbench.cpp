@@ -1,0 +1,262 @@
+// Turning through a ten-page album, the user dwelling a second on each page:
+// from the turn (the page menu's handler) to all twelve slots painted.
+//   first visit   nothing kept anywhere; neighbour pages read ahead while the user looks
+//   second visit  a new run of the program: nothing in memory, the thumbnails kept on disk
+//   cache only    the thumbnails kept, nothing read ahead
+//   cold page     a page with nothing ahead and no thumbnails (the first page of a first
+//                 visit), against the same page loaded without any cache, and against
+//                 libjpeg-turbo's own scaled decode of its files on two threads
+// All in the same run, on a 24-megapixel JPEG album and a 24-bit bitmap album.
+#include "benchpictures.h"
+#include "forms.h"
+#include "frmpage1.h"
+#include "pageloader.h"
+#include "pagereadahead.h"
+#include "program.h"
+#include "screennames.h"
+#include "session.h"
+#include "thumbnailcache.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString benchFolder;
+constexpr int DwellMs = 1000;
+constexpr int ColdRounds = 5;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+// Ten pages of hard links to the prepared page's twelve files, each page in another order:
+// every name is a file of its own to the loader and to the thumbnail cache.
+void makeAlbum(const QString& name, const QStringList& source)
+{
+    const QString folder = benchFolder + u'/' + name;
+    QDir().mkpath(folder);
+    for (int p = 1; p <= 10; ++p)
+        for (int s = 0; s <= 11; ++s) {
+            const QString target = folder + QStringLiteral("/P%1I%2.bmp").arg(p).arg(s);
+            if (!QFile::exists(target))
+                ::link(QFile::encodeName(source[(s + p) % 12]).constData(), QFile::encodeName(target).constData());
+        }
+}
+
+void dwell(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double turnTo(int n)
+{
+    const auto t0 = Clock::now();
+    page()->mnuP_Click(n);
+    page()->repaint();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+void openAlbum(const QString& name)
+{
+    session.albumName = name;
+    session.albumFolderName = name;
+    session.albumChanged = 0;
+    session.newAlbumName.clear();
+}
+
+// Turns 1 to 10, dwelling on each page; returns each turn's time.
+std::vector<double> visit(const QString& name)
+{
+    openAlbum(name);
+    std::vector<double> turns;
+    for (int n = 1; n <= 10; ++n) {
+        turns.push_back(turnTo(n));
+        dwell(DwellMs);
+    }
+    return turns;
+}
+
+void freshCache(QTemporaryDir& dir)
+{
+    QDir(dir.path() + QStringLiteral("/thumbnails")).removeRecursively();
+    ThumbnailCache::UseShared(dir.path() + QStringLiteral("/thumbnails"));
+}
+
+double turboScaledDecode(const QStringList& files, QSize box)
+{
+    const auto t0 = Clock::now();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            for (qsizetype i = t; i < files.size(); i += 2) {
+                QFile f(files[i]);
+                if (!f.open(QIODevice::ReadOnly))
+                    continue;
+                const QByteArray data = f.readAll();
+                jpeg_decompress_struct cinfo;
+                jpeg_error_mgr jerr;
+                cinfo.err = jpeg_std_error(&jerr);
+                jpeg_create_decompress(&cinfo);
+                jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+                jpeg_read_header(&cinfo, TRUE);
+                int denom = 8;
+                while (denom > 1 && (int(cinfo.image_width) / denom < box.width() &&
+                                     int(cinfo.image_height) / denom < box.height()))
+                    denom /= 2;
+                cinfo.scale_num = 1;
+                cinfo.scale_denom = unsigned(denom);
+                cinfo.out_color_space = JCS_EXT_BGRX;
+                jpeg_start_decompress(&cinfo);
+                std::vector<unsigned char> row(std::size_t(cinfo.output_width) * 4);
+                while (cinfo.output_scanline < cinfo.output_height) {
+                    JSAMPROW r = row.data();
+                    jpeg_read_scanlines(&cinfo, &r, 1);
+                }
+                jpeg_finish_decompress(&cinfo);
+                jpeg_destroy_decompress(&cinfo);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+void report(benchmark::State& state, const std::string& name, std::vector<double> turns)
+{
+    state.counters[name + "_median_ms"] = median(turns);
+    state.counters[name + "_worst_ms"] = turns.empty() ? 0 : *std::max_element(turns.begin(), turns.end());
+}
+
+void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
+{
+    QTemporaryDir cacheDir;
+    PageReadAhead& ahead = PageReadAhead::Instance();
+    std::vector<double> first, second, cacheOnly, cold, uncached, turbo;
+    for (auto _ : state) {
+        // The first page of a first visit, with nothing ahead, against the same load with
+        // no cache at all and against libjpeg-turbo, interleaved round by round.
+        ahead.SetEnabled(false);
+        for (int round = 0; round < ColdRounds; ++round) {
+            openAlbum(name);
+            turnTo(2); // away from page 1, so each round turns to it afresh
+            freshCache(cacheDir);
+            cold.push_back(turnTo(1));
+            ThumbnailCache::UseShared({});
+            uncached.push_back(turnTo(1));
+            if (jpeg) {
+                QStringList files;
+                for (int s = 0; s <= 11; ++s)
+                    files << benchFolder + u'/' + name + QStringLiteral("/P1I%1.bmp").arg(s);
+                turbo.push_back(turboScaledDecode(files, SlotPixels()));
+            }
+        }
+
+        freshCache(cacheDir);
+        ahead.SetEnabled(true);
+        openAlbum(name);
+        turnTo(2); // so that the visit's first turn, to page 1, finds nothing ahead
+        ahead.Forget();
+        first = visit(name);
+        ahead.WaitUntilIdle(60000);
+
+        ahead.Forget(); // a new run of the program: only the disk cache is left
+        openAlbum(name);
+        turnTo(2);
+        ahead.Forget();
+        second = visit(name);
+
+        ahead.SetEnabled(false);
+        openAlbum(name);
+        for (int n = 1; n <= 10; ++n)
+            cacheOnly.push_back(turnTo(n));
+    }
+    report(state, "first_visit_ahead", std::vector<double>(first.begin() + 1, first.end()));
+    state.counters["first_visit_page1_ms"] = first.front();
+    report(state, "second_visit", second);
+    report(state, "cache_only", cacheOnly);
+    state.counters["cold_page_ms"] = median(cold);
+    state.counters["no_cache_page_ms"] = median(uncached);
+    state.counters["cold_vs_no_cache"] = median(cold) / median(uncached);
+    if (jpeg) {
+        state.counters["turbo2cores_ms"] = median(turbo);
+        state.counters["cold_vs_turbo"] = median(cold) / median(turbo);
+    }
+    ThumbnailCache::UseShared({});
+}
+
+void BM_TurnJpegAlbum(benchmark::State& state)
+{
+    turnThrough(state, QStringLiteral("turn-jpeg"), true);
+}
+
+void BM_TurnBitmapAlbum(benchmark::State& state)
+{
+    turnThrough(state, QStringLiteral("turn-bmp"), false);
+}
+
+} // namespace
+
+BENCHMARK(BM_TurnJpegAlbum)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TurnBitmapAlbum)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    // A 1920 x 1080 screen, so the slots are the size a desktop shows them.
+    QTemporaryFile screens;
+    screens.open();
+    screens.write(R"({"screens":[{"name":"bench","x":0,"y":0,"width":1920,"height":1080,"logicalDpi":96,"dpr":1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+
+    benchFolder = qEnvironmentVariable("QUILL_BENCH_DIR", QDir::tempPath() + QStringLiteral("/quill-bench"));
+    const BenchPictures::Album album = BenchPictures::Prepare(benchFolder);
+    makeAlbum(QStringLiteral("turn-bmp"), album.page(1));
+    makeAlbum(QStringLiteral("turn-jpeg"), album.page(2));
+    QDir::setCurrent(benchFolder);
+    session.appPath = benchFolder;
+    RegisterScreens();
+    page()->Show();
+    for (const char* name : {"turn-jpeg", "turn-bmp"}) { // every file in the page cache, for every variant alike
+        openAlbum(QLatin1String(name));
+        for (int n = 1; n <= 10; ++n)
+            turnTo(n);
+    }
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    PageReadAhead::Instance().SetEnabled(false);
+    Forms::Reset();
+    return 0;
+}
