@@ -45,7 +45,12 @@ PageReadAhead::PageReadAhead()
 
 PageReadAhead::~PageReadAhead()
 {
-    Forget();
+    Shutdown();
+}
+
+void PageReadAhead::Shutdown()
+{
+    SetEnabled(false);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
@@ -53,13 +58,18 @@ PageReadAhead::~PageReadAhead()
     m_wake.notify_all();
     for (std::thread& t : m_workers)
         t.join();
+    m_workers.clear();
 }
 
 void PageReadAhead::SetEnabled(bool on)
 {
     m_enabled = on;
-    if (on && QCoreApplication::instance())
-        QCoreApplication::instance()->installEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        if (on)
+            app->installEventFilter(this);
+        else
+            app->removeEventFilter(this);
+    }
     if (!on)
         Forget();
 }
@@ -199,7 +209,7 @@ void PageReadAhead::tick()
 
 void PageReadAhead::startWorkers()
 {
-    if (!m_workers.empty())
+    if (!m_workers.empty() || m_stop)
         return;
     WhenQuestionOpens([this] { Pause(); });
     for (int i = 0; i < 2; ++i)

@@ -47,6 +47,8 @@ public:
     void Pause();
     // Stops and drops everything read.
     void Forget();
+    // Ends the background threads, waiting for a picture being read; before the application goes.
+    void Shutdown();
     // Waits (processing events) until nothing is left to do or `ms` pass; for tests and benchmarks.
     bool WaitUntilIdle(int ms);
 

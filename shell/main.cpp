@@ -57,5 +57,7 @@ int main(int argc, char** argv)
     ThumbnailCache::UseShared(ThumbnailCache::DesktopRoot());
     PageReadAhead::Instance().SetEnabled(true);
     RunProgram();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    PageReadAhead::Instance().Shutdown();
+    return code;
 }

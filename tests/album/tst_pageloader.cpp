@@ -60,6 +60,7 @@ private slots:
     void cleanup()
     {
         PageReadAhead::Instance().SetEnabled(false);
+        PageReadAhead::Instance().WaitUntilIdle(20000); // nothing left reading this test's files
         ThumbnailCache::UseShared({});
         progress.clear();
         QUILL_END_PROGRAM(program);
