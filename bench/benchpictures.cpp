@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <jpeglib.h>
+
 namespace BenchPictures {
 
 QImage Photo(int width, int height, int seed)
@@ -141,6 +143,45 @@ QImage AreaAverage(const QImage& source0, QSize target)
         }
     }
     return result;
+}
+
+bool TurboScaledDecode(const QString& path, QSize box)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = f.readAll();
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+    jpeg_read_header(&cinfo, TRUE);
+    int denom = 8;
+    while (denom > 1 &&
+           (int(cinfo.image_width) / denom < box.width() && int(cinfo.image_height) / denom < box.height()))
+        denom /= 2;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = unsigned(denom);
+    cinfo.out_color_space = JCS_EXT_BGRX;
+    jpeg_start_decompress(&cinfo);
+    QImage out(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = out.scanLine(int(cinfo.output_scanline));
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+void UseDesktopSizedScreen()
+{
+    const QString config = QDir::tempPath() + QStringLiteral("/quill-bench-screen.json");
+    QFile file(config);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(R"({"screens":[{"name":"bench","x":0,"y":0,"width":1920,"height":1080,"logicalDpi":96,"dpr":1}]})");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
 }
 
 } // namespace BenchPictures

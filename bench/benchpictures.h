@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -21,5 +22,13 @@ Album Prepare(const QString& folder);
 // A careful reference thumbnail: every source pixel weighted by the exact
 // area it covers in the target.
 QImage AreaAverage(const QImage& source, QSize target);
+
+// libjpeg-turbo's own scaled decode of a JPEG file to the smallest scale that still
+// covers `box` (the limit the page loader is measured against); false if it is no JPEG.
+bool TurboScaledDecode(const QString& path, QSize box);
+
+// The offscreen platform as a 1920 x 1080 screen, so the slots are the size a desktop
+// shows them; before the application object is made.
+void UseDesktopSizedScreen();
 
 } // namespace BenchPictures

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QScopeGuard>
-#include <QTemporaryFile>
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +33,6 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
 
 namespace {
 
@@ -161,34 +159,7 @@ Outcome turboScaledDecode(int page, QSize box)
 {
     return measure([page, box](Outcome& o) {
         std::atomic<int> done{0};
-        onBothCores(album.page(page), [&](const QString& path) {
-            QFile f(path);
-            if (!f.open(QIODevice::ReadOnly))
-                return;
-            const QByteArray data = f.readAll();
-            jpeg_decompress_struct cinfo;
-            jpeg_error_mgr jerr;
-            cinfo.err = jpeg_std_error(&jerr);
-            jpeg_create_decompress(&cinfo);
-            jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
-            jpeg_read_header(&cinfo, TRUE);
-            int denom = 8;
-            while (denom > 1 && (int(cinfo.image_width) / denom < box.width() &&
-                                 int(cinfo.image_height) / denom < box.height()))
-                denom /= 2;
-            cinfo.scale_num = 1;
-            cinfo.scale_denom = unsigned(denom);
-            cinfo.out_color_space = JCS_EXT_BGRX;
-            jpeg_start_decompress(&cinfo);
-            QImage out(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
-            while (cinfo.output_scanline < cinfo.output_height) {
-                JSAMPROW row = out.scanLine(int(cinfo.output_scanline));
-                jpeg_read_scanlines(&cinfo, &row, 1);
-            }
-            jpeg_finish_decompress(&cinfo);
-            jpeg_destroy_decompress(&cinfo);
-            ++done;
-        });
+        onBothCores(album.page(page), [&](const QString& path) { done += BenchPictures::TurboScaledDecode(path, box); });
         o.loaded = done;
     });
 }
@@ -311,12 +282,7 @@ BENCHMARK(BM_Mixed36MegapixelPage)->Iterations(1)->Unit(benchmark::kMillisecond)
 
 int main(int argc, char** argv)
 {
-    // A 1920 x 1080 screen, so the slots are the size a desktop shows them.
-    QTemporaryFile screens;
-    screens.open();
-    screens.write(R"({"screens":[{"name":"bench","x":0,"y":0,"width":1920,"height":1080,"logicalDpi":96,"dpr":1}]})");
-    screens.flush();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    BenchPictures::UseDesktopSizedScreen();
     QApplication app(argc, argv);
     qtDefaultLimitMB = QImageReader::allocationLimit();
 

@@ -22,7 +22,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -35,7 +34,6 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
 #include <unistd.h>
 
 namespace {
@@ -118,33 +116,8 @@ double turboScaledDecode(const QStringList& files, QSize box)
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t)
         threads.emplace_back([&, t] {
-            for (qsizetype i = t; i < files.size(); i += 2) {
-                QFile f(files[i]);
-                if (!f.open(QIODevice::ReadOnly))
-                    continue;
-                const QByteArray data = f.readAll();
-                jpeg_decompress_struct cinfo;
-                jpeg_error_mgr jerr;
-                cinfo.err = jpeg_std_error(&jerr);
-                jpeg_create_decompress(&cinfo);
-                jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
-                jpeg_read_header(&cinfo, TRUE);
-                int denom = 8;
-                while (denom > 1 && (int(cinfo.image_width) / denom < box.width() &&
-                                     int(cinfo.image_height) / denom < box.height()))
-                    denom /= 2;
-                cinfo.scale_num = 1;
-                cinfo.scale_denom = unsigned(denom);
-                cinfo.out_color_space = JCS_EXT_BGRX;
-                jpeg_start_decompress(&cinfo);
-                std::vector<unsigned char> row(std::size_t(cinfo.output_width) * 4);
-                while (cinfo.output_scanline < cinfo.output_height) {
-                    JSAMPROW r = row.data();
-                    jpeg_read_scanlines(&cinfo, &r, 1);
-                }
-                jpeg_finish_decompress(&cinfo);
-                jpeg_destroy_decompress(&cinfo);
-            }
+            for (qsizetype i = t; i < files.size(); i += 2)
+                BenchPictures::TurboScaledDecode(files[i], box);
         });
     for (auto& th : threads)
         th.join();
@@ -231,12 +204,7 @@ BENCHMARK(BM_TurnBitmapAlbum)->Iterations(1)->Unit(benchmark::kMillisecond)->Use
 
 int main(int argc, char** argv)
 {
-    // A 1920 x 1080 screen, so the slots are the size a desktop shows them.
-    QTemporaryFile screens;
-    screens.open();
-    screens.write(R"({"screens":[{"name":"bench","x":0,"y":0,"width":1920,"height":1080,"logicalDpi":96,"dpr":1}]})");
-    screens.flush();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    BenchPictures::UseDesktopSizedScreen();
     QApplication app(argc, argv);
 
     benchFolder = qEnvironmentVariable("QUILL_BENCH_DIR", QDir::tempPath() + QStringLiteral("/quill-bench"));
