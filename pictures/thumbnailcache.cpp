@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QUrl>
 
 #include <array>
 #include <cerrno>
@@ -213,7 +212,18 @@ int ThumbnailCache::SizeFor(int side)
 
 QString ThumbnailCache::Uri(const QString& path)
 {
-    return QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded());
+    // Escaped as GLib escapes file names into URIs (the desktop's file managers name their
+    // entries so): letters, digits and !$&'()*+,-./:=@_~ stay, every other byte is %XX.
+    static const QByteArray keep = QByteArrayLiteral("!$&'()*+,-./:=@_~");
+    QByteArray uri = "file://";
+    for (const char c : QFile::encodeName(QFileInfo(path).absoluteFilePath())) {
+        const uchar b = uchar(c);
+        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || keep.contains(c))
+            uri += c;
+        else
+            uri += '%' + QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+    }
+    return QString::fromLatin1(uri);
 }
 
 std::optional<ThumbnailCache::FileFacts> ThumbnailCache::Facts(const QString& path)
