@@ -228,6 +228,20 @@ private slots:
         QVERIFY(!ReadSlotPicture(dir->filePath(QStringLiteral("P9I9.bmp")), Box, 1.0, cache).keep);
     }
 
+    void hostileFilesReadOnce()
+    {
+        // Every hostile file gives the same answer the second time, a failure from its fail entry.
+        const QDir corpus(QStringLiteral(QUILL_CORPUS_DIR));
+        for (const QString& name : corpus.entryList(QDir::Files)) {
+            const QString copy = dir->filePath(name + QStringLiteral(".bmp"));
+            QVERIFY(QFile::copy(corpus.filePath(name), copy));
+            const SlotReader::Read first = readAndKeep(copy, cache);
+            const SlotReader::Read second = ReadSlotPicture(copy, Box, 1.0, cache);
+            QCOMPARE(second.result.error.number, first.result.error.number);
+            QVERIFY2(!second.keep || !first.result.error.failed(), qPrintable(name));
+        }
+    }
+
     void otherProgramsEntries_data()
     {
         QTest::addColumn<QString>("kind");
