@@ -182,7 +182,7 @@ private slots:
         const int started = ahead.PicturesStarted(), handed = ahead.PicturesHandedOver();
         LoadPage(QStringLiteral("1"));
         Forms::Hide(Screen::Pbar3);
-        QVERIFY(ahead.WaitUntilIdle(20000));
+        QVERIFY(ahead.WaitUntilIdle(60000));
         QCOMPARE(ahead.PicturesStarted() - started, 12); // page 2; page 1 has no page before it
 
         // Saved over as the page writer does (a new file renamed into place), and deleted.
@@ -204,7 +204,7 @@ private slots:
         QVERIFY(QDir(album).entryList(QDir::Files).size() == 11); // nothing written beside the pictures
     }
 
-    void noReadAheadWhileAQuestionOrAModeIsOpen()
+    void readAheadGivesWayToTheUser()
     {
         for (int s = 0; s <= 11; ++s)
             QVERIFY(TestPictures::Save(TestPictures::Photo(300, 200, s), album + QStringLiteral("/P2I%1.bmp").arg(s), "JPEG"));
@@ -239,8 +239,23 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(ahead.PicturesStarted() - started, 0);
         page()->cmdCancelAddDelete_Click();
-        QVERIFY(ahead.WaitUntilIdle(20000));
+        QVERIFY(ahead.WaitUntilIdle(60000));
         QCOMPARE(ahead.PicturesStarted() - started, 12);
+
+        // A key pressed while page 3 is being read ahead: nothing more starts.
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(TestPictures::Save(TestPictures::Photo(2400, 1600, s), album + QStringLiteral("/P3I%1.bmp").arg(s), "JPEG"));
+        ahead.SetIdleDelay(1000);
+        session.pageNr = QStringLiteral("2");
+        LoadPage(QStringLiteral("2"));
+        Forms::Hide(Screen::Pbar3);
+        const int beforePage3 = ahead.PicturesStarted();
+        QTRY_VERIFY_WITH_TIMEOUT(ahead.PicturesStarted() > beforePage3, 60000);
+        QTest::keyClick(page(), Qt::Key_Shift);
+        const int atKey = ahead.PicturesStarted();
+        QTest::qWait(300);
+        QVERIFY2(ahead.PicturesStarted() - atKey <= 2, qPrintable(QString::number(ahead.PicturesStarted() - atKey)));
+        QVERIFY(ahead.Working());
     }
 
     void unreadablePictureIsNotAnEmptySlot()
