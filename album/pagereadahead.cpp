@@ -232,6 +232,7 @@ void PageReadAhead::work()
             if (!m_reads.empty()) {
                 path = std::move(m_reads.front());
                 m_reads.pop_front();
+                ++m_started;
             } else {
                 write = std::move(m_writes.front());
                 m_writes.pop_front();
@@ -244,7 +245,6 @@ void PageReadAhead::work()
         if (write) {
             SlotReader::Keep(cache, *write);
         } else {
-            ++m_started;
             const Stamp before = StampOf(path);
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
             std::lock_guard<std::mutex> lock(m_mutex);

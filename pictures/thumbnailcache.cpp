@@ -12,9 +12,9 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
