@@ -24,12 +24,12 @@ namespace {
 
 constexpr std::array<int, 11> Progress{8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91};
 
-QStringList pageFiles(int page)
+// The twelve slot files of `page` ("1" to "10") in the open album.
+QStringList pageFiles(const QString& page)
 {
     QStringList files;
     for (int s = 0; s <= 11; ++s)
-        files << session.albumFilePrefix + QString::number(page) + QStringLiteral("I") + QString::number(s) +
-                     QStringLiteral(".bmp");
+        files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
     return files;
 }
 
@@ -79,9 +79,7 @@ void LoadPage(const QString& page)
     // Every slot's picture is decoded ahead on the worker threads (or was read ahead
     // while the user looked at another page); the slots are still filled, and the
     // progress counted, one after the other.
-    QStringList files;
-    for (int s = 0; s <= 11; ++s)
-        files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
+    const QStringList files = pageFiles(page);
     const QSize box = SlotPixels();
     const qreal dpr = SlotPixelRatio();
     PageReadAhead& ahead = PageReadAhead::Instance();
@@ -129,9 +127,9 @@ void LoadPage(const QString& page)
     const int number = page.toInt();
     QList<QStringList> neighbours;
     if (number >= 1 && number < 10)
-        neighbours << pageFiles(number + 1);
+        neighbours << pageFiles(QString::number(number + 1));
     if (number > 1 && number <= 10)
-        neighbours << pageFiles(number - 1);
+        neighbours << pageFiles(QString::number(number - 1));
     ahead.Want(neighbours, box, dpr);
 }
 

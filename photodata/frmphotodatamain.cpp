@@ -52,11 +52,7 @@ void FrmPhotoDataMain::Form_Load()
         session.photoDataAnswer = vbNo;
         return;
     }
-    Records()->MoveLast();
-    MoveToFirst(true);
-    InitialButtons();
-    FillFields();
-    RCountLoad();
+    ShowFullListing();
     m_loaded = true;
 }
 

@@ -277,6 +277,11 @@ void PhotoDataForm::cmdSave_Click()
     // After a save the screen browses the full listing from its first real record.
     if (!OpenListing(PhotoQuery::FullListing()))
         return;
+    ShowFullListing();
+}
+
+void PhotoDataForm::ShowFullListing()
+{
     Records()->MoveLast();
     MoveToFirst(true);
     InitialButtons();

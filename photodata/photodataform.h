@@ -70,6 +70,8 @@ protected:
     void RCountLoad();
     // Moves to the first record and, when `stepOver`, one on past the placeholder.
     void MoveToFirst(bool stepOver);
+    // A full listing just opened, shown from its first real record with its count and buttons.
+    void ShowFullListing();
 
     // A button placed in the button rows, with its caption and tool tip.
     QPushButton* AddButton(const char* name, const QString& caption, const QString& toolTip, int column, int row);

@@ -9,10 +9,10 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QSaveFile>
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -341,25 +341,13 @@ bool ThumbnailCache::writePng(const QString& target, const QImage& image, const 
         {QStringLiteral("Software"), QStringLiteral("Quillbook " QUILL_VERSION)}};
     texts += extra;
     const QByteArray bytes = withText(png, texts);
-    // A temporary name of its own in the same folder (mkstemp makes it 0600), then renamed
-    // over the entry: a reader sees the old entry or the new one, never half of one.
-    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    const bool ok = written == bytes.size() && ::fchmod(fd, 0600) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) {
-        ::unlink(temp.constData());
+    // Written beside the entry and renamed over it: a reader sees the old entry or the
+    // new one, never half of one. Owner-only before a byte is written.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) ||
+        !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
         return false;
     }
-    return true;
+    return out.commit();
 }
