@@ -60,7 +60,8 @@ RunError WritePagePictures()
         session.pagePaths[std::size_t(n)] = session.pagePaths[0] + QStringLiteral("P%1I").arg(n);
     const int page = int(Val(session.pageNr));
     if (page < 1 || page > 10)
-        return RunError{RunError::PathNotFound, QStringLiteral("There is no page %1.").arg(session.pageNr)};
+        return RunError{RunError::PathNotFound,
+                        QStringLiteral("There is no page %1.\r\nNo picture file of this page was changed.").arg(session.pageNr)};
 
     std::vector<PageWriter::Slot> pictures;
     auto* screen = Forms::Get<SlotScreen>(Screen::Page1);
@@ -99,8 +100,7 @@ RunError SavePageWithProgress()
 void ShowWriteFailure(const RunError& error)
 {
     MsgBox(QStringLiteral("The page could not be saved:\r\n") + error.description +
-               QStringLiteral("\r\n\r\nNo picture file of this page was changed, and the page stays on screen "
-                              "with its changes."),
+               QStringLiteral("\r\n\r\nThe page stays on screen with its changes."),
            vbOKOnly | vbCritical, QStringLiteral("ERROR"));
 }
 

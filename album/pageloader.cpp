@@ -8,6 +8,7 @@
 #include "frmpbar3.h"
 #include "pageprefetch.h"
 #include "pagereadahead.h"
+#include "pagewriter.h"
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
@@ -75,6 +76,9 @@ void LoadPage(const QString& page)
     Forms::Hide(Screen::Option1);
     if (!pageScreen)
         return;
+    // A save that was killed part-way left its hidden files here: they go now.
+    if (session.albumFilePrefix.endsWith(QStringLiteral("/P")))
+        PageWriter::RemoveLeftovers(session.albumFilePrefix.chopped(2));
 
     // Every slot's picture is decoded ahead on the worker threads (or was read ahead
     // while the user looked at another page); the slots are still filled, and the

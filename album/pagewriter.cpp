@@ -6,15 +6,22 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace PageWriter {
 namespace {
+
+PlaceWay firstWay = PlaceWay::Swap;
 
 QByteArray native(const QString& path)
 {
@@ -38,17 +45,60 @@ bool isBitmapFile(const QString& path)
     return bitmap;
 }
 
-QString errnoText()
+QString errnoText(int e)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(e));
 }
 
-// Copies the bytes of `source` into the new file `fd`.
+// Writes all of `data`: a short write (a full disk, the file-size limit) is
+// followed by the next one, so a failure always comes with the system's reason.
+bool writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// The bitmap encoder's output, straight into the new file; keeps the reason of a failed write.
+class DescriptorDevice final : public QIODevice {
+public:
+    explicit DescriptorDevice(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    int failure() const { return m_failure; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_failure != 0)
+            return -1;
+        if (!writeAll(m_fd, data, std::size_t(size))) {
+            m_failure = errno;
+            return -1;
+        }
+        return size;
+    }
+
+private:
+    int m_fd;
+    int m_failure = 0;
+};
+
+// Copies the bytes of `source` into the new file `fd`; on failure, `problem` says why.
 bool copyInto(const QString& source, int fd, QString* problem)
 {
     const int in = Files::OpenRegular(source);
     if (in < 0) {
-        *problem = errnoText();
+        *problem = errnoText(errno);
         return false;
     }
     bool ok = true;
@@ -60,18 +110,18 @@ bool copyInto(const QString& source, int fd, QString* problem)
             continue;
         if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
             ok = false;
-            *problem = errnoText();
+            *problem = errnoText(errno);
             break;
         }
         // Across file systems that cannot copy in the kernel: read and write.
         static thread_local QByteArray buffer(1 << 20, Qt::Uninitialized);
         for (;;) {
-            const ssize_t r = ::read(in, buffer.data(), size_t(buffer.size()));
+            const ssize_t r = ::read(in, buffer.data(), std::size_t(buffer.size()));
             if (r == 0)
                 break;
-            if (r < 0 || ::write(fd, buffer.constData(), size_t(r)) != r) {
+            if (r < 0 || !writeAll(fd, buffer.constData(), std::size_t(r))) {
                 ok = false;
-                *problem = errnoText();
+                *problem = errnoText(errno);
                 break;
             }
         }
@@ -91,103 +141,269 @@ QImage wholePicture(const Picture& picture)
     return picture.full;
 }
 
-struct Pending {
-    QString temp;
-    QString target;
-};
+const QString Unchanged = QStringLiteral("No picture file of this page was changed.");
 
-RunError failure(const QString& target, const QString& why)
+RunError failure(const QString& target, const QString& why, const QString& outcome = Unchanged)
 {
-    return RunError{RunError::PathFileAccess, QStringLiteral("\"%1\" could not be written: %2").arg(target, why)};
+    return RunError{RunError::PathFileAccess,
+                    QStringLiteral("\"%1\" could not be written: %2\r\n%3").arg(target, why, outcome)};
 }
 
-// Writes one slot's picture into a new file beside its target.
-RunError writeOne(const Picture& picture, const QString& temp, const QString& target)
+// Writes one slot's picture into a new file beside its target; on failure, `problem` says why.
+bool writeOne(const Picture& picture, int dir, const QByteArray& temp, QString* problem)
 {
-    const int fd = ::open(native(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failure(target, errnoText());
-    QString problem;
+    const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *problem = errnoText(errno);
+        return false;
+    }
     bool ok = false;
     if (!picture.sourcePath.isEmpty() && isBitmapFile(picture.sourcePath)) {
-        ok = copyInto(picture.sourcePath, fd, &problem);
+        ok = copyInto(picture.sourcePath, fd, problem);
     } else {
         const QImage whole = wholePicture(picture);
         if (whole.isNull()) {
-            problem = picture.sourcePath.isEmpty() ? QStringLiteral("the slot holds no picture")
-                                                   : QStringLiteral("\"%1\" can no longer be read").arg(picture.sourcePath);
+            *problem = picture.sourcePath.isEmpty()
+                           ? QStringLiteral("the slot holds no picture")
+                           : QStringLiteral("\"%1\" can no longer be read").arg(picture.sourcePath);
         } else {
-            QFile out;
-            ok = out.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) && whole.save(&out, "BMP") &&
-                 out.flush();
+            DescriptorDevice out(fd);
+            ok = whole.save(&out, "BMP");
             if (!ok)
-                problem = out.error() != QFileDevice::NoError ? out.errorString() : QStringLiteral("the picture could not be encoded");
+                *problem = out.failure() != 0 ? errnoText(out.failure())
+                                              : QStringLiteral("the picture could not be encoded");
         }
     }
     if (::close(fd) != 0 && ok) {
         ok = false;
-        problem = errnoText();
+        *problem = errnoText(errno);
     }
-    if (!ok) {
-        ::unlink(native(temp).constData());
-        return failure(target, problem);
+    if (!ok)
+        ::unlinkat(dir, temp.constData(), 0);
+    return ok;
+}
+
+// One file of the page on its way into place.
+struct Pending {
+    QString target;      // full path, for messages
+    QByteArray name;     // P<page>I<slot>.bmp
+    QByteArray temp;     // the new file, then (swapped) the old one
+    QByteArray kept;     // the old file under a hard link
+    enum class State { Written, Swapped, Kept, Added, Replaced } state = State::Written;
+};
+
+// True when the file system does not offer the operation at all.
+bool notOffered(int e)
+{
+    return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP;
+}
+
+// Puts one new file in place, keeping the old one so it can be put back;
+// returns 0 or the system's error number.
+int place(int dir, Pending& p, PlaceWay& way)
+{
+    struct stat st {};
+    if (::fstatat(dir, p.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            return errno;
+        if (::renameat2(dir, p.temp.constData(), dir, p.name.constData(), RENAME_NOREPLACE) == 0) {
+            p.state = Pending::State::Added;
+            return 0;
+        }
+        if (!notOffered(errno))
+            return errno;
+        if (::renameat(dir, p.temp.constData(), dir, p.name.constData()) != 0)
+            return errno;
+        p.state = Pending::State::Added;
+        return 0;
     }
-    return {};
+    if (S_ISDIR(st.st_mode))
+        return EISDIR; // a folder of that name is never replaced by a picture
+    if (way == PlaceWay::Swap) {
+        if (::renameat2(dir, p.temp.constData(), dir, p.name.constData(), RENAME_EXCHANGE) == 0) {
+            p.state = Pending::State::Swapped;
+            return 0;
+        }
+        if (!notOffered(errno))
+            return errno;
+        way = PlaceWay::Link;
+    }
+    if (way == PlaceWay::Link) {
+        ::unlinkat(dir, p.kept.constData(), 0);
+        if (::linkat(dir, p.name.constData(), dir, p.kept.constData(), 0) == 0) {
+            if (::renameat(dir, p.temp.constData(), dir, p.name.constData()) == 0) {
+                p.state = Pending::State::Kept;
+                return 0;
+            }
+            const int e = errno;
+            ::unlinkat(dir, p.kept.constData(), 0);
+            return e;
+        }
+        if (errno != EPERM && !notOffered(errno))
+            return errno;
+        way = PlaceWay::Rename; // no hard links here: the old file cannot be kept
+    }
+    if (::renameat(dir, p.temp.constData(), dir, p.name.constData()) != 0)
+        return errno;
+    p.state = Pending::State::Replaced;
+    return 0;
+}
+
+// Puts the old file back in place of the new one; false when it cannot be.
+bool putBack(int dir, const Pending& p)
+{
+    switch (p.state) {
+    case Pending::State::Swapped:
+        if (::renameat2(dir, p.temp.constData(), dir, p.name.constData(), RENAME_EXCHANGE) != 0)
+            return false;
+        ::unlinkat(dir, p.temp.constData(), 0);
+        return true;
+    case Pending::State::Kept:
+        return ::renameat(dir, p.kept.constData(), dir, p.name.constData()) == 0;
+    case Pending::State::Added:
+        return ::unlinkat(dir, p.name.constData(), 0) == 0;
+    case Pending::State::Written:
+        return true;
+    case Pending::State::Replaced:
+        return false;
+    }
+    return false;
+}
+
+// Removes the old file kept for putting back.
+void dropOld(int dir, const Pending& p)
+{
+    if (p.state == Pending::State::Swapped)
+        ::unlinkat(dir, p.temp.constData(), 0);
+    else if (p.state == Pending::State::Kept)
+        ::unlinkat(dir, p.kept.constData(), 0);
+}
+
+const QRegularExpression& leftoverName()
+{
+    static const QRegularExpression name(
+        QStringLiteral("^\\.P([1-9]|10)I([0-9]|1[01])\\.bmp\\.(saving|kept)-([1-9][0-9]{0,8})$"));
+    return name;
 }
 
 } // namespace
 
+void StartWith(PlaceWay way)
+{
+    firstWay = way;
+}
+
+int RemoveLeftovers(const QString& folder)
+{
+    const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return 0;
+    DIR* entries = ::fdopendir(::dup(dir));
+    if (!entries) {
+        ::close(dir);
+        return 0;
+    }
+    QList<QByteArray> gone;
+    while (const dirent* entry = ::readdir(entries)) {
+        const QRegularExpressionMatch m = leftoverName().match(QFile::decodeName(entry->d_name));
+        if (!m.hasMatch())
+            continue;
+        const pid_t pid = pid_t(m.captured(4).toLong());
+        struct stat st {};
+        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH)
+            continue; // its process is still there (or another user's): it may be saving now
+        gone << QByteArray(entry->d_name);
+    }
+    ::closedir(entries);
+    int removed = 0;
+    for (const QByteArray& name : gone)
+        removed += ::unlinkat(dir, name.constData(), 0) == 0 ? 1 : 0;
+    ::close(dir);
+    return removed;
+}
+
 RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pictures,
                    const std::function<void(int slot)>& progress)
 {
-    std::vector<Pending> written;
-    auto discard = [&written] {
-        for (const Pending& p : written)
-            ::unlink(native(p.temp).constData());
+    const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirError = errno;
+    if (dir >= 0)
+        RemoveLeftovers(folder);
+    std::vector<Pending> pending;
+    auto discard = [&] {
+        for (const Pending& p : pending)
+            ::unlinkat(dir, p.temp.constData(), 0);
+        if (dir >= 0)
+            ::close(dir);
     };
     for (int s = 0; s <= 11; ++s) {
         for (const Slot& slot : pictures) {
             if (slot.slot != s)
                 continue;
-            const QString target = folder + u'/' + AlbumPaths::SlotFileName(page, s);
+            const QString fileName = AlbumPaths::SlotFileName(page, s);
+            const QString target = folder + u'/' + fileName;
             if (!slot.picture.sourcePath.isEmpty() && sameFile(slot.picture.sourcePath, target))
                 continue; // unchanged in its own file
-            const QString temp = folder + QStringLiteral("/.%1.saving-%2").arg(AlbumPaths::SlotFileName(page, s)).arg(::getpid());
-            ::unlink(native(temp).constData());
-            if (const RunError e = writeOne(slot.picture, temp, target); e.failed()) {
+            if (dir < 0) {
                 discard();
-                return e;
+                return failure(target, errnoText(dirError));
             }
-            written.push_back({temp, target});
+            Pending p;
+            p.target = target;
+            p.name = native(fileName);
+            p.temp = native(QStringLiteral(".%1.saving-%2").arg(fileName).arg(::getpid()));
+            p.kept = native(QStringLiteral(".%1.kept-%2").arg(fileName).arg(::getpid()));
+            ::unlinkat(dir, p.temp.constData(), 0);
+            QString problem;
+            if (!writeOne(slot.picture, dir, p.temp, &problem)) {
+                discard();
+                return failure(target, problem);
+            }
+            pending.push_back(std::move(p));
         }
         if (progress)
             progress(s);
     }
-    // Every new file goes to disk in one flush of the file system (far quicker
-    // than one sync per file); only then do they take their places.
-    const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (!written.empty() && (dir < 0 || ::syncfs(dir) != 0)) {
-        const RunError e = failure(written.front().target, errnoText());
+    if (pending.empty()) {
         if (dir >= 0)
             ::close(dir);
+        return {};
+    }
+    // Every new file goes to disk in one flush of the file system (far quicker
+    // than one sync per file); only then do they take their places.
+    if (::syncfs(dir) != 0) {
+        const RunError e = failure(pending.front().target, errnoText(errno));
         discard();
         return e;
     }
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (::rename(native(written[i].temp).constData(), native(written[i].target).constData()) != 0) {
-            const RunError e = failure(written[i].target, errnoText());
-            for (std::size_t j = i; j < written.size(); ++j)
-                ::unlink(native(written[j].temp).constData());
-            if (dir >= 0)
-                ::close(dir);
-            return e;
+    PlaceWay way = firstWay;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (const int e = place(dir, pending[i], way); e != 0) {
+            // All or nothing: every file already in place gives way to its old one again.
+            QStringList notBack;
+            for (std::size_t j = i; j-- > 0;) {
+                if (!putBack(dir, pending[j]))
+                    notBack.prepend(QFileInfo(pending[j].target).fileName());
+            }
+            for (std::size_t j = i; j < pending.size(); ++j)
+                ::unlinkat(dir, pending[j].temp.constData(), 0);
+            ::fsync(dir);
+            ::close(dir);
+            return failure(pending[i].target, errnoText(e),
+                           notBack.isEmpty()
+                               ? Unchanged
+                               : QStringLiteral("These files of this page already hold the new picture and could not "
+                                                "be put back: %1. Every other file of this page is as it was.")
+                                     .arg(notBack.join(QStringLiteral(", "))));
         }
     }
+    for (const Pending& p : pending)
+        dropOld(dir, p);
     // The renames themselves reach the disk with the folder.
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    ::fsync(dir);
+    ::close(dir);
     return {};
 }
 

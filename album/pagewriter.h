@@ -10,13 +10,16 @@
 
 // Writes the pictures of one page into an album folder as P<page>I<slot>.bmp.
 //
-// Every file is first written whole beside its target, synced, and only when
-// all of them are written are they renamed over the old files: a save that
-// fails at any point leaves every file of the page as it was, never
-// truncated. A picture that came unchanged from a bitmap file is copied as
-// it is; any other is converted, so the saved file is a real bitmap whose
-// name says so. A slot whose picture is already its own target file is left
-// alone.
+// Every file is first written whole beside its target (the hidden
+// ".P<page>I<slot>.bmp.saving-<pid>"), synced, and only when all of them are
+// written are they put in place. A page is saved all or nothing: each new
+// file is swapped with the old one (the old one then waits under the hidden
+// name), and when any file of the page cannot be put in place, every file
+// already swapped is swapped back, so the page is as it was. Only when the
+// last file is in place are the old ones removed. A picture that came
+// unchanged from a bitmap file is copied as it is; any other is converted, so
+// the saved file is a real bitmap whose name says so. A slot whose picture is
+// already its own target file is left alone.
 namespace PageWriter {
 
 struct Slot {
@@ -25,8 +28,25 @@ struct Slot {
 };
 
 // `progress` runs after each of slots 0..11 (also those not written).
-// The error's text names the file that could not be written.
+// On failure the error's text names the file that could not be written, the
+// system's reason, and what became of the page's files ("No picture file of
+// this page was changed." when all of them are as before).
 RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pictures,
                    const std::function<void(int slot)>& progress = {});
+
+// Removes the hidden files a save killed part-way left in `folder`: only
+// ".P<page>I<slot>.bmp.saving-<pid>" and ".P<page>I<slot>.bmp.kept-<pid>"
+// regular files whose process is gone; nothing else, nothing outside the
+// folder. Returns how many were removed.
+int RemoveLeftovers(const QString& folder);
+
+// How new files are put in place. `Swap` is the normal way; where the file
+// system cannot swap two names the writer keeps the old file under a hard
+// link (`Link`), and where it has no hard links either it can only rename
+// (`Rename`: a failure part-way is told with the files already replaced).
+enum class PlaceWay { Swap, Link, Rename };
+// For tests: the way the writer starts with (the file system may still make
+// it fall back further).
+void StartWith(PlaceWay way);
 
 } // namespace PageWriter

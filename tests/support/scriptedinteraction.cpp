@@ -2,6 +2,19 @@
 
 #include "form.h"
 
+#include <QTest>
+
+const Question& AskedQuestions::operator[](qsizetype i) const
+{
+    if (i >= 0 && i < size())
+        return QList<Question>::operator[](i);
+    static Question none;
+    none = Question{};
+    none.prompt = QStringLiteral("<question %1 read, but %2 asked>").arg(i).arg(size());
+    QTest::qFail(qPrintable(none.prompt), __FILE__, __LINE__);
+    return none;
+}
+
 ScriptedInteraction::ScriptedInteraction()
 {
     InstallInteraction(this);

@@ -9,6 +9,22 @@
 #include <functional>
 #include <variant>
 
+// The questions asked, in order. Reading a question that was not asked (an
+// index past the end, first() or last() of none) fails the test where it is
+// read and answers a question whose prompt says so, instead of reading past
+// the end of the list.
+class AskedQuestions : public QList<Question> {
+public:
+    const Question& operator[](qsizetype i) const;
+    const Question& at(qsizetype i) const { return (*this)[i]; }
+    const Question& first() const { return (*this)[0]; }
+    const Question& last() const { return (*this)[size() - 1]; }
+    const Question& constFirst() const { return first(); }
+    const Question& constLast() const { return last(); }
+    const Question& front() const { return first(); }
+    const Question& back() const { return last(); }
+};
+
 // Stands in for the user: records every question (prompt, buttons, icon,
 // title) and answers from a queue. A question with no answer queued, or of
 // another kind than the answer, is recorded as unexpected; tests check
@@ -32,7 +48,7 @@ public:
     bool printerSetup(QPrinter& printer, const Question& q) override;
     void endProgram() override { ++programEnds; }
 
-    QList<Question> asked;
+    AskedQuestions asked;
     QStringList unexpected;
     int programEnds = 0;
     int pendingAnswers() const { return int(m_answers.size()); }
