@@ -2,6 +2,7 @@
 // change, naming a new album, failed writes, and the whole request end to end.
 #include "albumpaths.h"
 #include "albumsaving.h"
+#include "pagewriter.h"
 #include "fileops.h"
 #include "forms.h"
 #include "frmcover.h"
@@ -32,8 +33,15 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <QTemporaryDir>
+
 #include <csignal>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +75,75 @@ QStringList prompts(const ScriptedInteraction& user)
     return p;
 }
 
+// Every entry of a folder, hidden ones too: files with their bytes, folders marked.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    for (const QFileInfo& e : QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        entries[e.fileName()] = e.isDir() ? QByteArray("<folder>") : bytes(e.filePath());
+    return entries;
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString reason(int e)
+{
+    return QString::fromLocal8Bit(std::strerror(e));
+}
+
+// A file-size limit for the time of one scope: writes beyond it fail with EFBIG (root too).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_normal);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_normal;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_normal); }
+
+private:
+    rlimit m_normal{};
+};
+
+// The number of a process that has ended.
+pid_t deadProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// In a child process with a private mount table: a 256 KB file system at
+// `folder` holding an old P1I0.bmp, and a page save of `picture` into it.
+// Reports the writer's message, then the folder's entries; or "skip: ...".
+QByteArray saveOnAFullDisk(const QString& folder, const Picture& picture)
+{
+    if (::unshare(CLONE_NEWNS) != 0) {
+        const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return "skip: no private mount table here";
+        TestPictures::WriteBytes(QStringLiteral("/proc/self/setgroups"), "deny");
+        TestPictures::WriteBytes(QStringLiteral("/proc/self/uid_map"), uid + ' ' + uid + " 1");
+        TestPictures::WriteBytes(QStringLiteral("/proc/self/gid_map"), gid + ' ' + gid + " 1");
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=256k") != 0)
+        return "skip: no small file system can be mounted here";
+    if (!TestPictures::Save(TestPictures::Photo(32, 32, 4), folder + QStringLiteral("/P1I0.bmp"), "BMP"))
+        return "the old picture could not be written";
+    const RunError e = PageWriter::WritePage(folder, 1, {{0, picture}});
+    return e.description.toLocal8Bit() + "\nentries: " + entries(folder).join(u' ').toLocal8Bit() + "\nold: " +
+           QByteArray::number(QImage(folder + QStringLiteral("/P1I0.bmp")).width());
+}
+
 } // namespace
 
 class TestSaving : public QObject {
@@ -86,6 +163,7 @@ private slots:
     }
     void cleanup()
     {
+        PageWriter::StartWith(PageWriter::PlaceWay::Swap);
         QUILL_END_PROGRAM(program);
     }
 
@@ -287,19 +365,18 @@ private slots:
         paste(4, TestPictures::Photo(20, 20, 9));
         if (vanishedFolder)
             QVERIFY(QDir(album).removeRecursively());
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit normal = limit;
-        std::signal(SIGXFSZ, SIG_IGN);
-        limit.rlim_cur = 512 * 1024; // binds root too
-        ::setrlimit(RLIMIT_FSIZE, &limit);
         program->user.answerButton(vbYes);
         program->user.answerButton(vbOK);
-        page()->mnuP_Click(2);
-        ::setrlimit(RLIMIT_FSIZE, &normal);
+        {
+            const FileSizeLimit limit(512 * 1024);
+            page()->mnuP_Click(2);
+        }
         QCOMPARE(program->user.asked.size(), 2);
-        QVERIFY2(program->user.asked[1].prompt.contains(album + QStringLiteral("/P1I3.bmp")),
-                 qPrintable(program->user.asked[1].prompt));
+        const QString told = program->user.asked[1].prompt;
+        QVERIFY2(told.contains(album + QStringLiteral("/P1I3.bmp")) &&
+                     told.contains(reason(vanishedFolder ? ENOENT : EFBIG)) &&
+                     told.contains(QStringLiteral("No picture file of this page was changed.")),
+                 qPrintable(told));
         QCOMPARE(program->user.asked[1].title, QStringLiteral("ERROR"));
         QCOMPARE(session.pageNr, QStringLiteral("1")); // the page did not change
         QCOMPARE(session.albumChanged, 1);
@@ -309,6 +386,170 @@ private slots:
             QCOMPARE(bytes(album + QStringLiteral("/P1I3.bmp")), before); // whole, not truncated
             QCOMPARE(QDir(album).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("P1I3.bmp")});
         }
+    }
+
+    // A failed "Save Page to Disk" is not taken as saved: the page stays
+    // changed, leaving it asks again and stays when the save fails again, and
+    // nothing of the attempt is left in the album folder.
+    void failedSavePageToDiskIsNotTakenAsSaved()
+    {
+        const QByteArray before = bytes(album + QStringLiteral("/P1I3.bmp"));
+        paste(2, TestPictures::Photo(20, 20, 2));
+        paste(4, TestPictures::Photo(600, 600, 9)); // about 1 MB as a bitmap: slot 4 fails after slot 2 was written
+        program->user.answerText(QStringLiteral("Holiday"));
+        program->user.answerButton(vbOK);
+        program->user.answerButton(vbYes); // Select New Album: save first?
+        program->user.answerText(QStringLiteral("Holiday"));
+        program->user.answerButton(vbOK);
+        {
+            const FileSizeLimit limit(512 * 1024);
+            page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
+            page()->Menu(QStringLiteral("mnuop"))->trigger();
+        }
+        const QStringList told = prompts(program->user);
+        QCOMPARE(told.size(), 5);
+        QVERIFY2(told[1].contains(album + QStringLiteral("/P1I4.bmp")) && told[1].contains(reason(EFBIG)) &&
+                     told[1].contains(QStringLiteral("No picture file of this page was changed.")),
+                 qPrintable(told[1]));
+        QVERIFY(told[2].contains(QStringLiteral("Do you want to save the Album?")));
+        QCOMPARE(told[4], told[1]);
+        QCOMPARE(session.albumChanged, 1);
+        QVERIFY(Forms::IsLoaded(Screen::Page1) && page()->isVisible()); // the page stays on screen
+        QVERIFY(!Forms::IsLoaded(Screen::SelectAlbum1) || !Forms::Get(Screen::SelectAlbum1)->isVisible());
+        QCOMPARE(entries(album), QStringList{QStringLiteral("P1I3.bmp")});
+        QCOMPARE(bytes(album + QStringLiteral("/P1I3.bmp")), before);
+    }
+
+    // One file of the page cannot be put in place (a folder holds its name):
+    // every other file of the page is as it was, and the message says so. A
+    // file system that can neither swap names nor keep hard links can only
+    // rename: then the message names the file already replaced.
+    void pageSaveIsAllOrNothing_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("swapping names") << int(PageWriter::PlaceWay::Swap);
+        QTest::newRow("keeping hard links") << int(PageWriter::PlaceWay::Link);
+        QTest::newRow("renaming only") << int(PageWriter::PlaceWay::Rename);
+    }
+    void pageSaveIsAllOrNothing()
+    {
+        QFETCH(int, way);
+        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 5), album + QStringLiteral("/P1I0.bmp"), "BMP"));
+        QVERIFY(QDir().mkdir(album + QStringLiteral("/P1I5.bmp")));
+        open(QStringLiteral("Holiday"));
+        const QMap<QString, QByteArray> before = snapshot(album);
+        paste(0, TestPictures::Photo(40, 40, 1)); // replaces a file
+        paste(1, TestPictures::Photo(30, 30, 2)); // a new file
+        paste(3, TestPictures::Photo(20, 20, 3)); // replaces a file
+        paste(5, TestPictures::Photo(50, 50, 4)); // cannot be put in place
+        program->user.answerText(QStringLiteral("Holiday"));
+        program->user.answerButton(vbOK);
+        PageWriter::StartWith(PageWriter::PlaceWay(way));
+        page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
+        PageWriter::StartWith(PageWriter::PlaceWay::Swap);
+        QCOMPARE(program->user.asked.size(), 2);
+        const QString told = program->user.asked[1].prompt;
+        QVERIFY2(told.contains(album + QStringLiteral("/P1I5.bmp")) && told.contains(reason(EISDIR)), qPrintable(told));
+        QCOMPARE(session.albumChanged, 1);
+        const QMap<QString, QByteArray> after = snapshot(album);
+        if (PageWriter::PlaceWay(way) != PageWriter::PlaceWay::Rename) {
+            QCOMPARE(after, before); // byte for byte
+            QVERIFY2(told.contains(QStringLiteral("No picture file of this page was changed.")), qPrintable(told));
+        } else {
+            QCOMPARE(after.keys(), before.keys());
+            QCOMPARE(QImage(album + QStringLiteral("/P1I0.bmp")).size(), QSize(40, 40));
+            QCOMPARE(QImage(album + QStringLiteral("/P1I3.bmp")).size(), QSize(20, 20));
+            QVERIFY2(told.contains(QStringLiteral("could not be put back: P1I0.bmp, P1I3.bmp.")) &&
+                         !told.contains(QStringLiteral("No picture file")),
+                     qPrintable(told));
+        }
+    }
+
+    // The hidden files of a save that was killed go at the next save or load
+    // of the album: only those of a process that is gone, only of exactly that
+    // name, only in that album's folder.
+    void leftoversOfAKilledSaveGo_data()
+    {
+        QTest::addColumn<bool>("bySave");
+        QTest::newRow("next save") << true;
+        QTest::newRow("next load") << false;
+    }
+    void leftoversOfAKilledSaveGo()
+    {
+        QFETCH(bool, bySave);
+        const QString dead = QString::number(deadProcess());
+        const QStringList gone{u".P1I0.bmp.saving-"_qs + dead, u".P7I11.bmp.saving-"_qs + dead,
+                               u".P10I3.bmp.kept-"_qs + dead};
+        const QStringList stay{u".P1I2.bmp.saving-1"_qs, // a process that is there
+                               u".P1I0.bmp.saving-"_qs + dead + u".x"_qs, u"P1I0.bmp.saving-"_qs + dead,
+                               u".P1I12.bmp.saving-"_qs + dead, u".P1I0.bmp.saving-0"_qs + dead,
+                               u".P1I0.bmp.saving-"_qs + dead + u"0000000000"_qs, u".P1I0.jpg.saving-"_qs + dead};
+        for (const QString& name : gone + stay)
+            QVERIFY(TestPictures::WriteBytes(album + u'/' + name, "part of a picture"));
+        QVERIFY(QDir().mkdir(album + u"/.P2I0.bmp.saving-"_qs + dead));
+        const QString other = program->path(QStringLiteral("Other"));
+        QVERIFY(QDir().mkdir(other));
+        QVERIFY(TestPictures::WriteBytes(other + u"/.P1I0.bmp.saving-"_qs + dead, "another album's"));
+        if (bySave) {
+            paste(6, TestPictures::Photo(20, 20));
+            program->user.answerText(QStringLiteral("Holiday"));
+            page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
+        } else {
+            page()->mnuP_Click(2);
+        }
+        QStringList expected = stay;
+        expected << u".P2I0.bmp.saving-"_qs + dead << QStringLiteral("P1I3.bmp");
+        if (bySave)
+            expected << QStringLiteral("P1I6.bmp");
+        expected.sort();
+        QStringList found = entries(album);
+        found.sort();
+        QCOMPARE(found, expected);
+        QCOMPARE(entries(other).size(), 1);
+    }
+
+    // A full disk is told by its name, and the page's files stay as they were.
+    void fullDiskIsToldByName_data()
+    {
+        QTest::addColumn<bool>("fromBitmap");
+        QTest::newRow("converted") << false;
+        QTest::newRow("copied from a bitmap") << true;
+    }
+    void fullDiskIsToldByName()
+    {
+        QFETCH(bool, fromBitmap);
+        Picture picture;
+        picture.full = TestPictures::Photo(600, 600, 6);
+        picture.natural = picture.full.size();
+        picture.shown = picture.full;
+        if (fromBitmap) {
+            picture.sourcePath = program->path(QStringLiteral("big.bmp"));
+            QVERIFY(TestPictures::Save(picture.full, picture.sourcePath, "BMP"));
+            picture.full = {};
+        }
+        QTemporaryDir small;
+        int report[2];
+        QCOMPARE(::pipe(report), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(report[0]);
+            const QByteArray said = saveOnAFullDisk(small.path(), picture);
+            [[maybe_unused]] const ssize_t n = ::write(report[1], said.constData(), std::size_t(said.size()));
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        QFile reader;
+        QVERIFY(reader.open(report[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QByteArray said = reader.readAll();
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        if (said.startsWith("skip: "))
+            QSKIP(said.constData());
+        QVERIFY2(said.contains("\"" + QFile::encodeName(small.path()) + "/P1I0.bmp\" could not be written: " +
+                               reason(ENOSPC).toLocal8Bit()),
+                 said.constData());
+        QVERIFY2(said.endsWith("No picture file of this page was changed.\nentries: P1I0.bmp\nold: 32"), said.constData());
     }
 
     void everyAlbumOpensAtPageOne()
