@@ -62,7 +62,7 @@ RunError DeleteAlbumRecords()
     return db->DeleteAlbumRecords(session.albumName);
 }
 
-void DeletePictureRecord()
+bool DeletePictureRecord()
 {
     RunError error;
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, &error);
@@ -71,4 +71,5 @@ void DeletePictureRecord()
                                          AlbumPaths::PictureKey(session.pageNr, session.imageNr));
     if (error.failed())
         ShowStoreFailure(error);
+    return !error.failed();
 }

@@ -15,5 +15,5 @@ void DeleteAlbum();
 // apostrophes); never the table's first record.
 RunError DeleteAlbumRecords();
 // Deletes the note of the picture session.imageNr on page session.pageNr of
-// session.albumName; a store failure is shown to the user.
-void DeletePictureRecord();
+// session.albumName; a store failure is shown to the user and returns false.
+bool DeletePictureRecord();

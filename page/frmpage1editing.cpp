@@ -172,10 +172,17 @@ void FrmPage1::DeletePicture(int slot)
         if (session.deleteCancelled == 1)
             return; // the cancel button has ended the mode
     }
+    // The picture and its note go together or not at all: when the note
+    // cannot be deleted (the store has told why), the files come back.
+    if (!DeletePictureRecord()) {
+        RestorePictureFiles();
+        EndAddDelete();
+        return;
+    }
+    DropPictureFiles();
     PictureBox* box = m_images[std::size_t(slot)];
     box->SetPicture(m_images[12]->GetPicture());
     CorDel(slot);
-    DeletePictureRecord();
     box->Tag = QStringLiteral("0");
     session.albumChanged = 1;
     EndAddDelete();

@@ -187,6 +187,54 @@ private slots:
         QCOMPARE(QDir(album).entryList(QDir::Files).size(), 4);
     }
 
+    // A picture and its note go together or not at all: in an album whose
+    // folder is a link, and when the note cannot be deleted, the delete is
+    // refused with a message, and the file, the note and the slot all stay.
+    void deleteKeepsPictureAndNoteTogether_data()
+    {
+        QTest::addColumn<bool>("linkedFolder");
+        QTest::newRow("album folder is a link") << true;
+        QTest::newRow("note cannot be deleted") << false;
+    }
+    void deleteKeepsPictureAndNoteTogether()
+    {
+        QFETCH(bool, linkedFolder);
+        if (linkedFolder) {
+            QVERIFY(QFile::link(album, program->path(QStringLiteral("Linked"))));
+            session.albumName = QStringLiteral("Linked");
+            page()->mnuP_Click(1);
+        }
+        TestNotes::Add(session.albumName, 1, 2);
+        const QByteArray before = TestPictures::ReadBytes(album + QStringLiteral("/P1I2.bmp"));
+        const QStringList files = QDir(album).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QString store = program->path(ProgramFiles::PhotoDatabase);
+        if (!linkedFolder) { // a folder where the store belongs: the note cannot be deleted
+            QVERIFY(QFile::rename(store, store + QStringLiteral(".away")));
+            QVERIFY(QDir().mkdir(store));
+        }
+        page()->mnuDeletePicture_Click();
+        program->user.answerButton(vbOK);
+        program->user.answerButton(vbOK);
+        click(2);
+        if (!linkedFolder) {
+            QVERIFY(QDir().rmdir(store));
+            QVERIFY(QFile::rename(store + QStringLiteral(".away"), store));
+        }
+        QCOMPARE(program->user.asked.size(), 2);
+        const Question told = program->user.asked[1];
+        if (linkedFolder)
+            QVERIFY2(told.prompt.contains(QStringLiteral("is a link")) &&
+                         told.prompt.contains(QStringLiteral("The picture and its notes are kept.")),
+                     qPrintable(told.prompt));
+        QCOMPARE(told.title, linkedFolder ? QStringLiteral("WARNING") : QStringLiteral("ERROR"));
+        QCOMPARE(TestPictures::ReadBytes(album + QStringLiteral("/P1I2.bmp")), before);
+        QCOMPARE(QDir(album).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+        QCOMPARE(notesOf(QStringLiteral("P1I2")), 1);
+        QCOMPARE(page()->Image1(2)->Tag, QStringLiteral("1"));
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+    }
+
     void menusDuringAndAfterEachMode_data()
     {
         QTest::addColumn<int>("pageNumber");
