@@ -128,6 +128,7 @@ private slots:
         page()->mnuAddPicture_Click();
         program->user.answerButton(vbOK);
         click(3);
+        QCOMPARE(program->user.asked.size(), 2);
         QCOMPARE(program->user.asked.last().prompt, QStringLiteral("The file selected is not a picture file"));
         QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("0"));
         QCOMPARE(session.albumChanged, 0);
@@ -143,6 +144,7 @@ private slots:
         QCOMPARE(page()->lblAddDelIns->text(), QStringLiteral("Click the picture that you want to delete"));
         program->user.answerButton(vbOK);
         click(1);
+        QCOMPARE(program->user.asked.size(), 1);
         const Question q = program->user.asked.last();
         QCOMPARE(q.prompt, QStringLiteral("This will delete the photo from your saved file Holiday"));
         QCOMPARE(q.style, int(vbOKCancel | vbInformation));
@@ -181,6 +183,7 @@ private slots:
         page()->mnuDeletePicture_Click();
         program->user.answerButton(vbOK);
         click(2);
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked.last().prompt,
                  QStringLiteral("This will delete the photo from your saved file New Album"));
         QCOMPARE(page()->Image1(2)->Tag, QStringLiteral("0"));
@@ -283,10 +286,12 @@ private slots:
         QVERIFY(QDir().mkdir(supplied));
         QVERIFY(!Files::SetAttr(supplied, Files::ReadOnly).failed());
         session.albumName = ProgramFiles::SuppliedAlbum;
+        qsizetype told = 0;
         for (auto handler : {&FrmPage1::mnuAddPicture_Click, &FrmPage1::mnuDeletePicture_Click,
                              &FrmPage1::mnuPaste_Click}) {
             program->user.answerButton(vbOK);
             (page()->*handler)();
+            QCOMPARE(program->user.asked.size(), ++told);
             QCOMPARE(program->user.asked.last().title, QStringLiteral("WARNING"));
             QVERIFY(program->user.asked.last().prompt.contains(QStringLiteral("Attributes MANUALLY")));
             QCOMPARE(page()->editMode, QStringLiteral("0"));
@@ -343,6 +348,7 @@ private slots:
         page()->mnuPaste_Click();
         program->user.answerButton(vbOK);
         click(7);
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked.last().title, QStringLiteral("ERROR"));
         QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("0"));
         QCOMPARE(session.albumChanged, 0);

@@ -184,6 +184,7 @@ private slots:
         program->user.answerText({});
         program->user.answerButton(vbCancel);
         page()->mnuSaveAlbum_Click();
+        QCOMPARE(program->user.asked.size(), 2);
         QCOMPARE(program->user.asked[0].prompt, QStringLiteral("Enter the name of the album that you want to save."));
         QCOMPARE(program->user.asked[0].title, QStringLiteral("Save Album"));
         QCOMPARE(program->user.asked[0].defaultText, QStringLiteral("Holiday"));
@@ -203,6 +204,7 @@ private slots:
         program->user.answerText({});
         program->user.answerButton(vbCancel);
         page()->mnuSaveAlbum_Click();
+        QCOMPARE(program->user.asked.size(), 5);
         QCOMPARE(program->user.asked[1].prompt, QStringLiteral("You have allready saved a Album named ( Trip )"));
         QCOMPARE(program->user.asked[1].style, int(vbOKOnly | vbExclamation));
         QCOMPARE(program->user.asked[2].prompt, QStringLiteral("Are you sure that you want to change the saved Album ( Trip )"));
@@ -240,6 +242,7 @@ private slots:
         program->user.answerButton(vbYes);
         AskSaveAlbum();
         QCOMPARE(session.saveAlbumAnswer, QStringLiteral("6"));
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked[0].prompt, QStringLiteral("    If you have changed any picture\r\n"
                                                                "                       or\r\n"
                                                                "            created a new Album.\r\n"
@@ -276,6 +279,7 @@ private slots:
         paste(5, TestPictures::Photo(50, 100, 3));
         program->user.answerButton(vbYes);
         page()->Menu(QStringLiteral("mnuPU"))->trigger();
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked[0].prompt, QStringLiteral("Do you want to save changes to Page 1"));
         QCOMPARE(program->user.asked[0].style, int(vbYesNo | vbQuestion));
         QCOMPARE(program->user.asked[0].title, QStringLiteral("SAVE CHANGES"));
@@ -291,6 +295,7 @@ private slots:
         program->user.answerButton(vbYes);
         program->user.answerText({}); // Cancel at the name: nothing saved, the page still changes
         page()->mnuP_Click(2);
+        QCOMPARE(program->user.asked.size(), 2);
         QCOMPARE(program->user.asked[1].prompt, QStringLiteral("Enter the name of the album that you want to save"));
         QCOMPARE(program->user.asked[1].title, QStringLiteral("SAVE ALBUM"));
         QCOMPARE(session.pageNr, QStringLiteral("2"));
@@ -303,6 +308,7 @@ private slots:
         program->user.answerButton(vbYes);
         program->user.answerText(QStringLiteral("Fresh"));
         page()->mnuP_Click(3);
+        QCOMPARE(program->user.asked.size(), 7);
         QCOMPARE(program->user.asked[4].prompt, QStringLiteral("Filename Holiday allready used"));
         QCOMPARE(program->user.asked[4].style, int(vbOKOnly));
         QCOMPARE(program->user.asked[4].title, QStringLiteral("WARNING"));
@@ -344,6 +350,7 @@ private slots:
         else
             page()->mnuSaveAlbum_Click();
         const int told = atPageChange ? 2 : 1;
+        QCOMPARE(program->user.asked.size(), 4);
         QCOMPARE(program->user.asked[told].title, QStringLiteral("WARNING"));
         QVERIFY(program->user.asked[told].prompt.contains(QStringLiteral("another name")));
         QCOMPARE(program->user.asked[told + 1].kind, Question::Kind::Input); // asked again
@@ -624,6 +631,7 @@ private slots:
         paste(1, TestPictures::Photo(30, 30));
         program->user.answerButton(vbNo);
         QTest::keyClick(page(), Qt::Key_PageUp);
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked.last().prompt, QStringLiteral("Do you want to save changes to Page 1"));
         QCOMPARE(session.pageNr, QStringLiteral("2"));
 
@@ -662,6 +670,7 @@ private slots:
         QTest::mouseClick(page()->Image1(7), Qt::LeftButton);
         program->user.answerButton(vbYes);
         page()->Menu(QStringLiteral("mnuP4"))->trigger();
+        QCOMPARE(program->user.asked.size(), 2);
         QCOMPARE(program->user.asked.last().prompt, QStringLiteral("Do you want to save changes to Page 3"));
         QCOMPARE(QImage(album + QStringLiteral("/P3I7.bmp")).size(), QSize(120, 90));
         QCOMPARE(page()->Caption(), QStringLiteral("Album \"Holiday -- Page 4\""));

@@ -273,6 +273,11 @@ private slots:
         QCOMPARE(MsgBox(QStringLiteral("Surprise"), vbYesNo), int(vbNo));
         QCOMPARE(program->user.unexpected.size(), 1);
         program->user.unexpected.clear();
+
+        // Reading a question that was not asked fails the test instead of reading past the end.
+        QEXPECT_FAIL("", "the fourth question was never asked", Continue);
+        const Question& missing = program->user.asked[3];
+        QCOMPARE(missing.prompt, QStringLiteral("<question 3 read, but 3 asked>"));
     }
 
     void screensLoadOnceAndReloadAfterUnload()
@@ -395,6 +400,7 @@ private slots:
         a->ShowModal();
         QVERIFY(!a->isVisible());
         QCOMPARE(a->Tag, QStringLiteral("/chosen/file.bmp"));
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked.last().kind, Question::Kind::ModalScreen);
         QCOMPARE(program->user.asked.last().screen, QStringLiteral("frmA"));
     }

@@ -232,6 +232,7 @@ private slots:
         program->user.answerButton(vbNo);
         options()->optphotoData->setChecked(true);
         options()->GotoIt();
+        QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(program->user.asked.last().title, QStringLiteral("NO PHOTO DATA"));
         QCOMPARE(Forms::VisibleScreens(), QStringList{Screen::Option1});
         QVERIFY(options()->isEnabled());
