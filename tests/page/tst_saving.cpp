@@ -470,6 +470,18 @@ private slots:
                          !told.contains(QStringLiteral("No picture file")),
                      qPrintable(told));
         }
+
+        // Once the folder is out of the way, the same page saves whole, leaving nothing hidden behind.
+        QVERIFY(QDir().rmdir(album + QStringLiteral("/P1I5.bmp")));
+        program->user.answerText(QStringLiteral("Holiday"));
+        PageWriter::StartWith(PageWriter::PlaceWay(way));
+        page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
+        QCOMPARE(program->user.asked.size(), 3);
+        QCOMPARE(session.albumChanged, 0);
+        QCOMPARE(entries(album), (QStringList{QStringLiteral("P1I0.bmp"), QStringLiteral("P1I1.bmp"),
+                                              QStringLiteral("P1I3.bmp"), QStringLiteral("P1I5.bmp")}));
+        QCOMPARE(QImage(album + QStringLiteral("/P1I5.bmp")).size(), QSize(50, 50));
+        QCOMPARE(QImage(album + QStringLiteral("/P1I0.bmp")).size(), QSize(40, 40));
     }
 
     // The hidden files of a save that was killed go at the next save or load
