@@ -16,11 +16,14 @@ bool SaveAlbum();
 RunError SavePageWithProgress();
 // Writes every slot tagged "1" as P<pageNr>I<slot>.bmp into the folder in
 // session.pagePaths[0]; sets pagePaths[1..10] and the progress screen's
-// percentage after each slot. Nothing is written when a file cannot be.
+// percentage after each slot. All or nothing: when a file cannot be put in
+// place, the page's files are as they were (the error says so, or names the
+// files the file system would not let be put back).
 RunError WritePagePictures();
 // The question before the page screen is left; session.saveAlbumAnswer "6" or "7".
 void AskSaveAlbum();
-// Tells the user that a picture file could not be written and the page is kept on screen.
+// Tells the user the writer's error (the file, the system's reason, what became
+// of the page's files) and that the page is kept on screen with its changes.
 void ShowWriteFailure(const RunError& error);
 // Why `name` cannot be an album folder's name, or empty when it can.
 QString AlbumNameProblem(const QString& name);
