@@ -584,9 +584,11 @@ private slots:
     void browserCancelWritesNothing()
     {
         TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(QStringLiteral("A"), 1, 2, QStringLiteral("two"));
         const QStringList before = notes(true);
         openBrowser();
         const QStringList browsing = enabledButtons(browser());
+        QVERIFY(browsing.contains(QStringLiteral("cmdMoveNext")));
         for (QPushButton* start : {browser()->cmdEdit, browser()->cmdAdd}) {
             start->click();
             for (QLineEdit* field : {browser()->txtAlbumName, browser()->txtPageNr, browser()->txtImageNr,
