@@ -332,6 +332,7 @@ void PhotoDataForm::cmdCancel_Click()
     ClearFields();
     if (pending)
         FillFields();
+    RCount(); // the move buttons the add or edit took away
 }
 
 void PhotoDataForm::cmdFind_Click()

@@ -7,7 +7,8 @@ const QString ByNumbers = QStringLiteral("[Album Name] COLLATE NOCASE, [Pa], [P2
 const QString ByTexts =
     QStringLiteral("[Album Name] COLLATE QUILLCASE, [Page Nr] COLLATE QUILLCASE, [Image Nr] COLLATE QUILLCASE");
 
-// The subquery is read once per statement, from the end of the table's row ids.
+// The placeholder record: the table's first record when its album name is a single
+// blank. The subquery runs once per statement and reads one row id.
 const QString Placeholder =
     QStringLiteral("(rowid = (SELECT min(rowid) FROM PhotoData) AND [Album Name] = ' ')");
 const QString NotPlaceholder = QStringLiteral("NOT ") + Placeholder;
