@@ -411,6 +411,32 @@ private slots:
         QCOMPARE(reachable(browser()), QStringList{QStringLiteral("cat")});
     }
 
+    // Among every note, Delete takes the note on screen, then shows the first.
+    void deletingAmongAllNotes_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::newRow("record screen") << int(RecordScreen);
+        QTest::newRow("browser") << int(Browser);
+    }
+    void deletingAmongAllNotes()
+    {
+        QFETCH(int, screen);
+        for (int slot = 1; slot <= 3; ++slot)
+            TestNotes::Add(QStringLiteral("A"), 1, slot, QStringLiteral("note %1").arg(slot));
+        openOnAllNotes(screen);
+        PhotoDataForm* f = form(screen);
+        f->cmdMoveNext->click();
+        QCOMPARE(f->txtDescription->text(), QStringLiteral("note 2"));
+        program->user.answerButton(vbYes);
+        f->cmdDelete->click();
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("DELETE PHOTO DATA"));
+        QCOMPARE(notes(), (QStringList{QStringLiteral("A|1|1|P1I1|1|1999|note 1"),
+                                       QStringLiteral("A|1|1|P1I3|3|1999|note 3")}));
+        QCOMPARE(f->lblFound->text(), QStringLiteral("2"));
+        QCOMPARE(reachable(f), (QStringList{QStringLiteral("note 1"), QStringLiteral("note 3")}));
+        QVERIFY(f->cmdDelete->isEnabled());
+    }
+
     // Add, then Delete: nothing goes, the note typed is saved once.
     void deleteWhileAdding_data()
     {
