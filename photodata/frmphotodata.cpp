@@ -45,7 +45,7 @@ void FrmPhotoData::Form_Load()
     for (QPushButton* b : {cmdAdd, cmdEdit, cmdSave, cmdCancel, cmdDelete, cmdFind, cmdMovePrevious, cmdMoveNext,
                            cmdClose, Command1, cndHelp})
         Enable(b, false);
-    if (!OpenDatabase() || !OpenListing(PhotoQuery::FullListing())) {
+    if (!OpenDatabase() || !OpenListing(PhotoQuery::FullListing(), Listing::All)) {
         // The store cannot be used (the user has been told): the screen gives up without harm.
         QTimer::singleShot(0, this, [] { Forms::Unload(Screen::PhotoData); });
         return;
@@ -61,18 +61,16 @@ void FrmPhotoData::Timer1_Timer()
     keyAlbum = StoredAlbumName(session.albumName);
     keyPage = session.pageNr;
     keyImage = AlbumPaths::PictureKey(session.pageNr, session.imageNr);
-    if (!OpenListing(PhotoQuery::Picture(keyAlbum, keyPage, keyImage)))
+    if (!OpenListing(PhotoQuery::Picture(keyAlbum, keyPage, keyImage), Listing::Picture))
         return;
-    if (Records()->MoveLast().failed())
-        findingFlag = 0;
     if (Records()->RecordCount() != 0) {
         Records()->MoveFirst();
         InitialButtons();
         FillFields();
         return;
     }
-    if (OpenListing(PhotoQuery::Table()))
-        NewData();
+    // The picture has no note: a new one is added to its (empty) listing.
+    NewData();
 }
 
 void FrmPhotoData::FillFields()
@@ -81,40 +79,21 @@ void FrmPhotoData::FillFields()
     RCount();
 }
 
-void FrmPhotoData::RCount()
-{
-    if (!Records())
-        return;
-    const int n = Records()->RecordCount();
-    const float p = Records()->PercentPosition();
-    const bool asIs = n == 1 || findingFlag == 1;
-    lblFound->setText(QString::number(asIs ? n : n - 1));
-    if (n > 0) {
-        if (asIs)
-            Enable(cmdMovePrevious, p != 0);
-        else
-            Enable(cmdMovePrevious, !(100.0f / float(n) >= p));
-        const float c = lblFound->text().toFloat();
-        const float t = asIs ? 100.0f / float(n) * (c - 1) : 100.0f / float(n) * c;
-        Enable(cmdMoveNext, !(t <= p));
-    }
-    if (addingFlag == 1) {
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, false);
-    }
-}
-
 void FrmPhotoData::InitialButtons()
 {
     const int n = Records() ? Records()->RecordCount() : 0;
+    const bool all = m_listing == Listing::All;
+    const bool shown = NoteShown();
     for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr, txtDate, txtDescription})
         f->setEnabled(false);
+    // A picture's single note is edited; of several, or of every note, one is deleted.
     Enable(cmdAdd, false);
-    Enable(cmdEdit, n == 1);
+    Enable(cmdEdit, shown && !all && n == 1);
     Enable(cmdSave, false);
     Enable(cmdCancel, false);
-    Enable(cmdDelete, n > 1);
-    Enable(cmdFind, n > 2);
+    Enable(cmdDelete, shown && (all || n > 1));
+    // A search result can always be searched again.
+    Enable(cmdFind, (all ? n > 1 : n > 2) || findingFlag == 1);
     Enable(cmdClose, true);
 }
 
@@ -130,7 +109,7 @@ void FrmPhotoData::AddOrEdit()
     Enable(cmdEdit, false);
     Enable(cmdSave, true);
     Enable(cmdCancel, false);
-    Enable(cmdDelete, true);
+    Enable(cmdDelete, NoteShown()); // the note being edited; never while adding
     Enable(cmdFind, false);
     Enable(cmdClose, false);
     Enable(cmdMovePrevious, false);
@@ -145,7 +124,8 @@ void FrmPhotoData::NewData()
     lblFound->setText(QStringLiteral("0"));
     txtPageNr->setEnabled(false);
     txtImageNr->setEnabled(false);
-    cmdEdit_Click();
+    editingFlag = 1; // as Edit, with no record to put into edit mode: Save adds
+    AddOrEdit();
     Enable(cmdDelete, false);
     Enable(cmdCancel, false);
     Enable(cmdClose, true);
@@ -156,6 +136,8 @@ void FrmPhotoData::NewData()
 
 void FrmPhotoData::cmdEdit_Click()
 {
+    if (!NoteShown())
+        return;
     editingFlag = 1;
     if (Records())
         Records()->Edit();
@@ -174,27 +156,19 @@ void FrmPhotoData::cmdAdd_Click()
 
 void FrmPhotoData::cmdDelete_Click()
 {
-    if (!Records())
+    if (!DeleteShownNote())
         return;
-    if (const RunError e = Records()->Delete(); e.failed()) {
-        ShowStoreFailure(e);
-        return;
-    }
-    if (Records()->MoveLast().failed()) {
-        MsgBox(QStringLiteral("No data left in 'Find' database\r\nwill now exit Data Control"), vbOKOnly | vbInformation,
-               QStringLiteral("DATABASE EMPTY"));
+    editingFlag = 0; // a note being edited is gone with its edit
+    if (Records()->RecordCount() == 0) {
+        if (m_listing == Listing::All)
+            ClearFields();
+        MsgBox(m_listing == Listing::All ? QStringLiteral("No data left in database\r\nwill now exit Data Control")
+                                         : QStringLiteral("No data left in 'Find' database\r\nwill now exit Data Control"),
+               vbOKOnly | vbInformation, QStringLiteral("DATABASE EMPTY"));
         cmdClose_Click();
         return;
     }
-    if (AtPlaceholder()) {
-        ClearFields();
-        MsgBox(QStringLiteral("No data left in database\r\nwill now exit Data Control"), vbOKOnly | vbInformation,
-               QStringLiteral("DATABASE EMPTY"));
-        cmdClose_Click();
-        return;
-    }
-    Records()->MoveFirst();
-    if (!AtPlaceholder()) {
+    if (m_listing != Listing::All) {
         findingFlag = 0;
         MsgBox(QStringLiteral("'Find' canceled, returning to Option Page"), vbOKOnly | vbInformation,
                QStringLiteral("Find canceled"));
@@ -209,9 +183,9 @@ void FrmPhotoData::cmdDelete_Click()
         }
         return;
     }
-    Records()->MoveNext();
+    Records()->MoveFirst();
+    InitialButtons();
     FillFields();
-    RCount();
 }
 
 PhotoQuery FrmPhotoData::SearchQuery(const QString& text) const
@@ -219,26 +193,16 @@ PhotoQuery FrmPhotoData::SearchQuery(const QString& text) const
     return PhotoQuery::RecordScreenSearch(text);
 }
 
-void FrmPhotoData::CountAfterFind(bool, bool)
-{
-    RCount();
-}
-
 void FrmPhotoData::cmdMoveNext_Click()
 {
-    if (Records())
-        Records()->MoveNext();
+    MoveBy(1);
     FillFields();
-    RCount();
 }
 
 void FrmPhotoData::cmdMovePrevious_Click()
 {
-    Enable(cmdMoveNext, true);
-    if (Records())
-        Records()->MovePrevious();
+    MoveBy(-1);
     FillFields();
-    RCount();
 }
 
 void FrmPhotoData::cmdClose_Click()
@@ -254,7 +218,7 @@ void FrmPhotoData::Form_Unload()
     Timer1->stop();
     CloseDatabase();
     if (auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture)) {
-        view->cmdExit->setVisible(true);
+        // Its exit button stays out of sight, as it always is: Esc presses it.
         view->Menu(QStringLiteral("mnuFile"))->setVisible(true);
         view->Menu(QStringLiteral("mnuBack"))->setVisible(true);
         view->setEnabled(true);

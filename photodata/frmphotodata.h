@@ -38,9 +38,7 @@ public:
 private:
     void FillFields() override;
     PhotoQuery SearchQuery(const QString& text) const override;
-    void CountAfterFind(bool cancelled, bool found) override;
     void InitialButtons() override;
     void AddOrEdit();
-    void RCount();
     void NewData();
 };

@@ -47,7 +47,7 @@ void FrmPhotoDataMain::Form_Load()
 {
     // Each opening asks afresh; an earlier No must not close this one.
     session.photoDataAnswer = 0;
-    if (!OpenDatabase() || !OpenListing(PhotoQuery::FullListing())) {
+    if (!OpenDatabase() || !OpenListing(PhotoQuery::FullListing(), Listing::All)) {
         // The store cannot be used (the user has been told): back to the options screen.
         session.photoDataAnswer = vbNo;
         return;
@@ -97,14 +97,16 @@ void FrmPhotoDataMain::FillFields()
 void FrmPhotoDataMain::InitialButtons()
 {
     const int n = Records() ? Records()->RecordCount() : 0;
+    const bool shown = NoteShown();
     for (QLineEdit* f : {txtAlbumName, txtPageNr, txtImageNr, txtDate, txtDescription})
         f->setEnabled(false);
     Enable(cmdAdd, true);
-    Enable(cmdEdit, n > 1);
+    Enable(cmdEdit, shown);
     Enable(cmdSave, false);
     Enable(cmdCancel, false);
-    Enable(cmdDelete, n > 1);
-    Enable(cmdFind, n > 2);
+    Enable(cmdDelete, shown);
+    // A search result can always be searched again.
+    Enable(cmdFind, n > 1 || findingFlag == 1);
     Enable(cmdClose, true);
 }
 
@@ -137,6 +139,8 @@ void FrmPhotoDataMain::cmdAdd_Click()
 
 void FrmPhotoDataMain::cmdEdit_Click()
 {
+    if (!NoteShown())
+        return;
     editingFlag = 1;
     AddOrEdit();
     if (Records())
@@ -147,26 +151,34 @@ void FrmPhotoDataMain::cmdEdit_Click()
 
 void FrmPhotoDataMain::cmdDelete_Click()
 {
-    if (!Records())
+    if (!DeleteShownNote())
         return;
-    if (const RunError e = Records()->Delete(); e.failed()) {
-        ShowStoreFailure(e);
-        return;
-    }
-    if (!Records()->MoveFirst().failed() && AtPlaceholder()) {
-        Records()->MoveNext();
-        if (!Records()->Eof()) {
+    if (m_listing == Listing::Search) {
+        // The note that followed the deleted one is shown, or the one before it.
+        if (Records()->MoveNext().failed() || Records()->Eof())
+            Records()->MovePrevious();
+        if (NoteShown()) {
+            InitialButtons();
             FillFields();
-            RCountLoad();
+            RCount();
             return;
         }
+        // No note of the search result is left: every note again.
+        if (!OpenListing(PhotoQuery::FullListing(), Listing::All))
+            return;
+        findingFlag = 0;
+    }
+    if (Records()->RecordCount() == 0) {
+        ClearFields();
         MsgBox(QStringLiteral("No photo data left in database\r\nwill return to Option page"), vbOKOnly,
                QStringLiteral("OUT OF DATA"));
         cmdClose_Click();
         return;
     }
-    // A search result: the deleted note is no longer shown.
-    ClearFields();
+    Records()->MoveFirst();
+    InitialButtons();
+    FillFields();
+    RCountLoad();
 }
 
 PhotoQuery FrmPhotoDataMain::SearchQuery(const QString& text) const
@@ -174,48 +186,18 @@ PhotoQuery FrmPhotoDataMain::SearchQuery(const QString& text) const
     return PhotoQuery::BrowserSearch(text);
 }
 
-void FrmPhotoDataMain::CountAfterFind(bool cancelled, bool found)
-{
-    if (cancelled || !found) {
-        RCountLoad();
-        return;
-    }
-    // The move buttons follow the set found, not the one before it.
-    Enable(cmdMovePrevious, false);
-    Enable(cmdMoveNext, Records()->RecordCount() > 1);
-}
-
 void FrmPhotoDataMain::cmdMoveNext_Click()
 {
-    if (!Records())
-        return;
-    Records()->MoveNext();
+    MoveBy(1);
     FillFields();
-    Records()->MoveNext();
-    if (Records()->Eof())
-        Enable(cmdMoveNext, false);
-    Records()->MovePrevious();
-    Enable(cmdMovePrevious, true);
+    RCount();
 }
 
 void FrmPhotoDataMain::cmdMovePrevious_Click()
 {
-    Enable(cmdMoveNext, true);
-    if (!Records())
-        return;
-    Records()->MovePrevious();
+    MoveBy(-1);
     FillFields();
-    // Look behind: one record, or two to step over the placeholder of a listing.
-    int back = 0;
-    for (int step = 0; step < (findingFlag == 1 ? 1 : 2); ++step) {
-        if (Records()->MovePrevious().failed())
-            break;
-        ++back;
-    }
-    if (Records()->Bof())
-        Enable(cmdMovePrevious, false);
-    for (int step = 0; step < back; ++step)
-        Records()->MoveNext();
+    RCount();
 }
 
 void FrmPhotoDataMain::cmdView_Click()
@@ -263,7 +245,6 @@ void FrmPhotoDataMain::Form_Unload()
     }
     if (Forms::IsLoaded(Screen::DisplayPicture)) {
         auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
-        view->cmdExit->setVisible(true);
         view->Menu(QStringLiteral("mnuFile"))->setVisible(true);
         view->Menu(QStringLiteral("mnuBack"))->setVisible(true);
         view->setEnabled(true);

@@ -32,7 +32,6 @@ public:
 private:
     void FillFields() override;
     PhotoQuery SearchQuery(const QString& text) const override;
-    void CountAfterFind(bool cancelled, bool found) override;
     void InitialButtons() override;
     void AddOrEdit();
     // Gives the options screen back: enabled, its button shown.

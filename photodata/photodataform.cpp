@@ -15,7 +15,6 @@
 namespace {
 constexpr double Width = 600;
 constexpr double Height = 430;
-const QString Placeholder = QStringLiteral(" ");
 } // namespace
 
 PhotoDataForm::PhotoDataForm(const QString& name) : Form(name)
@@ -124,16 +123,19 @@ void PhotoDataForm::CloseDatabase()
     m_db.reset();
 }
 
-bool PhotoDataForm::OpenListing(const PhotoQuery& query)
+bool PhotoDataForm::OpenListing(const PhotoQuery& query, Listing listing)
 {
-    m_rs.reset();
     if (!m_db)
         return false;
     RunError error;
-    m_rs = m_db->OpenRecordset(query, &error);
-    if (!m_rs)
+    std::unique_ptr<PhotoRecordset> set = m_db->OpenRecordset(query, &error);
+    if (!set) {
         ShowStoreFailure(error);
-    return m_rs != nullptr;
+        return false;
+    }
+    m_rs = std::move(set);
+    m_listing = listing;
+    return true;
 }
 
 void PhotoDataForm::CloseRecords()
@@ -163,10 +165,31 @@ void PhotoDataForm::ShowRecord()
     }
 }
 
-bool PhotoDataForm::AtPlaceholder()
+bool PhotoDataForm::NoteShown()
 {
+    if (addingFlag == 1 || !m_rs || m_rs->AbsolutePosition() < 0)
+        return false;
     RunError e;
-    return m_rs && m_rs->Text(PhotoFields::AlbumName, &e) == Placeholder && !e.failed();
+    m_rs->Text(PhotoFields::AlbumName, &e); // deleted through another handle: not there
+    return !e.failed();
+}
+
+bool PhotoDataForm::DeleteShownNote()
+{
+    if (!NoteShown())
+        return false;
+    // Deleting cannot be undone: the user says Yes first.
+    const QString question = QStringLiteral("Do you want to delete the photo data of\r\n"
+                                            "Album \"%1\", page %2, image %3?\r\nIt cannot be undone.")
+                                 .arg(m_rs->Text(PhotoFields::AlbumName), m_rs->Text(PhotoFields::PageNr),
+                                      m_rs->Text(PhotoFields::ImageNr));
+    if (MsgBox(question, vbYesNo | vbQuestion, QStringLiteral("DELETE PHOTO DATA")) != vbYes)
+        return false;
+    if (const RunError e = m_rs->Delete(); e.failed()) {
+        ShowStoreFailure(e);
+        return false;
+    }
+    return true;
 }
 
 bool PhotoDataForm::FieldsReady()
@@ -237,32 +260,40 @@ QString PhotoDataForm::AskSearchText()
     return text;
 }
 
-void PhotoDataForm::MoveToFirst(bool stepOver)
-{
-    if (!Records() || Records()->MoveFirst().failed())
-        return;
-    if (stepOver)
-        Records()->MoveNext();
-}
-
 void PhotoDataForm::RCountLoad()
 {
     const int n = Records() ? Records()->RecordCount() : 0;
-    if (n == 1) {
+    if (n == 0) {
         session.photoDataAnswer = MsgBox(QStringLiteral("There are no photo data records in memory!\r\n"
                                                         "Do you want to add a photo data record?"),
                                          vbYesNo, QStringLiteral("NO PHOTO DATA"));
         return;
     }
-    if (n == 2) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, false);
-    } else if (n >= 3) {
-        lblFound->setText(QString::number(n - 1));
-        Enable(cmdMovePrevious, false);
-        Enable(cmdMoveNext, true);
-    }
+    lblFound->setText(QString::number(n));
+    Enable(cmdMovePrevious, false);
+    Enable(cmdMoveNext, n > 1);
+}
+
+void PhotoDataForm::RCount()
+{
+    if (!Records())
+        return;
+    const int n = Records()->RecordCount();
+    const qint64 at = Records()->AbsolutePosition();
+    lblFound->setText(QString::number(n));
+    Enable(cmdMovePrevious, addingFlag == 0 && at > 0);
+    Enable(cmdMoveNext, addingFlag == 0 && at >= 0 && at < n - 1);
+}
+
+void PhotoDataForm::MoveBy(int step)
+{
+    if (!Records())
+        return;
+    const qint64 at = Records()->AbsolutePosition();
+    if (step > 0 && at >= 0 && at < Records()->RecordCount() - 1)
+        Records()->MoveNext();
+    else if (step < 0 && at > 0)
+        Records()->MovePrevious();
 }
 
 void PhotoDataForm::cmdSave_Click()
@@ -274,16 +305,17 @@ void PhotoDataForm::cmdSave_Click()
         f->setEnabled(false);
     addingFlag = 0;
     editingFlag = 0;
-    // After a save the screen browses the full listing from its first real record.
-    if (!OpenListing(PhotoQuery::FullListing()))
+    // After a save the screen browses every note from the first, a search
+    // result before it or not.
+    if (!OpenListing(PhotoQuery::FullListing(), Listing::All))
         return;
     ShowFullListing();
 }
 
 void PhotoDataForm::ShowFullListing()
 {
-    Records()->MoveLast();
-    MoveToFirst(true);
+    findingFlag = 0;
+    Records()->MoveFirst();
     InitialButtons();
     FillFields();
     RCountLoad();
@@ -293,54 +325,49 @@ void PhotoDataForm::cmdCancel_Click()
 {
     if (Records())
         Records()->CancelUpdate();
+    const bool pending = addingFlag == 1 || editingFlag == 1;
+    addingFlag = 0; // before the buttons: the note on screen is the current one again
+    editingFlag = 0;
     InitialButtons();
     ClearFields();
-    if (addingFlag == 1) {
-        addingFlag = 0;
+    if (pending)
         FillFields();
-    }
-    if (editingFlag == 1) {
-        editingFlag = 0;
-        FillFields();
-    }
+    RCount(); // the move buttons the add or edit took away
 }
 
 void PhotoDataForm::cmdFind_Click()
 {
+    const std::int16_t findingBefore = findingFlag;
     findingFlag = 1;
     lblFound->clear();
     Enable(cmdAdd, false);
     Enable(cmdSave, false);
+    std::unique_ptr<PhotoRecordset> found;
     const QString text = AskSearchText();
-    if (text.isEmpty()) {
-        findingFlag = 0;
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
-        Enable(cmdAdd, true);
-        MoveToFirst(true);
-        ClearFields();
-        FillFields();
-        CountAfterFind(true, false);
-        return;
+    if (!text.isEmpty() && m_db) {
+        RunError error;
+        found = m_db->OpenRecordset(SearchQuery(text), &error);
+        if (!found) {
+            ShowStoreFailure(error);
+        } else if (found->RecordCount() == 0) {
+            found.reset();
+            MsgBox(m_listing == Listing::All ? QStringLiteral("No matching records found. Displaying all records.")
+                                             : QStringLiteral("No matching records found."));
+        }
     }
-    if (!OpenListing(SearchQuery(text)))
-        return;
-    if (Records()->MoveLast().failed())
-        findingFlag = 0;
-    lblFound->setText(QString::number(Records()->RecordCount()));
-    const bool found = Records()->RecordCount() != 0;
     if (found) {
-        Records()->MoveFirst();
+        m_rs = std::move(found);
+        m_listing = Listing::Search;
+        m_rs->MoveFirst();
         FillFields();
         MsgBox(QStringLiteral("        Found data"));
     } else {
-        MsgBox(QStringLiteral("No matching records found. Displaying all records."));
-        if (!OpenListing(PhotoQuery::Table()))
-            return;
+        // Nothing found or nothing asked: the listing shown before stays, at the note it showed.
+        findingFlag = findingBefore;
     }
+    InitialButtons();
     Enable(cmdAdd, true);
-    MoveToFirst(!found);
     ClearFields();
     FillFields();
-    CountAfterFind(false, found);
+    RCount();
 }

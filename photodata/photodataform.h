@@ -54,24 +54,31 @@ public:
     // The same on both screens.
     void cmdSave_Click();
     void cmdCancel_Click();
-    // The search prompt, then the set found or, when nothing is found or the
-    // search is cancelled, the table listing from its first real record.
+    // The search prompt, then the notes found; when nothing is found or the
+    // search is cancelled, the listing shown before stays as it was.
     void cmdFind_Click();
 
 protected:
+    // What the record set on screen holds: every note, a search result, or
+    // the notes of the record screen's picture. No listing holds the
+    // placeholder record.
+    enum class Listing { All, Search, Picture };
+
     // What each screen shows of the current record, and its browse state of the buttons.
     virtual void FillFields() = 0;
     virtual void InitialButtons() = 0;
-    // Find's listing of the descriptions holding `text`, and the count after it.
+    // Find's listing of the descriptions holding `text`.
     virtual PhotoQuery SearchQuery(const QString& text) const = 0;
-    virtual void CountAfterFind(bool cancelled, bool found) = 0;
-    // The count and the move buttons right after a full listing is opened; the
-    // "NO PHOTO DATA" question when it holds only the placeholder.
+    // The count and the move buttons right after every note has been opened;
+    // the "NO PHOTO DATA" question when there is none.
     void RCountLoad();
-    // Moves to the first record and, when `stepOver`, one on past the placeholder.
-    void MoveToFirst(bool stepOver);
-    // A full listing just opened, shown from its first real record with its count and buttons.
+    // The count and the move buttons for the note on screen: Previous while a
+    // note is before it, Next while one follows; neither while adding.
+    void RCount();
+    // Every note, shown from the first with its count and buttons.
     void ShowFullListing();
+    // Moves one note on or back; never past the first or the last.
+    void MoveBy(int step);
 
     // A button placed in the button rows, with its caption and tool tip.
     QPushButton* AddButton(const char* name, const QString& caption, const QString& toolTip, int column, int row);
@@ -81,14 +88,18 @@ protected:
     // Opens the database; false (and the user told) when it cannot be used.
     bool OpenDatabase();
     void CloseDatabase();
-    // Replaces the record set by a listing; false (and the user told) on failure.
-    bool OpenListing(const PhotoQuery& query);
+    // Replaces the record set by a listing; false (and the user told, the set
+    // on screen kept) on failure.
+    bool OpenListing(const PhotoQuery& query, Listing listing);
     void CloseRecords();
 
     void ClearFields();
-    // The current record into the five fields; past the end they keep their text.
+    // The current record into the five fields; with none they keep their text.
     void ShowRecord();
-    bool AtPlaceholder();
+    // A saved note is current and in the fields (not while adding).
+    bool NoteShown();
+    // Asks first, then deletes the note on screen; false when nothing was deleted.
+    bool DeleteShownNote();
     // The "DATA ERROR" checks of Save, in field order; false with the focus on the field to mend.
     bool FieldsReady();
     // Stores the fields into a new record (adding) or the record being edited,
@@ -97,6 +108,7 @@ protected:
     // The search text, or empty after the "did not enter anything" message.
     QString AskSearchText();
 
+    Listing m_listing = Listing::All;
     std::unique_ptr<PhotoDatabase> m_db;
     std::unique_ptr<PhotoRecordset> m_rs;
 };

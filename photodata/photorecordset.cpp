@@ -1,5 +1,6 @@
 #include "photorecordset.h"
 
+#include "photoquery.h"
 #include "photostore.h"
 #include "sqlitestatement.h"
 
@@ -131,6 +132,17 @@ RunError PhotoRecordset::noCurrent() const
 {
     return m_deleted ? storeError(PhotoErrors::RecordIsDeleted, QStringLiteral("Record is deleted."))
                      : storeError(PhotoErrors::NoCurrentRecord, QStringLiteral("No current record."));
+}
+
+int PhotoRecordset::RecordCount()
+{
+    ReadAhead();
+    return int(m_keys.size());
+}
+
+qint64 PhotoRecordset::AbsolutePosition() const
+{
+    return hasCurrent() ? m_pos : -1;
 }
 
 float PhotoRecordset::PercentPosition() const
@@ -333,10 +345,16 @@ RunError PhotoRecordset::Delete()
     if (!hasCurrent())
         return noCurrent();
     m_db->finishReading();
-    PhotoDatabase::NoteWrite();
     QSqlQuery q(m_db->connection());
+    const qint64 key = m_keys[std::size_t(m_pos)];
+    if (q.exec(QStringLiteral("SELECT rowid FROM PhotoData WHERE ") + PhotoQuery::PlaceholderRecord()) && q.next() &&
+        q.value(0).toLongLong() == key)
+        return storeError(PhotoErrors::PlaceholderKept,
+                          QStringLiteral("The first record of the photo data file is not a note: it is kept."));
+    q.finish();
+    PhotoDatabase::NoteWrite();
     q.prepare(QStringLiteral("DELETE FROM PhotoData WHERE rowid = ?"));
-    q.addBindValue(m_keys[std::size_t(m_pos)]);
+    q.addBindValue(key);
     if (!q.exec())
         return m_db->failure(QStringLiteral("changed"));
     m_keys.erase(m_keys.begin() + m_pos);

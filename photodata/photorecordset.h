@@ -17,8 +17,8 @@ struct PhotoQuery;
 // A set of photo data records, moved through one record at a time.
 //
 // The set reads the row ids of its records in the query's order as the user
-// moves on (so a large listing opens at once; RecordCount is exact once the
-// last record has been visited), and reads a record's fields when it becomes
+// moves on (so a large listing opens at once; RecordCount reads the rest of
+// them, so it is always exact), and reads a record's fields when it becomes
 // current, so a record changed through another handle is read as it is now.
 // Moving past the last record sets Eof without an error; moving to the first
 // or last record of an empty set fails with "No current record". After
@@ -35,9 +35,11 @@ public:
 
     bool Bof() const { return m_bof; }
     bool Eof() const { return m_eof; }
-    int RecordCount() const { return int(m_keys.size()); }
+    int RecordCount();
     // 0 at the first record, 100 * k / n at zero-based position k of n.
     float PercentPosition() const;
+    // The zero-based position of the current record; -1 when there is none.
+    qint64 AbsolutePosition() const;
 
     RunError MoveFirst();
     RunError MoveLast();
@@ -54,6 +56,7 @@ public:
     // Stores the pending record in one transaction.
     RunError Update();
     void CancelUpdate();
+    // Deletes the current record; the placeholder record is never deleted.
     RunError Delete();
 
     // The record last added or changed by Update, and making a record current by it.

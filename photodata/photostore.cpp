@@ -220,7 +220,26 @@ std::unique_ptr<PhotoDatabase> PhotoDatabase::Open(const QString& path, RunError
     err = store->prepare(false);
     if (err.failed())
         return nullptr;
+    store->RepairPlaceholder();
     return store;
+}
+
+RunError PhotoDatabase::RepairPlaceholder()
+{
+    QSqlQuery q(connection());
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM PhotoData WHERE ") + PhotoQuery::PlaceholderRecord()) || !q.next())
+        return failure(QStringLiteral("read"));
+    if (q.value(0).toInt() != 0)
+        return {};
+    q.finish();
+    finishReading();
+    NoteWrite();
+    // A row id below every other one: the table's own order begins with it again.
+    if (!q.exec(QStringLiteral("INSERT INTO PhotoData (rowid, [Album Name], [Page Nr], [Pa], [Image Nr], [P2], [Date], "
+                               "[Discription]) SELECT coalesce(min(rowid), 1) - 1, ' ', ' ', 0, ' ', 0, ' ', ' ' "
+                               "FROM PhotoData")))
+        return failure(QStringLiteral("repaired"));
+    return {};
 }
 
 RunError PhotoDatabase::prepare(bool createTable)

@@ -33,13 +33,15 @@ enum : int {
     NotAPhotoStore = 3343,
     StoreFailed = 3049,
     Closed = 3420,
+    PlaceholderKept = 3613,
 };
 } // namespace PhotoErrors
 
 // One open handle on "PhotoData.mdb", an SQLite file holding table PhotoData.
 // Several handles on the same file work side by side. A missing file is made
-// afresh with its table and placeholder record; a file that is there but is
-// not a photo data store is never written to, emptied or repaired.
+// afresh with its table and placeholder record; a photo data store that lost
+// its placeholder gets it back; a file that is there but is not a photo data
+// store is never written to, emptied or repaired.
 class PhotoDatabase {
 public:
     ~PhotoDatabase();
@@ -67,6 +69,12 @@ public:
 
     // Writes a copy of the whole store to `target` (a new file).
     RunError BackupTo(const QString& target);
+
+    // Puts the placeholder record back ahead of every note when the table's
+    // first record is not the placeholder (an older version or another program
+    // deleted it). Opening a store runs it; a store that cannot be written is
+    // used as it is.
+    RunError RepairPlaceholder();
 
     QString path() const { return m_path; }
     // Record sets opened here; reading ahead before a write keeps every open

@@ -28,10 +28,10 @@ QStringList notes()
 {
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
     auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
-    QStringList rows;
-    for (rs->MoveNext(); !rs->Eof(); rs->MoveNext())
-        rows << rs->Text(PhotoFields::AlbumName) + u'/' + rs->Text(PhotoFields::ImageNr);
-    return rows;
+    rs->MoveNext();
+    return TestNotes::Walk(*rs, [](PhotoRecordset& r) {
+        return r.Text(PhotoFields::AlbumName) + u'/' + r.Text(PhotoFields::ImageNr);
+    });
 }
 
 void touch(const QString& path)

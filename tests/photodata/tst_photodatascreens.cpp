@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -52,20 +53,53 @@ QStringList enabledButtons(const Form* form)
     return on;
 }
 
-// Every note as "album|page|Pa|key|P2|date|description", placeholder left out.
-QStringList notes()
+// Every note as "album|page|Pa|key|P2|date|description" (with its row id
+// first when asked), in the full listing's order.
+QStringList notes(bool withIds = false)
 {
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
     auto rs = db->OpenRecordset(PhotoQuery::FullListing(), nullptr);
-    QStringList rows;
-    for (rs->MoveNext(); !rs->Eof(); rs->MoveNext()) {
+    return TestNotes::Walk(*rs, [withIds](PhotoRecordset& r) {
         QStringList f;
+        if (withIds)
+            f << QString::number(r.Bookmark());
         for (const QString& n : {PhotoFields::AlbumName, PhotoFields::PageNr, PhotoFields::Pa, PhotoFields::ImageNr,
                                  PhotoFields::P2, PhotoFields::Date, PhotoFields::Discription})
-            f << rs->Text(n);
-        rows << f.join(u'|');
+            f << r.Text(n);
+        return f.join(u'|');
+    });
+}
+
+// The table's first record is the placeholder.
+bool placeholderKept()
+{
+    auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+    return rs->Text(PhotoFields::AlbumName) == QStringLiteral(" ") && rs->Text(PhotoFields::Discription) == QStringLiteral(" ");
+}
+
+// The descriptions the move buttons reach, from the first note to the last;
+// a placeholder reached shows as " ".
+QStringList reachable(PhotoDataForm* f)
+{
+    for (int i = 0; i < 100 && f->cmdMovePrevious->isEnabled(); ++i)
+        f->cmdMovePrevious->click();
+    QStringList seen{f->txtDescription->text()};
+    for (int i = 0; i < 100 && f->cmdMoveNext->isEnabled(); ++i) {
+        f->cmdMoveNext->click();
+        seen << f->txtDescription->text();
     }
-    return rows;
+    return seen;
+}
+
+enum Which { RecordScreen, Browser };
+
+QStringList texts(std::initializer_list<const char*> list)
+{
+    QStringList l;
+    for (const char* t : list)
+        l << QString::fromUtf8(t);
+    return l;
 }
 
 } // namespace
@@ -115,7 +149,7 @@ private slots:
         record()->cmdSave->click();
         QCOMPARE(program->user.asked.size(), 1); // one note now: no empty-store question
         QCOMPARE(notes(), QStringList{QStringLiteral("Anns Trip|10|10|P10I11|11|May 2001|Ann on the pier")});
-        QCOMPARE(record()->txtDescription->text(), QStringLiteral("Ann on the pier")); // the first real record
+        QCOMPARE(record()->txtDescription->text(), QStringLiteral("Ann on the pier")); // the first note
         QCOMPARE(record()->lblFound->text(), QStringLiteral("1"));
         record()->cmdClose->click();
 
@@ -135,16 +169,40 @@ private slots:
         rightClick(QStringLiteral("New Album 2"), 1, 4); // a stored album, named alike
         QTRY_VERIFY(record()->cmdDelete->isEnabled());
         QVERIFY(!record()->cmdEdit->isEnabled());
+        QCOMPARE(record()->lblFound->text(), QStringLiteral("2"));
+        QCOMPARE(reachable(record()), (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+
+        program->user.answerButton(vbNo);
+        record()->cmdDelete->click(); // at "second", the last reached
+        QCOMPARE(program->user.asked.last().prompt,
+                 QStringLiteral("Do you want to delete the photo data of\r\nAlbum \"New Album 2\", page 1, image P1I4?\r\n"
+                                "It cannot be undone."));
+        QCOMPARE(program->user.asked.last().style, int(vbYesNo | vbQuestion));
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("DELETE PHOTO DATA"));
+        QCOMPARE(notes().size(), 2);
+
+        program->user.answerButton(vbYes);
         program->user.answerButton(vbOK);
         record()->cmdDelete->click();
         QCOMPARE(program->user.asked.last().prompt, QStringLiteral("'Find' canceled, returning to Option Page"));
         QCOMPARE(program->user.asked.last().title, QStringLiteral("Find canceled"));
         QVERIFY(!Forms::IsLoaded(Screen::PhotoData));
         QVERIFY(Forms::Get(Screen::Option1)->isVisible());
-        QCOMPARE(notes().size(), 1);
+        QCOMPARE(notes(), QStringList{QStringLiteral("New Album 2|1|1|P1I4|4|1999|first")});
         // Closing gave the view back and hid it.
         auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
         QVERIFY(view->isEnabled() && !view->isVisible() && view->Menu(QStringLiteral("mnuBack"))->isVisible());
+    }
+
+    void closingLeavesTheViewsExitButtonHidden()
+    {
+        rightClick(QStringLiteral("A"), 1, 1);
+        QTRY_VERIFY(record()->cmdClose->isEnabled());
+        record()->cmdClose->click();
+        auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
+        view->Show();
+        QVERIFY(view->isEnabled() && view->Menu(QStringLiteral("mnuFile"))->isVisible());
+        QVERIFY(!view->cmdExit->isVisible());
     }
 
     void findOnTheRecordScreen()
@@ -162,14 +220,7 @@ private slots:
         QCOMPARE(program->user.asked[1].prompt, QStringLiteral("        Found data"));
         QCOMPARE(record()->lblFound->text(), QStringLiteral("2"));
         QCOMPARE(record()->txtImageNr->text(), QStringLiteral("P10I1")); // text order: "10" before "2"
-
-        program->user.answerText({});
-        program->user.answerButton(vbOK);
-        record()->cmdFind_Click();
-        QCOMPARE(program->user.asked.size(), 4);
-        QCOMPARE(program->user.asked[3].prompt, QStringLiteral("You either did not enter anything or pressed 'Cancel' !!!"));
-        QCOMPARE(program->user.asked[3].style, int(vbOKOnly | vbExclamation));
-        QCOMPARE(record()->txtDescription->text(), QStringLiteral("a dog")); // the table's first real record
+        QVERIFY(record()->cmdFind->isEnabled() && record()->cmdAdd->isEnabled());
     }
 
     // The browser.
@@ -198,18 +249,16 @@ private slots:
     void searchesInTheBrowser_data()
     {
         QTest::addColumn<QString>("search");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("count");
-        QTest::newRow("apostrophe") << "Ann's" << "Ann's boat" << "1";
-        QTest::newRow("star") << "b*t" << "Ann's boat" << "2";
-        QTest::newRow("one character, page order") << "d?g" << "dig page 9" << "2";
-        QTest::newRow("digit") << "page #" << "dig page 9" << "2";
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("apostrophe") << "Ann's" << texts({"Ann's boat"});
+        QTest::newRow("star") << "b*t" << texts({"Ann's boat", "best"});
+        QTest::newRow("one character, page order") << "d?g" << texts({"dig page 9", "dog page 10"});
+        QTest::newRow("digit") << "page #" << texts({"dig page 9", "dog page 10"});
     }
     void searchesInTheBrowser()
     {
         QFETCH(QString, search);
-        QFETCH(QString, first);
-        QFETCH(QString, count);
+        QFETCH(QStringList, found);
         TestNotes::Add(QStringLiteral("A"), 10, 1, QStringLiteral("dog page 10"));
         TestNotes::Add(QStringLiteral("A"), 9, 1, QStringLiteral("dig page 9"));
         TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("Ann's boat"));
@@ -218,14 +267,8 @@ private slots:
         program->user.answerText(search);
         program->user.answerButton(vbOK);
         browser()->cmdFind->click();
-        QCOMPARE(browser()->lblFound->text(), count);
-        QCOMPARE(browser()->txtDescription->text(), first);
-        browser()->cmdMoveNext->click();
-        browser()->cmdMovePrevious->click(); // no placeholder stepped over in a search result
-        QCOMPARE(browser()->txtDescription->text(), first);
-        browser()->cmdDelete_Click();
-        QCOMPARE(browser()->txtDescription->text(), QString()); // the deleted note is not shown on
-        QCOMPARE(notes().size(), 3);
+        QCOMPARE(browser()->lblFound->text(), QString::number(found.size()));
+        QCOMPARE(reachable(browser()), found); // no placeholder stepped over in a search result
     }
 
     void addingChecksPageAndKey()
@@ -285,10 +328,36 @@ private slots:
         }
     }
 
+    // An empty store: a note without a date is refused, and after Cancel
+    // nothing can be edited or deleted.
+    void emptyStoreAddWithoutDateThenCancel()
+    {
+        program->user.answerButton(vbYes);
+        Forms::Show(Screen::Option1);
+        Forms::Show(Screen::PhotoDataMain);
+        QCOMPARE(browser()->addingFlag, 1);
+        browser()->txtAlbumName->setText(QStringLiteral("A"));
+        browser()->txtPageNr->setText(QStringLiteral("1"));
+        browser()->txtImageNr->setText(QStringLiteral("P1I1"));
+        browser()->txtDescription->setText(QStringLiteral("no date"));
+        program->user.answerButton(vbOK);
+        browser()->cmdSave->click();
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("DATA ERROR"));
+        QCOMPARE(browser()->focusWidget(), browser()->txtDate);
+        QCOMPARE(notes(), QStringList{});
+
+        browser()->cmdCancel->click();
+        QCOMPARE(enabledButtons(browser()),
+                 (QStringList{QStringLiteral("CmdHelp"), QStringLiteral("cmdAdd"), QStringLiteral("cmdClose"),
+                              QStringLiteral("cmdExit"), QStringLiteral("cmdView")}));
+        QVERIFY(placeholderKept());
+    }
+
     void deletingTheOnlyNote()
     {
         TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("only"));
         openBrowser();
+        program->user.answerButton(vbYes);
         program->user.answerButton(vbOK);
         browser()->cmdDelete->click();
         QCOMPARE(program->user.asked.last().prompt,
@@ -296,6 +365,268 @@ private slots:
         QCOMPARE(program->user.asked.last().title, QStringLiteral("OUT OF DATA"));
         QVERIFY(!Forms::IsLoaded(Screen::PhotoDataMain));
         QCOMPARE(notes(), QStringList{});
+        QVERIFY(placeholderKept());
+    }
+
+    // Each Delete inside a search result takes the note on screen, then shows
+    // the next one found; when none is left, every note again.
+    void deletingInsideASearchResult()
+    {
+        for (int slot = 1; slot <= 3; ++slot)
+            TestNotes::Add(QStringLiteral("A"), 1, slot, QStringLiteral("dog %1").arg(slot));
+        TestNotes::Add(QStringLiteral("B"), 1, 1, QStringLiteral("cat"));
+        openBrowser();
+        program->user.answerText(QStringLiteral("dog"));
+        program->user.answerButton(vbOK);
+        browser()->cmdFind->click();
+        const auto descriptions = [] {
+            QStringList d;
+            for (const QString& n : notes())
+                d << n.section(u'|', 6);
+            return d;
+        };
+        const struct {
+            bool next;
+            const char* shownAfter;
+            const char* count;
+            QStringList left;
+        } steps[] = {
+            {false, "dog 2", "2", texts({"dog 2", "dog 3", "cat"})},
+            {true, "dog 2", "1", texts({"dog 2", "cat"})}, // the last one found: the one before it is shown
+            {false, "cat", "1", texts({"cat"})},           // none found is left: every note
+        };
+        for (const auto& step : steps) {
+            if (step.next)
+                browser()->cmdMoveNext->click();
+            const QString shown = browser()->txtDescription->text();
+            QVERIFY(browser()->cmdDelete->isEnabled());
+            program->user.answerButton(vbYes);
+            browser()->cmdDelete->click();
+            QVERIFY(!descriptions().contains(shown));
+            QCOMPARE(descriptions(), step.left);
+            QCOMPARE(browser()->txtDescription->text(), QLatin1String(step.shownAfter));
+            QCOMPARE(browser()->lblFound->text(), QLatin1String(step.count));
+            QVERIFY(browser()->cmdDelete->isEnabled());
+        }
+        QCOMPARE(reachable(browser()), QStringList{QStringLiteral("cat")});
+    }
+
+    // Among every note, Delete takes the note on screen, then shows the first.
+    void deletingAmongAllNotes_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::newRow("record screen") << int(RecordScreen);
+        QTest::newRow("browser") << int(Browser);
+    }
+    void deletingAmongAllNotes()
+    {
+        QFETCH(int, screen);
+        for (int slot = 1; slot <= 3; ++slot)
+            TestNotes::Add(QStringLiteral("A"), 1, slot, QStringLiteral("note %1").arg(slot));
+        openOnAllNotes(screen);
+        PhotoDataForm* f = form(screen);
+        f->cmdMoveNext->click();
+        QCOMPARE(f->txtDescription->text(), QStringLiteral("note 2"));
+        program->user.answerButton(vbYes);
+        f->cmdDelete->click();
+        QCOMPARE(program->user.asked.last().title, QStringLiteral("DELETE PHOTO DATA"));
+        QCOMPARE(notes(), (QStringList{QStringLiteral("A|1|1|P1I1|1|1999|note 1"),
+                                       QStringLiteral("A|1|1|P1I3|3|1999|note 3")}));
+        QCOMPARE(f->lblFound->text(), QStringLiteral("2"));
+        QCOMPARE(reachable(f), (QStringList{QStringLiteral("note 1"), QStringLiteral("note 3")}));
+        QVERIFY(f->cmdDelete->isEnabled());
+    }
+
+    // Add, then Delete: nothing goes, the note typed is saved once.
+    void deleteWhileAdding_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::newRow("record screen") << int(RecordScreen);
+        QTest::newRow("browser") << int(Browser);
+    }
+    void deleteWhileAdding()
+    {
+        QFETCH(int, screen);
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("a dog"));
+        TestNotes::Add(QStringLiteral("B"), 2, 3, QStringLiteral("a cat"));
+        openOnAllNotes(screen);
+        PhotoDataForm* f = form(screen);
+        const QStringList before = notes();
+        program->user.answerText(QStringLiteral("dog"));
+        program->user.answerButton(vbOK);
+        f->cmdFind->click(); // Add is offered after a Find on both screens
+        f->cmdAdd->click();
+        QVERIFY(!f->cmdDelete->isEnabled());
+        if (screen == Browser) // as if the button could be pressed
+            browser()->cmdDelete_Click();
+        else
+            record()->cmdDelete_Click();
+        QCOMPARE(notes(), before);
+        f->txtAlbumName->setText(QStringLiteral("C"));
+        f->txtPageNr->setText(QStringLiteral("4"));
+        f->txtImageNr->setText(QStringLiteral("P4I4"));
+        f->txtDate->setText(QStringLiteral("2002"));
+        f->txtDescription->setText(QStringLiteral("a bird"));
+        f->cmdSave->click();
+        QCOMPARE(notes(), before + QStringList{QStringLiteral("C|4|4|P4I4|4|2002|a bird")});
+    }
+
+    // The placeholder record is in no listing: every note the move buttons
+    // reach is a real one, counted exactly, and the placeholder stays.
+    void placeholderIsNeverReached_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("route");
+        for (const auto& [screen, name] : {std::pair{RecordScreen, "record screen"}, std::pair{Browser, "browser"}}) {
+            for (const char* route : {"?", "*", "#", "all notes", "find, add, save, previous", "store without it"})
+                QTest::addRow("%s: %s", name, route) << int(screen) << QString::fromLatin1(route);
+        }
+    }
+    void placeholderIsNeverReached()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, route);
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("a dog 1"));
+        TestNotes::Add(QStringLiteral("B"), 2, 3, QStringLiteral("the cat 2"));
+        QStringList expected{QStringLiteral("a dog 1"), QStringLiteral("the cat 2")};
+        if (route == QStringLiteral("store without it")) {
+            auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+            QSqlQuery q(db->connection());
+            QVERIFY(q.exec(QStringLiteral("DELETE FROM PhotoData WHERE [Album Name] = ' '")));
+            QCOMPARE(q.numRowsAffected(), 1);
+        }
+        openOnAllNotes(screen);
+        PhotoDataForm* f = form(screen);
+        if (route.size() == 1) {
+            program->user.answerText(route);
+            program->user.answerButton(vbOK);
+            QVERIFY(f->cmdFind->isEnabled());
+            f->cmdFind->click();
+            QCOMPARE(program->user.asked.last().prompt, QStringLiteral("        Found data"));
+        } else if (route.startsWith(QStringLiteral("find"))) {
+            program->user.answerText(QStringLiteral("dog"));
+            program->user.answerButton(vbOK);
+            f->cmdFind->click();
+            f->cmdAdd->click();
+            f->txtAlbumName->setText(QStringLiteral("C"));
+            f->txtPageNr->setText(QStringLiteral("3"));
+            f->txtImageNr->setText(QStringLiteral("P3I3"));
+            f->txtDate->setText(QStringLiteral("2001"));
+            f->txtDescription->setText(QStringLiteral("a bird 3"));
+            f->cmdSave->click();
+            expected << QStringLiteral("a bird 3");
+            QCOMPARE(f->txtDescription->text(), QStringLiteral("a dog 1"));
+            QVERIFY(!f->cmdMovePrevious->isEnabled());
+        }
+        QCOMPARE(reachable(f), expected);
+        QCOMPARE(f->lblFound->text(), QString::number(expected.size()));
+        QVERIFY(placeholderKept());
+    }
+
+    // A Find that finds nothing, or is cancelled, leaves the listing as it was.
+    void failedFindKeepsTheListing_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("message");
+        for (const auto& [screen, name] : {std::pair{RecordScreen, "record screen"}, std::pair{Browser, "browser"}}) {
+            QTest::addRow("%s: no match", name) << int(screen) << QStringLiteral("zzz")
+                                                << QStringLiteral("No matching records found. Displaying all records.");
+            QTest::addRow("%s: cancelled", name) << int(screen) << QString()
+                                                 << QStringLiteral("You either did not enter anything or pressed 'Cancel' !!!");
+        }
+    }
+    void failedFindKeepsTheListing()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        for (int slot = 1; slot <= 3; ++slot)
+            TestNotes::Add(QStringLiteral("A"), 1, slot, QStringLiteral("note %1").arg(slot));
+        openOnAllNotes(screen);
+        PhotoDataForm* f = form(screen);
+        f->cmdMoveNext->click();
+        const auto state = [f] {
+            return QStringList{f->txtDescription->text(), f->lblFound->text(),
+                               QString::number(f->cmdMovePrevious->isEnabled()),
+                               QString::number(f->cmdMoveNext->isEnabled())};
+        };
+        const QStringList before = state();
+        QCOMPARE(before, (QStringList{QStringLiteral("note 2"), QStringLiteral("3"), QStringLiteral("1"),
+                                      QStringLiteral("1")}));
+        program->user.answerText(answer);
+        program->user.answerButton(vbOK);
+        f->cmdFind->click();
+        QCOMPARE(program->user.asked.last().prompt, message);
+        QCOMPARE(state(), before);
+        QCOMPARE(reachable(f), (QStringList{QStringLiteral("note 1"), QStringLiteral("note 2"), QStringLiteral("note 3")}));
+        if (screen == Browser) {
+            f->cmdEdit->click();
+            f->cmdCancel->click();
+            QVERIFY(f->cmdFind->isEnabled());
+        }
+    }
+
+    // Edit, then Save: the same note changes, no other.
+    void editThenSave_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("record screen: date and description") << int(RecordScreen) << QStringLiteral("A|1|1|P1I1|1");
+        QTest::newRow("browser: album, page and key too") << int(Browser) << QStringLiteral("C|4|4|P4I5|5");
+    }
+    void editThenSave()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, changed);
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(QStringLiteral("B"), 2, 3, QStringLiteral("two"));
+        const QStringList before = notes(true);
+        if (screen == Browser) {
+            openBrowser();
+        } else {
+            rightClick(QStringLiteral("A"), 1, 1);
+            QTRY_VERIFY(record()->cmdEdit->isEnabled());
+        }
+        PhotoDataForm* f = form(screen);
+        QCOMPARE(f->txtDescription->text(), QStringLiteral("one"));
+        f->cmdEdit->click();
+        const QStringList key = changed.split(u'|');
+        for (const auto& [field, text] : {std::pair{f->txtAlbumName, key[0]}, std::pair{f->txtPageNr, key[1]},
+                                          std::pair{f->txtImageNr, key[3]}}) {
+            QCOMPARE(field->isEnabled(), screen == Browser);
+            if (field->isEnabled())
+                field->setText(text);
+        }
+        f->txtDate->setText(QStringLiteral("2002"));
+        f->txtDescription->setText(QStringLiteral("one, edited"));
+        f->cmdSave->click();
+        QStringList after = notes(true);
+        after.sort();
+        QCOMPARE(after, (QStringList{before[0].section(u'|', 0, 0) + u'|' + changed + QStringLiteral("|2002|one, edited"),
+                                     before[1]}));
+    }
+
+    void browserCancelWritesNothing()
+    {
+        TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("one"));
+        TestNotes::Add(QStringLiteral("A"), 1, 2, QStringLiteral("two"));
+        const QStringList before = notes(true);
+        openBrowser();
+        const QStringList browsing = enabledButtons(browser());
+        QVERIFY(browsing.contains(QStringLiteral("cmdMoveNext")));
+        for (QPushButton* start : {browser()->cmdEdit, browser()->cmdAdd}) {
+            start->click();
+            for (QLineEdit* field : {browser()->txtAlbumName, browser()->txtPageNr, browser()->txtImageNr,
+                                     browser()->txtDate, browser()->txtDescription})
+                field->setText(QStringLiteral("2"));
+            browser()->txtImageNr->setText(QStringLiteral("P2I2"));
+            browser()->cmdCancel->click();
+            QCOMPARE(notes(true), before);
+            QCOMPARE(browser()->txtAlbumName->text(), QStringLiteral("A"));
+            QCOMPARE(browser()->txtDescription->text(), QStringLiteral("one"));
+            QCOMPARE(enabledButtons(browser()), browsing);
+        }
     }
 
     void viewPicture()
@@ -341,6 +672,26 @@ private:
         Forms::Show(Screen::Option1);
         Forms::Show(Screen::PhotoDataMain);
         QVERIFY(browser()->isVisible());
+    }
+
+    // The screen over every note, at the first: the browser as it opens, the
+    // record screen after Edit and Save on the one note of slot 1 of page 1 of "A".
+    void openOnAllNotes(int screen)
+    {
+        if (screen == Browser) {
+            openBrowser();
+            return;
+        }
+        rightClick(QStringLiteral("A"), 1, 1);
+        QTRY_VERIFY(record()->cmdEdit->isEnabled());
+        record()->cmdEdit->click();
+        record()->cmdSave->click();
+        QVERIFY(record()->cmdFind->isEnabled());
+    }
+
+    static PhotoDataForm* form(int screen)
+    {
+        return screen == Browser ? static_cast<PhotoDataForm*>(browser()) : record();
     }
 
     std::unique_ptr<TestProgram> program;

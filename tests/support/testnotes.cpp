@@ -33,4 +33,18 @@ void Add(const QString& album, int page, int slot, const QString& text)
     Add(*db, album, page, slot, text);
 }
 
+QStringList Walk(PhotoRecordset& rs, const std::function<QString(PhotoRecordset&)>& row, int bound)
+{
+    QStringList rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        if (rows.size() == bound) {
+            QTest::qFail(qPrintable(QStringLiteral("The record set did not end after %1 records").arg(bound)),
+                         __FILE__, __LINE__);
+            break;
+        }
+        rows << row(rs);
+    }
+    return rows;
+}
+
 } // namespace TestNotes

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class PhotoDatabase;
+class PhotoRecordset;
 
 // Notes about pictures, stored as the photo data screens store them.
 namespace TestNotes {
@@ -11,5 +14,10 @@ namespace TestNotes {
 void Add(PhotoDatabase& db, const QString& album, int page, int slot, const QString& text = {});
 // The same in the store of the program folder (session.appPath).
 void Add(const QString& album, int page, int slot, const QString& text = {});
+
+// Each record of `rs` from where it stands to its end, as `row` writes it.
+// A set that has not ended after `bound` records fails the test there, so a
+// broken end of set cannot eat the machine's memory.
+QStringList Walk(PhotoRecordset& rs, const std::function<QString(PhotoRecordset&)>& row, int bound = 1000);
 
 } // namespace TestNotes
