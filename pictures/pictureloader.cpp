@@ -43,15 +43,37 @@ QSize targetSize(QSize natural, QSize box)
     return Bmp::FitWithin(natural, QSize(int(natural.width() * shrink), int(natural.height() * shrink)));
 }
 
-QImage finish(QImage image, QSize want, qreal dpr)
+// Every pixel layout a reader can hand back (1 bit in either order, 2, 4 and 8-bit palettes,
+// grey of 8 or 16 bits, 16 bits a channel, with or without alpha) as the one layout the program
+// scales, shows and keeps: 32-bit RGB, with what is transparent laid on white, as it prints and
+// as a bitmap keeps it. Qt's own scaling of the smaller layouts is not to be trusted (a 1-bit
+// picture shrunk more than twice loses its colours), so this comes before any scaling.
+QImage opaque32(const QImage& image)
 {
-    if (!want.isEmpty() && image.size() != want)
-        image = image.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
-    image.setDevicePixelRatio(dpr);
-    return image;
+    if (image.format() == QImage::Format_RGB32 || image.isNull())
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            const int under = 255 - qAlpha(p); // white, weighted by what the picture leaves uncovered
+            line[x] = qRgb(qRed(p) + under, qGreen(p) + under, qBlue(p) + under);
+        }
+    }
+    out.reinterpretAsFormat(QImage::Format_RGB32);
+    return out;
+}
+
+QImage finish(const QImage& image, QSize want, qreal dpr)
+{
+    QImage shown = opaque32(image);
+    if (!want.isEmpty() && shown.size() != want)
+        shown = shown.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    shown.setDevicePixelRatio(dpr);
+    return shown;
 }
 
 bool tooManyPixels(QSize s)
@@ -171,7 +193,8 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
             r.error = notAPicture(QStringLiteral("too large to read"));
             return r;
         }
-        if (wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
+        // Only there: the other readers' scaled decoding (PNG's) garbles every layout but 32-bit.
+        if (decodesScaled && wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
             reader.setScaledSize(wantStored);
     }
     QImage image = reader.read();
@@ -321,9 +344,15 @@ Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)
     if (image.isNull())
         return p;
     p.natural = image.size();
-    p.full = image;
-    p.shown = finish(image, targetSize(image.size(), box), dpr);
+    p.full = opaque32(image); // kept, saved and copied as it is shown
+    p.full.setDevicePixelRatio(1.0);
+    p.shown = finish(p.full, targetSize(image.size(), box), dpr);
     return p;
+}
+
+QImage ShownImage(const QImage& image, QSize size, qreal dpr)
+{
+    return finish(image, size, dpr);
 }
 
 Picture DrawnPlaceholder(QSize box, qreal dpr, bool unreadable)

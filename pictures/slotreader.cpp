@@ -14,9 +14,7 @@ Picture slotPicture(const QImage& larger, QSize natural, const QString& path, QS
     p.sourcePath = path;
     // The size a direct read gives; a few pixels more than the kept picture at most.
     const QSize fitted = Bmp::FitWithin(natural, box);
-    p.shown = fitted == larger.size() ? larger
-                                      : larger.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    p.shown.setDevicePixelRatio(dpr);
+    p.shown = Pictures::ShownImage(larger, fitted, dpr); // another program's thumbnail may be of any layout
     return p;
 }
 
