@@ -1,6 +1,7 @@
 #include "pictureloader.h"
 
 #include "bmpreader.h"
+#include "readermends.h"
 #include "fileops.h"
 #include "wmfprocess.h"
 
@@ -130,11 +131,12 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         return r;
     }
     file.seek(0);
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (bytes.size() != file.size()) {
         r.error = notAPicture(QStringLiteral("the file changed while it was read"));
         return r;
     }
+    const std::optional<ReaderMends::ColourKey> colourKey = ReaderMends::TakePngColourKey(bytes);
     const uchar* mapped = reinterpret_cast<const uchar*>(bytes.constData());
     QBuffer buffer;
     buffer.setData(bytes);
@@ -202,6 +204,10 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         r.error = notAPicture(reader.errorString());
         return r;
     }
+    if (colourKey)
+        image = ReaderMends::ApplyColourKey(image, *colourKey);
+    if (format == "ico" && image.size() == stored)
+        image = ReaderMends::ApplyIconMask(image, bytes);
     if (want.isEmpty())
         want = targetSize(image.size(), box);
     r.picture.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
