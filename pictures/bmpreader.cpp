@@ -321,8 +321,10 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
     Result result;
     installBusGuard();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.verdict = Verdict::Unreadable;
         return result;
+    }
     const qint64 fileSize = file.size();
     const QByteArray head = file.read(std::min<qint64>(fileSize, 14 + 1024 + 1024));
     Layout layout;
@@ -362,7 +364,7 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
         const qint64 length = std::min<qint64>(count * h.stride, fileSize - offset);
         uchar* window = file.map(offset, length);
         if (!window) {
-            result.verdict = Verdict::Broken;
+            result.verdict = Verdict::Unreadable;
             return result;
         }
         if (AfterMappingForTests)
@@ -384,7 +386,7 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
         const bool whole = guarded(rows);
         file.unmap(window);
         if (!whole) {
-            result.verdict = Verdict::Broken; // the file shrank while it was read
+            result.verdict = Verdict::Unreadable; // the file shrank while it was read
             return result;
         }
     }

@@ -12,7 +12,9 @@
 // picture nor the whole file is ever held in memory.
 namespace Bmp {
 
-enum class Verdict { Decoded, NotBmp, Unsupported, Broken };
+// Unreadable: the file could not be opened or mapped, or changed while it was read (a
+// passing error of access, not a fault of the picture).
+enum class Verdict { Decoded, NotBmp, Unsupported, Broken, Unreadable };
 
 struct Header {
     int width = 0;

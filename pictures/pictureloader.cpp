@@ -93,6 +93,10 @@ LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
     handled = bmp.verdict != Bmp::Verdict::Unsupported;
     if (!handled)
         return r;
+    if (bmp.verdict == Bmp::Verdict::Unreadable) {
+        r.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the file could not be read whole"));
+        return r;
+    }
     if (bmp.verdict != Bmp::Verdict::Decoded) {
         r.error = notAPicture(QStringLiteral("broken bitmap"));
         return r;
@@ -108,6 +112,10 @@ LoadResult fromMetafile(const QString& path, QFile& file, QSize box, qreal dpr)
     LoadResult r;
     if (file.size() > MaxMetafileBytes) {
         r.error = notAPicture(QStringLiteral("metafile too large"));
+        return r;
+    }
+    if (WmfProcess::HelperPath().isEmpty()) {
+        r.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the metafile renderer is not installed"));
         return r;
     }
     const QImage rendered = WmfProcess::Render(path, MaxMetafileSide);
@@ -133,7 +141,10 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
     file.seek(0);
     QByteArray bytes = file.readAll();
     if (bytes.size() != file.size()) {
-        r.error = notAPicture(QStringLiteral("the file changed while it was read"));
+        // A read error or a file changing under us passes: it is not the picture's fault.
+        r.error = RunError::make(RunError::PathFileAccess, file.error() != QFileDevice::NoError
+                                                               ? file.errorString()
+                                                               : QStringLiteral("the file changed while it was read"));
         return r;
     }
     const std::optional<ReaderMends::ColourKey> colourKey = ReaderMends::TakePngColourKey(bytes);
