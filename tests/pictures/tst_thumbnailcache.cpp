@@ -352,6 +352,8 @@ private slots:
         QTest::newRow("a valid thumbnail") << QStringLiteral("valid") << true;
         QTest::newRow("one saying a size of another shape") << QStringLiteral("odd size") << true;
         QTest::newRow("another file's") << QStringLiteral("wrong uri") << false;
+        QTest::newRow("of the file before it was changed") << QStringLiteral("older") << false;
+        QTest::newRow("of a time the file has not reached") << QStringLiteral("newer") << false;
         QTest::newRow("not a picture") << QStringLiteral("garbage") << false;
         QTest::newRow("too large") << QStringLiteral("huge") << false;
         QTest::newRow("a named pipe") << QStringLiteral("fifo") << false;
@@ -372,7 +374,8 @@ private slots:
             QImage green(kind == QStringLiteral("huge") ? 2000 : 256, 171, QImage::Format_RGB32);
             green.fill(Qt::green);
             const QByteArray uri = (kind == QStringLiteral("wrong uri") ? facts.uri + u'x' : facts.uri).toLatin1();
-            QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(facts.mtime)}};
+            const qint64 mtime = facts.mtime + (kind == QStringLiteral("older") ? -60 : kind == QStringLiteral("newer") ? 60 : 0);
+            QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(mtime)}};
             if (kind == QStringLiteral("odd size"))
                 keys << std::pair<QByteArray, QByteArray>{"Thumb::Image::Width", "5000"}
                      << std::pair<QByteArray, QByteArray>{"Thumb::Image::Height", "100"};
