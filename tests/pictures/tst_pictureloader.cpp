@@ -474,7 +474,7 @@ private slots:
                 qunsetenv("QUILL_WMF_HELPER");
             }
         } reading{std::thread([&] { error = LoadPicture(metafile, QSize(100, 100)).error.number; }), error, pidFile};
-        QTRY_VERIFY_WITH_TIMEOUT(error != -1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(error != -1, 20000);
         QCOMPARE(error.load(), 481);
         const pid_t helper = pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt());
         QVERIFY(helper > 0);
