@@ -80,7 +80,7 @@ struct Channel {
 struct Layout {
     Header header;
     std::vector<QRgb> palette;
-    Channel red, green, blue;
+    Channel red, green, blue, alpha;
 };
 
 Verdict parse(const uchar* d, qint64 available, qint64 fileSize, Layout& out)
@@ -121,26 +121,31 @@ Verdict parse(const uchar* d, qint64 available, qint64 fileSize, Layout& out)
     if (h.compression == 1 || h.compression == 2 || h.compression == 4 || h.compression == 5)
         return Verdict::Unsupported; // run-length or embedded formats: the general reader
     if (h.compression == 0) {
-        if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
             return Verdict::Broken;
         if (bpp == 16) {
             out.red = Channel(0x7C00);
             out.green = Channel(0x03E0);
             out.blue = Channel(0x001F);
         }
-    } else if (h.compression == 3 && (bpp == 16 || bpp == 32)) {
-        if (available < 14 + 40 + 12)
+    } else if ((h.compression == 3 || h.compression == 6) && (bpp == 16 || bpp == 32)) {
+        // The masks follow a short header, or sit in a long one at the same place; an alpha
+        // mask is there in headers of 56 bytes and more, or after a short one when it says so.
+        const bool hasAlpha = headerSize >= 56 || h.compression == 6;
+        if (available < 14 + 40 + (hasAlpha ? 16 : 12))
             return Verdict::Broken;
         out.red = Channel(u32(d + 54));
         out.green = Channel(u32(d + 58));
         out.blue = Channel(u32(d + 62));
+        if (hasAlpha)
+            out.alpha = Channel(u32(d + 66));
     } else {
         return Verdict::Broken;
     }
 
     if (bpp <= 8) {
         qint64 colors = colorsUsed ? std::min<qint64>(colorsUsed, 256) : (1 << bpp);
-        qint64 at = 14 + headerSize + (h.compression == 3 && headerSize == 40 ? 12 : 0);
+        qint64 at = 14 + headerSize;
         out.palette.assign(256, qRgb(0, 0, 0));
         for (qint64 i = 0; i < colors && at + paletteEntry <= available; ++i, at += paletteEntry)
             out.palette[std::size_t(i)] = qRgb(d[at + 2], d[at + 1], d[at]);
@@ -227,8 +232,18 @@ private:
             *out++ = uchar(qGreen(c));
             *out++ = uchar(qBlue(c));
         };
+        // Bit fields with an alpha mask: what is transparent lies on white, as the loader shows it.
+        const Layout& l = m_layout;
+        auto fields = [&l](quint32 v) {
+            const int r = l.red.value(v), g = l.green.value(v), b = l.blue.value(v);
+            if (!l.alpha.mask)
+                return qRgb(r, g, b);
+            const int a = l.alpha.value(v), under = 255 * (255 - a);
+            return qRgb((r * a + under + 127) / 255, (g * a + under + 127) / 255, (b * a + under + 127) / 255);
+        };
         switch (h.bitsPerPixel) {
         case 1:
+        case 2:
         case 4:
         case 8: {
             const int bpp = h.bitsPerPixel;
@@ -242,14 +257,12 @@ private:
         }
         case 16:
             for (int x = 0; x < h.width; ++x) {
-                const quint32 v = u16(row + 2 * x);
-                put(qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v)));
+                put(fields(u16(row + 2 * x)));
             }
             break;
         case 32:
             for (int x = 0; x < h.width; ++x) {
-                const quint32 v = u32(row + 4 * x);
-                put(qRgb(m_layout.red.value(v), m_layout.green.value(v), m_layout.blue.value(v)));
+                put(fields(u32(row + 4 * x)));
             }
             break;
         default:
@@ -308,8 +321,10 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
     Result result;
     installBusGuard();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.verdict = Verdict::Unreadable;
         return result;
+    }
     const qint64 fileSize = file.size();
     const QByteArray head = file.read(std::min<qint64>(fileSize, 14 + 1024 + 1024));
     Layout layout;
@@ -349,7 +364,7 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
         const qint64 length = std::min<qint64>(count * h.stride, fileSize - offset);
         uchar* window = file.map(offset, length);
         if (!window) {
-            result.verdict = Verdict::Broken;
+            result.verdict = Verdict::Unreadable;
             return result;
         }
         if (AfterMappingForTests)
@@ -371,7 +386,7 @@ Result Read(const QString& path, const std::function<QSize(QSize natural)>& size
         const bool whole = guarded(rows);
         file.unmap(window);
         if (!whole) {
-            result.verdict = Verdict::Broken; // the file shrank while it was read
+            result.verdict = Verdict::Unreadable; // the file shrank while it was read
             return result;
         }
     }

@@ -6,13 +6,15 @@
 
 #include <functional>
 
-// Reads uncompressed Windows bitmaps (1, 4, 8, 16, 24 and 32 bits, bit fields
+// Reads uncompressed Windows bitmaps (1, 2, 4, 8, 16, 24 and 32 bits, bit fields with or without alpha
 // included) straight into the size wanted: the file is mapped a window at a
 // time and every pixel is area-averaged into the target, so neither the full
 // picture nor the whole file is ever held in memory.
 namespace Bmp {
 
-enum class Verdict { Decoded, NotBmp, Unsupported, Broken };
+// Unreadable: the file could not be opened or mapped, or changed while it was read (a
+// passing error of access, not a fault of the picture).
+enum class Verdict { Decoded, NotBmp, Unsupported, Broken, Unreadable };
 
 struct Header {
     int width = 0;

@@ -1,6 +1,7 @@
 #include "pictureloader.h"
 
 #include "bmpreader.h"
+#include "readermends.h"
 #include "fileops.h"
 #include "wmfprocess.h"
 
@@ -43,15 +44,37 @@ QSize targetSize(QSize natural, QSize box)
     return Bmp::FitWithin(natural, QSize(int(natural.width() * shrink), int(natural.height() * shrink)));
 }
 
-QImage finish(QImage image, QSize want, qreal dpr)
+// Every pixel layout a reader can hand back (1 bit in either order, 2, 4 and 8-bit palettes,
+// grey of 8 or 16 bits, 16 bits a channel, with or without alpha) as the one layout the program
+// scales, shows and keeps: 32-bit RGB, with what is transparent laid on white, as it prints and
+// as a bitmap keeps it. Qt's own scaling of the smaller layouts is not to be trusted (a 1-bit
+// picture shrunk more than twice loses its colours), so this comes before any scaling.
+QImage opaque32(const QImage& image)
 {
-    if (!want.isEmpty() && image.size() != want)
-        image = image.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                              : QImage::Format_RGB32);
-    image.setDevicePixelRatio(dpr);
-    return image;
+    if (image.format() == QImage::Format_RGB32 || image.isNull())
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            const int under = 255 - qAlpha(p); // white, weighted by what the picture leaves uncovered
+            line[x] = qRgb(qRed(p) + under, qGreen(p) + under, qBlue(p) + under);
+        }
+    }
+    out.reinterpretAsFormat(QImage::Format_RGB32);
+    return out;
+}
+
+QImage finish(const QImage& image, QSize want, qreal dpr)
+{
+    QImage shown = opaque32(image);
+    if (!want.isEmpty() && shown.size() != want)
+        shown = shown.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    shown.setDevicePixelRatio(dpr);
+    return shown;
 }
 
 bool tooManyPixels(QSize s)
@@ -70,6 +93,10 @@ LoadResult fromBmp(const QString& path, QSize box, qreal dpr, bool& handled)
     handled = bmp.verdict != Bmp::Verdict::Unsupported;
     if (!handled)
         return r;
+    if (bmp.verdict == Bmp::Verdict::Unreadable) {
+        r.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the file could not be read whole"));
+        return r;
+    }
     if (bmp.verdict != Bmp::Verdict::Decoded) {
         r.error = notAPicture(QStringLiteral("broken bitmap"));
         return r;
@@ -85,6 +112,10 @@ LoadResult fromMetafile(const QString& path, QFile& file, QSize box, qreal dpr)
     LoadResult r;
     if (file.size() > MaxMetafileBytes) {
         r.error = notAPicture(QStringLiteral("metafile too large"));
+        return r;
+    }
+    if (WmfProcess::HelperPath().isEmpty()) {
+        r.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the metafile renderer is not installed"));
         return r;
     }
     const QImage rendered = WmfProcess::Render(path, MaxMetafileSide);
@@ -108,11 +139,15 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         return r;
     }
     file.seek(0);
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (bytes.size() != file.size()) {
-        r.error = notAPicture(QStringLiteral("the file changed while it was read"));
+        // A read error or a file changing under us passes: it is not the picture's fault.
+        r.error = RunError::make(RunError::PathFileAccess, file.error() != QFileDevice::NoError
+                                                               ? file.errorString()
+                                                               : QStringLiteral("the file changed while it was read"));
         return r;
     }
+    const std::optional<ReaderMends::ColourKey> colourKey = ReaderMends::TakePngColourKey(bytes);
     const uchar* mapped = reinterpret_cast<const uchar*>(bytes.constData());
     QBuffer buffer;
     buffer.setData(bytes);
@@ -171,7 +206,8 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
             r.error = notAPicture(QStringLiteral("too large to read"));
             return r;
         }
-        if (wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
+        // Only there: the other readers' scaled decoding (PNG's) garbles every layout but 32-bit.
+        if (decodesScaled && wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
             reader.setScaledSize(wantStored);
     }
     QImage image = reader.read();
@@ -179,6 +215,10 @@ LoadResult fromImageReader(QFile& file, QSize box, qreal dpr)
         r.error = notAPicture(reader.errorString());
         return r;
     }
+    if (colourKey)
+        image = ReaderMends::ApplyColourKey(image, *colourKey);
+    if (format == "ico" && image.size() == stored)
+        image = ReaderMends::ApplyIconMask(image, bytes);
     if (want.isEmpty())
         want = targetSize(image.size(), box);
     r.picture.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
@@ -321,9 +361,15 @@ Picture PictureFromImage(const QImage& image, QSize box, qreal dpr)
     if (image.isNull())
         return p;
     p.natural = image.size();
-    p.full = image;
-    p.shown = finish(image, targetSize(image.size(), box), dpr);
+    p.full = opaque32(image); // kept, saved and copied as it is shown
+    p.full.setDevicePixelRatio(1.0);
+    p.shown = finish(p.full, targetSize(image.size(), box), dpr);
     return p;
+}
+
+QImage ShownImage(const QImage& image, QSize size, qreal dpr)
+{
+    return finish(image, size, dpr);
 }
 
 Picture DrawnPlaceholder(QSize box, qreal dpr, bool unreadable)

@@ -36,6 +36,10 @@ LoadResult LoadPicture(const QString& path, QSize box = {}, qreal devicePixelRat
 // The picture held in memory (from the clipboard), prepared the same way.
 Picture PictureFromImage(const QImage& image, QSize box = {}, qreal devicePixelRatio = 1.0);
 
+// A picture in any pixel layout as the program shows it: 32-bit RGB, what is transparent
+// laid on white, area-averaged to `size` (an empty size keeps its own).
+QImage ShownImage(const QImage& image, QSize size = {}, qreal devicePixelRatio = 1.0);
+
 // A placeholder the program draws itself (111 by 111, as the empty-slot
 // picture): for a slot whose file cannot be shown (`unreadable`), or for an
 // empty slot when "Empty.bmp" itself cannot be read.

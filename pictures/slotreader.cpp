@@ -14,9 +14,7 @@ Picture slotPicture(const QImage& larger, QSize natural, const QString& path, QS
     p.sourcePath = path;
     // The size a direct read gives; a few pixels more than the kept picture at most.
     const QSize fitted = Bmp::FitWithin(natural, box);
-    p.shown = fitted == larger.size() ? larger
-                                      : larger.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    p.shown.setDevicePixelRatio(dpr);
+    p.shown = Pictures::ShownImage(larger, fitted, dpr); // another program's thumbnail may be of any layout
     return p;
 }
 
@@ -38,7 +36,10 @@ Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailC
     // Read at the kept size, so the same decode gives the slot and the thumbnail.
     Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(size, size), 1.0);
     if (loaded.error.failed()) {
-        if (loaded.error.number == RunError::FileNotFound)
+        // Only a file that was read and is not a picture is remembered: a missing file is an
+        // empty slot, and an error of access (no permission, a missing disk, no file handles
+        // left) passes, so the file is read again next time.
+        if (loaded.error.number != RunError::InvalidPicture)
             return {loaded, std::nullopt};
         return {loaded, ToKeep{*facts, 0, {}, {}, loaded.error}};
     }

@@ -101,27 +101,46 @@ QByteArray withText(const QByteArray& png, const QList<std::pair<QString, QStrin
     return png.left(HeaderChunkEnd) + chunks + png.mid(HeaderChunkEnd);
 }
 
-// The text chunks before the picture data; an empty map for anything that is not a sound PNG.
-QHash<QString, QString> textOf(const QByteArray& png)
+// The most of a text value ever read: a fail entry's reason is only ever shown in a message,
+// and no other value of a sound entry comes near the other limit (a file URI of the longest path).
+constexpr qint64 MaxReasonBytes = 400;
+constexpr qint64 MaxTextBytes = 16 << 10;
+const QLatin1String ReasonKey("X-Quillbook::Reason");
+
+// The text chunks before the picture data, each value read only up to its limit (the rest of a
+// chunk is skipped, never read); an empty map for anything that is not a sound PNG.
+QHash<QString, QString> textOf(QIODevice& png)
 {
     QHash<QString, QString> texts;
-    if (!png.startsWith("\x89PNG\r\n\x1a\n"))
+    const qint64 size = png.size();
+    if (!png.seek(0) || png.read(SignatureBytes) != QByteArrayLiteral("\x89PNG\r\n\x1a\n"))
         return texts;
-    qsizetype at = SignatureBytes;
-    while (at + 12 <= png.size()) {
-        const quint32 length = bigEndianAt(png, at);
-        if (length > quint32(png.size() - at - 12))
+    qint64 at = SignatureBytes;
+    for (int chunk = 0; chunk < 64 && at + 12 <= size; ++chunk) {
+        if (!png.seek(at))
             return {};
-        const QByteArray type = png.mid(at + 4, 4);
+        const QByteArray head = png.read(8);
+        if (head.size() != 8)
+            return {};
+        const quint32 length = bigEndianAt(head, 0);
+        if (qint64(length) > size - at - 12)
+            return {};
+        const QByteArray type = head.mid(4);
         if (type == "IDAT" || type == "IEND")
             break;
         if (type == "tEXt") {
-            const QByteArray data = png.mid(at + 8, length);
-            const qsizetype zero = data.indexOf('\0');
-            if (zero > 0)
-                texts.insert(QString::fromLatin1(data.left(zero)), QString::fromLatin1(data.mid(zero + 1)));
+            // A key of at most 79 bytes and its zero, then the value.
+            const QByteArray start = png.read(std::min<qint64>(length, 80));
+            const qsizetype zero = start.indexOf('\0');
+            if (zero > 0) {
+                const QString key = QString::fromLatin1(start.left(zero));
+                const qint64 limit = key == ReasonKey ? MaxReasonBytes : MaxTextBytes;
+                const QByteArray value =
+                    start.mid(zero + 1) + png.read(std::min<qint64>(length, zero + 1 + limit) - start.size());
+                texts.insert(key, QString::fromLatin1(value.left(limit)));
+            }
         }
-        at += 12 + qsizetype(length);
+        at += 12 + qint64(length);
     }
     return texts;
 }
@@ -142,11 +161,17 @@ std::optional<KeptPng> readKept(const QString& file, const ThumbnailCache::FileF
         ::close(fd);
         return std::nullopt;
     }
-    if (f.size() <= 0 || f.size() > MaxThumbnailBytes)
+    if (f.size() <= 0 || (wantImage && f.size() > MaxThumbnailBytes))
         return std::nullopt;
     KeptPng kept;
-    const QByteArray bytes = f.readAll();
-    kept.texts = textOf(bytes);
+    // A fail entry is read a few bytes at a time, however large the file; a thumbnail whole.
+    QByteArray bytes;
+    QBuffer whole(&bytes);
+    if (wantImage) {
+        bytes = f.readAll();
+        whole.open(QIODevice::ReadOnly);
+    }
+    kept.texts = textOf(wantImage ? static_cast<QIODevice&>(whole) : f);
     const auto text = [&](const char* key) { return kept.texts.value(QLatin1String(key)); };
     if (text("Thumb::URI") != facts.uri || text("Thumb::MTime") != QString::number(facts.mtime))
         return std::nullopt;
@@ -158,10 +183,8 @@ std::optional<KeptPng> readKept(const QString& file, const ThumbnailCache::FileF
         return std::nullopt;
     if (!wantImage)
         return kept;
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
+    whole.seek(0);
+    QImageReader reader(&whole, "png");
     reader.setAutoTransform(false);
     const QSize size = reader.size();
     if (size.isEmpty() || size.width() > maxSide || size.height() > maxSide)
@@ -288,12 +311,12 @@ std::optional<RunError> ThumbnailCache::FindFailure(const FileFacts& facts) cons
     // Ours only: a fail entry without the exact time could be an older file's.
     if (!kept || kept->texts.value(QStringLiteral("X-Quillbook::MTimeNs")) != QString::number(facts.mtimeNs))
         return std::nullopt;
-    RunError error;
-    error.number = kept->texts.value(QStringLiteral("X-Quillbook::Error")).toInt();
-    if (error.number <= 0)
-        error.number = RunError::InvalidPicture;
-    error.description = kept->texts.value(QStringLiteral("X-Quillbook::Reason"));
-    return error;
+    // Only a file that was read and holds no picture is remembered; an entry for anything else
+    // (a passing error such as no permission, kept by an older version) is not believed.
+    const QString number = kept->texts.value(QStringLiteral("X-Quillbook::Error"));
+    if (!number.isEmpty() && number.toInt() != RunError::InvalidPicture)
+        return std::nullopt;
+    return RunError{RunError::InvalidPicture, kept->texts.value(ReasonKey)};
 }
 
 bool ThumbnailCache::Store(const FileFacts& facts, int size, const QImage& thumbnail, QSize natural) const
@@ -309,13 +332,13 @@ bool ThumbnailCache::Store(const FileFacts& facts, int size, const QImage& thumb
 bool ThumbnailCache::StoreFailure(const FileFacts& facts, const RunError& error) const
 {
     const QString target = FailPath(facts);
-    if (target.isEmpty())
-        return false;
+    if (target.isEmpty() || error.number != RunError::InvalidPicture)
+        return false; // a passing error (no permission, a missing disk, ...) is never remembered
     QImage dot(1, 1, QImage::Format_ARGB32);
     dot.fill(Qt::transparent);
     return writePng(target, dot, facts,
                     {{QStringLiteral("X-Quillbook::Error"), QString::number(error.number)},
-                     {QStringLiteral("X-Quillbook::Reason"), error.description}});
+                     {ReasonKey, error.description.left(MaxReasonBytes)}});
 }
 
 bool ThumbnailCache::writePng(const QString& target, const QImage& image, const FileFacts& facts,

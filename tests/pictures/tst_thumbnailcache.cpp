@@ -19,9 +19,12 @@
 #include <zlib.h>
 
 #include <csignal>
+#include <cstring>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +86,48 @@ QByteArray pngWith(const QImage& image, const QList<std::pair<QByteArray, QByteA
     }
     return png.left(33) + chunks + png.mid(33);
 }
+
+// A passing error of access, made real for as long as it lives.
+class AccessFault {
+public:
+    // The file cannot be opened: no permission (mode 000, and this thread stripped of the
+    // capabilities that let root read any file), or no file handle left in the process.
+    AccessFault(const QString& kind, const QString& path) : m_path(path)
+    {
+        if (kind == QStringLiteral("no permission")) {
+            QFile::setPermissions(path, {});
+            syscall(SYS_capget, &m_header, m_saved);
+            __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+            lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+            m_capsChanged = syscall(SYS_capset, &m_header, lowered) == 0;
+        } else {
+            ::getrlimit(RLIMIT_NOFILE, &m_limit);
+            rlimit lower = m_limit;
+            lower.rlim_cur = std::min<rlim_t>(lower.rlim_cur, 1024);
+            ::setrlimit(RLIMIT_NOFILE, &lower);
+            for (int fd; (fd = ::dup(STDIN_FILENO)) >= 0;)
+                m_held.push_back(fd);
+        }
+    }
+    ~AccessFault()
+    {
+        if (m_capsChanged)
+            syscall(SYS_capset, &m_header, m_saved);
+        for (int fd : m_held)
+            ::close(fd);
+        if (!m_held.empty())
+            ::setrlimit(RLIMIT_NOFILE, &m_limit);
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    }
+
+private:
+    QString m_path;
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_capsChanged = false;
+    rlimit m_limit{};
+    std::vector<int> m_held;
+};
 
 // Reads and keeps, as the page loader and the background reader do.
 SlotReader::Read readAndKeep(const QString& path, const ThumbnailCache& cache)
@@ -228,6 +273,64 @@ private slots:
         QVERIFY(!ReadSlotPicture(dir->filePath(QStringLiteral("P9I9.bmp")), Box, 1.0, cache).keep);
     }
 
+    void passingErrorsAreNotRemembered_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("error");
+        QTest::newRow("no permission") << QStringLiteral("no permission") << EACCES;
+        QTest::newRow("no file handle left") << QStringLiteral("no file handles") << EMFILE;
+    }
+    void passingErrorsAreNotRemembered()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, error);
+        {
+            const AccessFault fault(kind, picture);
+            const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+            QCOMPARE(read.result.error.number, int(RunError::PathFileAccess));
+            QVERIFY2(read.result.error.description.contains(QString::fromLocal8Bit(std::strerror(error))),
+                     qPrintable(read.result.error.description));
+            QVERIFY(!read.keep);
+            // Nor would the cache take one, or believe one an older version kept.
+            QVERIFY(!cache.StoreFailure(*ThumbnailCache::Facts(picture), read.result.error));
+        }
+        QVERIFY(!QFile::exists(cache.FailPath(*ThumbnailCache::Facts(picture))));
+        const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
+        QVERIFY(QDir().mkpath(QFileInfo(cache.FailPath(facts)).path()));
+        QImage dot(1, 1, QImage::Format_ARGB32);
+        dot.fill(Qt::transparent);
+        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
+                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
+                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
+                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
+                                                       {"X-Quillbook::Error", "75"},
+                                                       {"X-Quillbook::Reason", "Permission denied"}})));
+        // The access given back (its time unchanged): the picture shows.
+        QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).result.error.failed());
+    }
+
+    void failEntryReasonIsCut()
+    {
+        QVERIFY(TestPictures::WriteBytes(picture, "not a picture at all"));
+        const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
+        // Ours, written with a long reason, is kept cut.
+        QVERIFY(cache.StoreFailure(facts, RunError{RunError::InvalidPicture, QString(5000, u'r')}));
+        QCOMPARE(cache.FindFailure(facts)->description, QString(400, u'r'));
+        // Another's of 4 MB is read only as far as it is shown.
+        QImage dot(1, 1, QImage::Format_ARGB32);
+        dot.fill(Qt::transparent);
+        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
+                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
+                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
+                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
+                                                       {"X-Quillbook::Reason", QByteArray(4 << 20, 'x')},
+                                                       {"X-Quillbook::Error", "481"}})));
+        const std::optional<RunError> failed = cache.FindFailure(facts);
+        QVERIFY(failed);
+        QCOMPARE(failed->number, int(RunError::InvalidPicture));
+        QCOMPARE(failed->description, QString(400, u'x'));
+    }
+
     void hostileFilesReadOnce()
     {
         // Every hostile file gives the same answer the second time, a failure from its fail entry.
@@ -249,6 +352,8 @@ private slots:
         QTest::newRow("a valid thumbnail") << QStringLiteral("valid") << true;
         QTest::newRow("one saying a size of another shape") << QStringLiteral("odd size") << true;
         QTest::newRow("another file's") << QStringLiteral("wrong uri") << false;
+        QTest::newRow("of the file before it was changed") << QStringLiteral("older") << false;
+        QTest::newRow("of a time the file has not reached") << QStringLiteral("newer") << false;
         QTest::newRow("not a picture") << QStringLiteral("garbage") << false;
         QTest::newRow("too large") << QStringLiteral("huge") << false;
         QTest::newRow("a named pipe") << QStringLiteral("fifo") << false;
@@ -269,7 +374,8 @@ private slots:
             QImage green(kind == QStringLiteral("huge") ? 2000 : 256, 171, QImage::Format_RGB32);
             green.fill(Qt::green);
             const QByteArray uri = (kind == QStringLiteral("wrong uri") ? facts.uri + u'x' : facts.uri).toLatin1();
-            QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(facts.mtime)}};
+            const qint64 mtime = facts.mtime + (kind == QStringLiteral("older") ? -60 : kind == QStringLiteral("newer") ? 60 : 0);
+            QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(mtime)}};
             if (kind == QStringLiteral("odd size"))
                 keys << std::pair<QByteArray, QByteArray>{"Thumb::Image::Width", "5000"}
                      << std::pair<QByteArray, QByteArray>{"Thumb::Image::Height", "100"};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+#include <array>
+#include <optional>
+
+// What Qt's readers get wrong in files the program reads, mended around them.
+namespace ReaderMends {
+
+// A 16-bit RGB PNG with one transparent colour (a tRNS chunk) comes back from Qt's reader
+// with its channels shifted into the alpha; read without the chunk, the colour is keyed here.
+struct ColourKey {
+    std::array<quint16, 3> rgb{};
+};
+// The key of such a PNG, and the file without its tRNS chunk to read instead.
+std::optional<ColourKey> TakePngColourKey(QByteArray& png);
+QImage ApplyColourKey(const QImage& image, const ColourKey& key);
+
+// Qt's icon reader ignores the transparency mask of a 24-bit icon; this lays it in.
+QImage ApplyIconMask(const QImage& image, const QByteArray& ico);
+
+} // namespace ReaderMends
