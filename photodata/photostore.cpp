@@ -173,9 +173,22 @@ QSqlDatabase PhotoDatabase::connection() const
 
 RunError PhotoDatabase::failure(const QString& what) const
 {
-    const QString reason = connection().lastError().text();
-    return RunError{PhotoErrors::StoreFailed, QStringLiteral("The photo data file \"%1\" could not be %2.\r\n%3")
-                                                  .arg(m_path, what, reason)};
+    // The handle keeps the reason of the last statement that failed on it.
+    sqlite3* db = handle();
+    const QString reason = db && sqlite3_errcode(db) != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+    return failure(what, reason);
+}
+
+RunError PhotoDatabase::failure(const QString& what, const QSqlError& error) const
+{
+    return failure(what, error.databaseText().isEmpty() ? error.driverText() : error.databaseText());
+}
+
+RunError PhotoDatabase::failure(const QString& what, const QString& reason) const
+{
+    const QString why = reason.trimmed().isEmpty() ? QStringLiteral("the reason is unknown") : reason.trimmed();
+    return RunError{PhotoErrors::StoreFailed,
+                    QStringLiteral("The photo data file \"%1\" could not be %2: %3.").arg(m_path, what, why)};
 }
 
 std::unique_ptr<PhotoDatabase> PhotoDatabase::OpenInProgramFolder(const QString& appPath, RunError* error)
@@ -234,19 +247,16 @@ RunError PhotoDatabase::prepare(bool createTable)
         return RunError{PhotoErrors::StoreFailed, QStringLiteral("The SQLite driver cannot be used for photo data.")};
 
     QSqlQuery q(db);
-    // Every update is its own transaction, on disk before it returns. With a
-    // write-ahead log, a listing being read never blocks a save through
-    // another handle.
+    // Every update is its own transaction, on disk before it returns.
     if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
-        return notAStore(m_path, db.lastError().text());
-    q.exec(QStringLiteral("PRAGMA journal_mode = WAL")); // a read-only file keeps its journal
+        return notAStore(m_path, q.lastError().databaseText());
     if (createTable) {
         QStringList fields;
         for (const Column& c : Columns)
             fields << QStringLiteral("[%1] %2").arg(c.name, c.type);
         if (!q.exec(QStringLiteral("CREATE TABLE PhotoData (%1)").arg(fields.join(QStringLiteral(", ")))) ||
             !q.exec(QStringLiteral("INSERT INTO PhotoData VALUES (' ', ' ', 0, ' ', 0, ' ', ' ')")))
-            return failure(QStringLiteral("made"));
+            return failure(QStringLiteral("made"), q.lastError());
     }
     if (!q.exec(QStringLiteral("PRAGMA table_info(PhotoData)")))
         return notAStore(m_path, QStringLiteral("it is damaged (%1)").arg(q.lastError().text()));
@@ -259,6 +269,9 @@ RunError PhotoDatabase::prepare(bool createTable)
         if (found.value(c.name) != c.type)
             return notAStore(m_path, QStringLiteral("its table PhotoData has no field [%1] of type %2").arg(c.name, c.type));
     }
+    // Only a file found to be a photo data store is changed. With a write-ahead
+    // log, a listing being read never blocks a save through another handle.
+    q.exec(QStringLiteral("PRAGMA journal_mode = WAL")); // a read-only file keeps its journal
     // The full listing's order; a file that cannot take it still works, only slower.
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS PhotoDataOrder ON PhotoData "
                           "([Album Name] COLLATE NOCASE, [Pa], [P2])"));
@@ -314,7 +327,7 @@ RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
     q.addBindValue(albumName);
     q.addBindValue(StoredAlbumName(albumName));
     if (!q.exec())
-        return failure(QStringLiteral("changed"));
+        return failure(QStringLiteral("changed"), q.lastError());
     if (count)
         *count = q.numRowsAffected();
     return {};
@@ -327,7 +340,7 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
     NoteWrite();
     QSqlDatabase db = connection();
     if (!db.transaction())
-        return failure(QStringLiteral("changed"));
+        return failure(QStringLiteral("changed"), db.lastError());
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT rowid, [Page Nr] FROM PhotoData WHERE %1 AND ([Album Name] = ? OR "
                                 "[Album Name] = ?) AND [Image Nr] = ?")
@@ -342,16 +355,21 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
                 doomed << find.value(0).toLongLong();
         }
     }
-    bool ok = find.lastError().type() == QSqlError::NoError;
+    QSqlError failed = find.lastError();
     find.finish();
     QSqlQuery remove(db);
     remove.prepare(QStringLiteral("DELETE FROM PhotoData WHERE rowid = ?"));
     for (qint64 id : std::as_const(doomed)) {
+        if (failed.type() != QSqlError::NoError)
+            break;
         remove.bindValue(0, id);
-        ok = ok && remove.exec();
+        if (!remove.exec())
+            failed = remove.lastError();
     }
-    if (!ok || !db.commit()) {
-        const RunError e = failure(QStringLiteral("changed"));
+    if (failed.type() == QSqlError::NoError && !db.commit())
+        failed = db.lastError();
+    if (failed.type() != QSqlError::NoError) {
+        const RunError e = failure(QStringLiteral("changed"), failed);
         db.rollback();
         return e;
     }
@@ -366,7 +384,7 @@ RunError PhotoDatabase::BackupTo(const QString& target)
     q.prepare(QStringLiteral("VACUUM INTO ?"));
     q.addBindValue(target);
     if (!q.exec())
-        return failure(QStringLiteral("copied to \"%1\"").arg(target));
+        return failure(QStringLiteral("copied to \"%1\"").arg(target), q.lastError());
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "runerror.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include <memory>
@@ -81,8 +82,12 @@ public:
     // record set knows when a record it read ahead may have changed.
     static quint64 WriteGeneration();
     static void NoteWrite();
-    // The error for a failed statement, naming the file.
+    // The error for a failed statement, naming the file and SQLite's own
+    // reason: that of `error` (the failed query's), else the one the handle
+    // kept from the last statement that failed on it.
     RunError failure(const QString& what) const;
+    RunError failure(const QString& what, const QSqlError& error) const;
+    RunError failure(const QString& what, const QString& reason) const;
 
 private:
     PhotoDatabase(QString path, QString connectionName);

@@ -333,6 +333,63 @@ private slots:
         QCOMPARE(readAll(storePath), before);
     }
 
+    // Every write of a store that another program holds locked says SQLite's own reason.
+    void lockedStoreSaysWhy_data()
+    {
+        QTest::addColumn<int>("write");
+        QTest::newRow("new note") << 0;
+        QTest::newRow("changed note") << 1;
+        QTest::newRow("deleted note") << 2;
+        QTest::newRow("album's notes") << 3;
+        QTest::newRow("picture's notes") << 4;
+    }
+    void lockedStoreSaysWhy()
+    {
+        QFETCH(int, write);
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("kept"));
+        QSqlQuery(db->connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0")); // no wait for the lock
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(storePath);
+        QVERIFY(other.open());
+        {
+            QSqlQuery lock(other);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        }
+        auto rs = db->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("kept")), nullptr);
+        QVERIFY(rs && !rs->Eof());
+        RunError e;
+        switch (write) {
+        case 0:
+            rs->AddNew();
+            rs->SetField(PhotoFields::AlbumName, QStringLiteral("B"));
+            e = rs->Update();
+            break;
+        case 1:
+            rs->Edit();
+            rs->SetField(PhotoFields::Discription, QStringLiteral("changed"));
+            e = rs->Update();
+            break;
+        case 2:
+            e = rs->Delete();
+            break;
+        case 3:
+            e = db->DeleteAlbumRecords(QStringLiteral("A"));
+            break;
+        default:
+            e = db->DeletePictureRecords(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("P1I1"));
+            break;
+        }
+        rs.reset();
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+        other = {};
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        QCOMPARE(e.number, int(PhotoErrors::StoreFailed));
+        QVERIFY2(e.description.contains(storePath), qPrintable(e.description));
+        QVERIFY2(e.description.endsWith(QStringLiteral(": database is locked.")), qPrintable(e.description));
+        QCOMPARE(listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("kept"))), QStringList{QStringLiteral("A/P1I1/kept")});
+    }
+
     void killedWriterLosesNoSavedNote()
     {
         db.reset();

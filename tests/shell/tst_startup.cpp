@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -277,6 +279,42 @@ private slots:
         // Start-up never makes the photo data file or the placeholder itself.
         QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("PhotoData.mdb"))));
         QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Empty.bmp"))));
+    }
+
+    // Another program's SQLite file in the old rollback mode, under the store's
+    // name: start-up refuses it without writing a byte (no write-ahead log, no
+    // index, no backup).
+    void foreignRollbackStoreIsLeftAsItIs_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("other table") << QStringLiteral("CREATE TABLE Recipes (Name TEXT, Steps TEXT)");
+        QTest::newRow("other fields") << QStringLiteral("CREATE TABLE PhotoData ([Album Name] TEXT, Page INTEGER)");
+    }
+    void foreignRollbackStoreIsLeftAsItIs()
+    {
+        QFETCH(QString, table);
+        program->addSuppliedPicture(1, 0);
+        const QString store = program->path(QStringLiteral("PhotoData.mdb"));
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(store);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) && q.next());
+            QCOMPARE(q.value(0).toString(), QStringLiteral("delete"));
+            QVERIFY(q.exec(table));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        const QByteArray before = TestPictures::ReadBytes(store);
+        QCOMPARE(before.at(18), char(1)); // rollback mode in the header
+        const QStringList files = QDir(program->folder()).entryList(QDir::Files);
+
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        QCOMPARE(TestPictures::ReadBytes(store), before);
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Files), files);
     }
 
     void confirmExitAsksAndEndsOnlyOnYes()
