@@ -104,7 +104,7 @@ RunError failure(const QString& target, const QString& why)
 // Writes one slot's picture into a new file beside its target.
 RunError writeOne(const Picture& picture, const QString& temp, const QString& target)
 {
-    const int fd = ::open(native(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(native(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); // as the umask says
     if (fd < 0)
         return failure(target, errnoText());
     QString problem;
