@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -283,6 +284,12 @@ RunError PhotoDatabase::Create(const QString& path)
     // Built beside the target, then linked into place: never over an existing file.
     const QString building = path + QStringLiteral(".new-%1").arg(::getpid());
     QFile::remove(building);
+    // The owner's alone from the start (SQLite would make it readable by all);
+    // the write-ahead log and its index take the store's mode.
+    const int fd = ::open(QFile::encodeName(building).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return RunError::make(RunError::PathFileAccess, path);
+    ::close(fd);
     RunError made;
     {
         PhotoDatabase store(building, nextConnectionName());
@@ -378,13 +385,64 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
     return {};
 }
 
-RunError PhotoDatabase::BackupTo(const QString& target)
+RunError PhotoDatabase::BackupTo(const QString& target, const std::function<bool()>& stopRequested)
 {
-    QSqlQuery q(connection());
-    q.prepare(QStringLiteral("VACUUM INTO ?"));
-    q.addBindValue(target);
-    if (!q.exec())
-        return failure(QStringLiteral("copied to \"%1\"").arg(target), q.lastError());
+    const QString what = QStringLiteral("copied to \"%1\"").arg(target);
+    sqlite3* source = handle();
+    if (!source)
+        return failure(what, QStringLiteral("the SQLite driver cannot be used"));
+    sqlite3* copy = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    // The copy is a new file that only takes its place once whole: it needs
+    // no journal of its own, and it is flushed to disk once, at the end.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = copy ? QString::fromUtf8(sqlite3_errmsg(copy)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(copy);
+        return failure(what, reason);
+    }
+    // One view of the store for the whole copy: writes through other handles
+    // meanwhile neither restart the copy nor tear it.
+    const bool ownView = sqlite3_get_autocommit(source) != 0 &&
+                         sqlite3_exec(source, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
+                             SQLITE_OK;
+    QString reason;
+    bool stopped = false;
+    if (sqlite3_backup* backup = sqlite3_backup_init(copy, "main", source, "main")) {
+        // A few megabytes a step, so a stop is heard at once.
+        constexpr int PagesPerStep = 1024;
+        int waits = 0;
+        for (;;) {
+            rc = sqlite3_backup_step(backup, PagesPerStep);
+            if (rc == SQLITE_DONE)
+                break;
+            if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits < 500) {
+                sqlite3_sleep(10);
+                continue;
+            }
+            if (rc != SQLITE_OK)
+                break;
+            if (stopRequested && stopRequested()) {
+                stopped = true;
+                break;
+            }
+        }
+        rc = sqlite3_backup_finish(backup);
+        if (rc != SQLITE_OK)
+            reason = QString::fromUtf8(sqlite3_errmsg(copy));
+    } else {
+        reason = QString::fromUtf8(sqlite3_errmsg(copy));
+    }
+    if (ownView)
+        sqlite3_exec(source, "COMMIT", nullptr, nullptr, nullptr);
+    if (sqlite3_close(copy) != SQLITE_OK && reason.isEmpty())
+        reason = QStringLiteral("the copy could not be closed");
+    if (stopped)
+        return failure(what, QStringLiteral("the copy was stopped before its end"));
+    if (!reason.isEmpty())
+        return failure(what, reason);
     return {};
 }
 

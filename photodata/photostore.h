@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,8 +67,10 @@ public:
     RunError DeletePictureRecords(const QString& albumName, const QString& pageNr, const QString& pictureKey,
                                   int* count = nullptr);
 
-    // Writes a copy of the whole store to `target` (a new file).
-    RunError BackupTo(const QString& target);
+    // Writes a copy of the whole store, as it was when the copy began, to
+    // `target` (a new or empty file), a few megabytes at a time; stops early
+    // with an error when `stopRequested` says so. The copy is not yet synced.
+    RunError BackupTo(const QString& target, const std::function<bool()>& stopRequested = {});
 
     QString path() const { return m_path; }
     // Record sets opened here; reading ahead before a write keeps every open

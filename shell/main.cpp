@@ -1,6 +1,7 @@
 #include "forms.h"
 #include "interaction.h"
 #include "pagereadahead.h"
+#include "photobackups.h"
 #include "program.h"
 #include "programfolder.h"
 #include "thumbnailcache.h"
@@ -68,5 +69,6 @@ int main(int argc, char** argv)
     RunProgram();
     const int code = QApplication::exec();
     PageReadAhead::Instance().Shutdown();
+    PhotoBackups::StopBackground(); // a backup not yet whole leaves the kept ones as they were
     return code;
 }

@@ -72,8 +72,9 @@ void StartUp()
             pageDown->setEnabled(false);
     }
 
-    // A version of the notes is kept aside before anything can change them.
-    PhotoBackups::Keep(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::PhotoDatabase));
+    // A version of the notes is kept aside, as it is now, while start-up goes
+    // on: at the lowest priority, so the screens never wait for it.
+    PhotoBackups::KeepInBackground(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::PhotoDatabase));
 
     startErr.clear();
     const RunError made = Files::MkDir(suppliedFolder());
@@ -173,6 +174,7 @@ bool StartUpHasRun()
 
 void ResetStartUp()
 {
+    PhotoBackups::StopBackground();
     startUpRan = false;
     startErr.clear();
 }

@@ -436,6 +436,56 @@ private slots:
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
     }
+
+    // A backup that stops half-way (asked to, here; killed, in life) never
+    // takes the place of a good one, and leaves nothing behind.
+    void stoppedBackupKeepsTheGoodOnes()
+    {
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("first"));
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        const QByteArray good = readAll(PhotoBackups::BackupPath(storePath, 1));
+        QTest::qWait(5); // a later file time than the backup
+        for (int n = 0; n < 8; ++n) // several megabytes: the copy takes more than one step
+            TestNotes::Add(*db, QStringLiteral("B"), 1, n, QString(1 << 20, QChar(u'a' + n)));
+        int asked = 0;
+        const RunError e = PhotoBackups::Keep(storePath, [&asked] { return ++asked == 1; });
+        QVERIFY(e.failed());
+        QCOMPARE(asked, 1);
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 1)), good);
+        QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 2)));
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.backup-*")}, QDir::Files | QDir::Hidden), QStringList{});
+
+        QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start takes it whole
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), good);
+        auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+        QVERIFY(backup);
+        QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 1 + 8);
+    }
+
+    // The passing copy of a backup whose program was killed goes at the next
+    // backup; one of a program still running stays, and so does any other file.
+    void leftoverOfAKilledBackupIsRemoved()
+    {
+        QProcess gone;
+        gone.start(QStringLiteral("cat"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        gone.closeWriteChannel();
+        QVERIFY(gone.waitForFinished());
+        const QString dead = storePath + QStringLiteral(".backup-%1").arg(deadPid);
+        const QString running = storePath + QStringLiteral(".backup-1"); // init runs as long as the machine
+        const QString other = storePath + QStringLiteral(".backup-12x");
+        for (const QString& path : {dead, running, other}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("half a backup") > 0);
+        }
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("note"));
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        QVERIFY(!QFile::exists(dead));
+        QCOMPARE(readAll(running), QByteArray("half a backup"));
+        QCOMPARE(readAll(other), QByteArray("half a backup"));
+        QVERIFY(PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr));
+    }
 };
 
 int main(int argc, char** argv)

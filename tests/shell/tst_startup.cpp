@@ -5,11 +5,15 @@
 #include "frmcover.h"
 #include "frmoption1.h"
 #include "frmreadme.h"
+#include "photobackups.h"
+#include "photorecordset.h"
+#include "photostore.h"
 #include "programfolder.h"
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
 #include "startup.h"
+#include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
 
@@ -480,8 +484,32 @@ private slots:
         startFromReadme();
         cover()->tmrCover_Timer();
         QVERIFY(options()->isVisible());
+        PhotoBackups::WaitForBackground();
         QCOMPARE(TestPictures::ReadBytes(store), before);
         QCOMPARE(QDir(program->folder()).entryList(QDir::Files), files);
+    }
+
+    // Start-up keeps a backup of changed notes on a thread of its own; the
+    // options screen does not wait for it, and the backup is whole and private.
+    void startUpKeepsABackupOfChangedNotes()
+    {
+        program->addSuppliedPicture(1, 0);
+        program->addPhotoData();
+        const QString store = program->path(QStringLiteral("PhotoData.mdb"));
+        {
+            auto db = PhotoDatabase::Open(store, nullptr);
+            QVERIFY(db);
+            TestNotes::Add(*db, QStringLiteral("Holiday"), 1, 0, QStringLiteral("kept aside"));
+        }
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        PhotoBackups::WaitForBackground();
+        auto kept = PhotoDatabase::Open(PhotoBackups::BackupPath(store, 1), nullptr);
+        QVERIFY(kept);
+        auto notes = kept->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("kept aside")), nullptr);
+        QVERIFY(notes && !notes->Eof());
+        QCOMPARE(notes->Text(PhotoFields::AlbumName), QStringLiteral("Holiday"));
     }
 
     void confirmExitAsksAndEndsOnlyOnYes()
