@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -115,16 +114,18 @@ void syncFolder(const QString& folder)
 
 void lowestPriority()
 {
-    sched_param none{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
     setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 19);
     // The idle disk class (3) for this thread: reads and writes when the disk has nothing else to do.
     syscall(SYS_ioprio_set, 1 /* IOPRIO_WHO_PROCESS */, 0, (3 << 13) | 0);
 }
 
+// One backup at a time on a thread of its own, which runs only when a core
+// would otherwise be idle, from its very first instruction on.
 struct Background {
     std::mutex mutex;
-    std::thread thread;
+    pthread_t thread{};
+    bool running = false;
+    QString storePath;
     std::atomic<bool> stop{false};
 
     ~Background() { end(true); }
@@ -133,9 +134,33 @@ struct Background {
         const std::lock_guard<std::mutex> lock(mutex);
         if (stopIt)
             stop = true;
-        if (thread.joinable())
-            thread.join();
+        if (running)
+            pthread_join(thread, nullptr);
+        running = false;
         stop = false;
+    }
+    static void* run(void* self)
+    {
+        auto* b = static_cast<Background*>(self);
+        lowestPriority();
+        Keep(b->storePath, [b] { return b->stop.load(std::memory_order_relaxed); });
+        return nullptr;
+    }
+    void start(const QString& path)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        storePath = path;
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        sched_param none{};
+        const bool idle = pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED) == 0 &&
+                          pthread_attr_setschedpolicy(&attributes, SCHED_IDLE) == 0 &&
+                          pthread_attr_setschedparam(&attributes, &none) == 0;
+        running = pthread_create(&thread, idle ? &attributes : nullptr, &Background::run, this) == 0 ||
+                  (idle && pthread_create(&thread, nullptr, &Background::run, this) == 0);
+        pthread_attr_destroy(&attributes);
+        if (running && !idle)
+            pthread_setschedparam(thread, SCHED_IDLE, &none);
     }
 };
 
@@ -199,11 +224,7 @@ void KeepInBackground(const QString& storePath)
 {
     Background& b = background();
     b.end(false);
-    const std::lock_guard<std::mutex> lock(b.mutex);
-    b.thread = std::thread([storePath, &b] {
-        lowestPriority();
-        Keep(storePath, [&b] { return b.stop.load(std::memory_order_relaxed); });
-    });
+    b.start(storePath);
 }
 
 void WaitForBackground()
