@@ -5,7 +5,10 @@
 # in it are kept.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-folder="${1:-${XDG_DATA_HOME:-$HOME/.local/share}/Quillbook}"
+# The XDG rules: a relative XDG_DATA_HOME is ignored.
+data="${XDG_DATA_HOME:-}"
+[[ "$data" == /* ]] || data="${HOME:?HOME is not set: give a program folder}/.local/share"
+folder="${1:-$data/Quillbook}"
 install_missing_packages
 build_quillbook
 bash "$QUILL_ROOT/scripts/layout-program-folder.sh" "$QUILL_BUILD" "$folder"

@@ -505,6 +505,7 @@ private slots:
         cover()->tmrCover_Timer();
         QVERIFY(options()->isVisible());
         PhotoBackups::WaitForBackground();
+        QVERIFY(QFileInfo::exists(PhotoBackups::BackupPath(store, 1)));
         auto kept = PhotoDatabase::Open(PhotoBackups::BackupPath(store, 1), nullptr);
         QVERIFY(kept);
         auto notes = kept->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("kept aside")), nullptr);
