@@ -3,6 +3,7 @@
 #include "likepattern.h"
 #include "interaction.h"
 #include "photorecordset.h"
+#include "sqlitestatement.h"
 #include "val.h"
 
 #include <QAtomicInteger>
@@ -403,9 +404,16 @@ RunError PhotoDatabase::BackupTo(const QString& target, const std::function<bool
         sqlite3_close(copy);
         return failure(what, reason);
     }
-    // One view of the store for the whole copy: writes through other handles
-    // meanwhile neither restart the copy nor tear it.
-    const bool ownView = sqlite3_get_autocommit(source) != 0 &&
+    // With a write-ahead log, one view of the store for the whole copy: writes
+    // through other handles meanwhile neither restart the copy nor wait for it.
+    // Without one, a view held open would make every save wait; each step
+    // then reads on its own, and a write meanwhile starts the copy again.
+    bool logged = false;
+    {
+        SqliteStatement mode(source, QStringLiteral("PRAGMA journal_mode"));
+        logged = mode.step() && mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    const bool ownView = logged && sqlite3_get_autocommit(source) != 0 &&
                          sqlite3_exec(source, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
                              SQLITE_OK;
     QString reason;

@@ -462,6 +462,41 @@ private slots:
         QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 1 + 8);
     }
 
+    // A note saved while a backup is being copied neither waits for it nor is
+    // lost: the backup holds the notes as they were when it began, and the
+    // next backup takes the new note too.
+    void saveDuringBackupNeitherWaitsNorIsLost()
+    {
+        for (int n = 0; n < 8; ++n) // several megabytes: the copy takes more than one step
+            TestNotes::Add(*db, QStringLiteral("A"), 1, n, QString(1 << 20, QChar(u'a' + n)));
+        QSqlQuery(db->connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0")); // a save that waits fails
+        RunError saved;
+        int steps = 0;
+        QVERIFY(!PhotoBackups::Keep(storePath, [&] {
+                     if (++steps == 1) {
+                         auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+                         rs->AddNew();
+                         rs->SetField(PhotoFields::AlbumName, QStringLiteral("B"));
+                         rs->SetField(PhotoFields::Discription, QStringLiteral("saved meanwhile"));
+                         saved = rs->Update();
+                     }
+                     return false;
+                 }).failed());
+        QVERIFY(steps >= 1);
+        QVERIFY2(!saved.failed(), qPrintable(saved.description));
+        const PhotoQuery meanwhile = PhotoQuery::BrowserSearch(QStringLiteral("saved meanwhile"));
+        {
+            auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+            QVERIFY(backup);
+            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
+            QCOMPARE(listing(*backup, meanwhile), QStringList{});
+        }
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        auto next = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+        QVERIFY(next);
+        QCOMPARE(listing(*next, meanwhile), QStringList{QStringLiteral("B//saved meanwhile")});
+    }
+
     // The passing copy of a backup whose program was killed goes at the next
     // backup; one of a program still running stays, and so does any other file.
     void leftoverOfAKilledBackupIsRemoved()
