@@ -186,6 +186,10 @@ RunError Keep(const QString& storePath, const std::function<bool()>& stopRequest
     if (modified(BackupPath(storePath, 1), &newest) && !newer(version, newest))
         return {};
 
+    RunError error;
+    auto db = PhotoDatabase::Open(storePath, &error); // never a copy of what is not a store
+    if (!db)
+        return error;
     // Made the owner's alone before a byte of the notes is in it.
     const QString building = buildingPath(storePath, ::getpid());
     QFile::remove(building);
@@ -193,12 +197,8 @@ RunError Keep(const QString& storePath, const std::function<bool()>& stopRequest
     if (fd < 0)
         return fileError(building);
     ::close(fd);
-    RunError error;
-    {
-        auto db = PhotoDatabase::Open(storePath, &error);
-        if (db)
-            error = db->BackupTo(building, stopRequested);
-    }
+    error = db->BackupTo(building, stopRequested);
+    db.reset();
     if (!error.failed())
         error = settle(building, version);
     if (error.failed()) {

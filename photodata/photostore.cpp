@@ -261,7 +261,7 @@ RunError PhotoDatabase::prepare(bool createTable)
             return failure(QStringLiteral("made"), q.lastError());
     }
     if (!q.exec(QStringLiteral("PRAGMA table_info(PhotoData)")))
-        return notAStore(m_path, QStringLiteral("it is damaged (%1)").arg(q.lastError().text()));
+        return notAStore(m_path, QStringLiteral("it is damaged (%1)").arg(q.lastError().databaseText()));
     QHash<QString, QString> found;
     while (q.next())
         found.insert(q.value(1).toString(), q.value(2).toString().toUpper());
