@@ -228,7 +228,8 @@ std::unique_ptr<PhotoDatabase> PhotoDatabase::Open(const QString& path, RunError
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            err = notAStore(path, db.lastError().text());
+            const QSqlError e = db.lastError();
+            err = notAStore(path, e.databaseText().isEmpty() ? e.text() : e.databaseText());
             return nullptr;
         }
     }
