@@ -149,7 +149,7 @@ void BM_BrowserSearch(benchmark::State& state)
 
 // Start-up: a program folder with a million notes, not a first run.
 constexpr int StartUpNotes = 1000000;
-constexpr int StartUpRounds = 5;
+constexpr int StartUpRounds = 7;
 QString startUpFolder;
 
 double msSince(Clock::time_point t0)
