@@ -152,7 +152,7 @@ RunError failure(const QString& target, const QString& why, const QString& outco
 // Writes one slot's picture into a new file beside its target; on failure, `problem` says why.
 bool writeOne(const Picture& picture, int dir, const QByteArray& temp, QString* problem)
 {
-    const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); // as the umask says
     if (fd < 0) {
         *problem = errnoText(errno);
         return false;

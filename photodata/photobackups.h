@@ -4,9 +4,11 @@
 
 #include <QString>
 
+#include <functional>
+
 // The last versions of "PhotoData.mdb", kept beside it as "PhotoData.mdb.1"
 // (the newest) to ".3". Files, never a folder: a folder in the program folder
-// would show up as an album.
+// would show up as an album. Each is the owner's alone (0600).
 namespace PhotoBackups {
 
 inline constexpr int Kept = 3;
@@ -15,7 +17,20 @@ QString BackupPath(const QString& storePath, int generation);
 
 // Takes a new backup when the store changed since the newest one, and lets
 // the oldest go. A missing or unusable store is left alone, and so are the
-// backups already kept.
-RunError Keep(const QString& storePath);
+// backups already kept. The copy is made whole under a passing name
+// ("PhotoData.mdb.backup-<pid>") and only then takes its place, so a copy
+// that stops half-way (asked to by `stopRequested`, or killed) never
+// replaces a good backup; passing copies of processes that are gone are
+// removed first.
+RunError Keep(const QString& storePath, const std::function<bool()>& stopRequested = {});
+
+// Keep on a thread of its own at the lowest processor and disk priority, so
+// start-up does not wait for it; one at a time.
+void KeepInBackground(const QString& storePath);
+// Waits until a backup taken in the background is done (tests, benchmarks).
+void WaitForBackground();
+// Stops a backup being taken in the background and waits for its thread; the
+// backups already kept stay as they are. The program calls it before it ends.
+void StopBackground();
 
 } // namespace PhotoBackups

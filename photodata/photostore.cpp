@@ -3,6 +3,7 @@
 #include "likepattern.h"
 #include "interaction.h"
 #include "photorecordset.h"
+#include "sqlitestatement.h"
 #include "val.h"
 
 #include <QAtomicInteger>
@@ -16,6 +17,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -173,9 +175,22 @@ QSqlDatabase PhotoDatabase::connection() const
 
 RunError PhotoDatabase::failure(const QString& what) const
 {
-    const QString reason = connection().lastError().text();
-    return RunError{PhotoErrors::StoreFailed, QStringLiteral("The photo data file \"%1\" could not be %2.\r\n%3")
-                                                  .arg(m_path, what, reason)};
+    // The handle keeps the reason of the last statement that failed on it.
+    sqlite3* db = handle();
+    const QString reason = db && sqlite3_errcode(db) != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+    return failure(what, reason);
+}
+
+RunError PhotoDatabase::failure(const QString& what, const QSqlError& error) const
+{
+    return failure(what, error.databaseText().isEmpty() ? error.driverText() : error.databaseText());
+}
+
+RunError PhotoDatabase::failure(const QString& what, const QString& reason) const
+{
+    const QString why = reason.trimmed().isEmpty() ? QStringLiteral("the reason is unknown") : reason.trimmed();
+    return RunError{PhotoErrors::StoreFailed,
+                    QStringLiteral("The photo data file \"%1\" could not be %2: %3.").arg(m_path, what, why)};
 }
 
 std::unique_ptr<PhotoDatabase> PhotoDatabase::OpenInProgramFolder(const QString& appPath, RunError* error)
@@ -213,7 +228,8 @@ std::unique_ptr<PhotoDatabase> PhotoDatabase::Open(const QString& path, RunError
         db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
-            err = notAStore(path, db.lastError().text());
+            const QSqlError e = db.lastError();
+            err = notAStore(path, e.databaseText().isEmpty() ? e.text() : e.databaseText());
             return nullptr;
         }
     }
@@ -253,22 +269,19 @@ RunError PhotoDatabase::prepare(bool createTable)
         return RunError{PhotoErrors::StoreFailed, QStringLiteral("The SQLite driver cannot be used for photo data.")};
 
     QSqlQuery q(db);
-    // Every update is its own transaction, on disk before it returns. With a
-    // write-ahead log, a listing being read never blocks a save through
-    // another handle.
+    // Every update is its own transaction, on disk before it returns.
     if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
-        return notAStore(m_path, db.lastError().text());
-    q.exec(QStringLiteral("PRAGMA journal_mode = WAL")); // a read-only file keeps its journal
+        return notAStore(m_path, q.lastError().databaseText());
     if (createTable) {
         QStringList fields;
         for (const Column& c : Columns)
             fields << QStringLiteral("[%1] %2").arg(c.name, c.type);
         if (!q.exec(QStringLiteral("CREATE TABLE PhotoData (%1)").arg(fields.join(QStringLiteral(", ")))) ||
             !q.exec(QStringLiteral("INSERT INTO PhotoData VALUES (' ', ' ', 0, ' ', 0, ' ', ' ')")))
-            return failure(QStringLiteral("made"));
+            return failure(QStringLiteral("made"), q.lastError());
     }
     if (!q.exec(QStringLiteral("PRAGMA table_info(PhotoData)")))
-        return notAStore(m_path, QStringLiteral("it is damaged (%1)").arg(q.lastError().text()));
+        return notAStore(m_path, QStringLiteral("it is damaged (%1)").arg(q.lastError().databaseText()));
     QHash<QString, QString> found;
     while (q.next())
         found.insert(q.value(1).toString(), q.value(2).toString().toUpper());
@@ -278,6 +291,9 @@ RunError PhotoDatabase::prepare(bool createTable)
         if (found.value(c.name) != c.type)
             return notAStore(m_path, QStringLiteral("its table PhotoData has no field [%1] of type %2").arg(c.name, c.type));
     }
+    // Only a file found to be a photo data store is changed. With a write-ahead
+    // log, a listing being read never blocks a save through another handle.
+    q.exec(QStringLiteral("PRAGMA journal_mode = WAL")); // a read-only file keeps its journal
     // The full listing's order; a file that cannot take it still works, only slower.
     q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS PhotoDataOrder ON PhotoData "
                           "([Album Name] COLLATE NOCASE, [Pa], [P2])"));
@@ -289,6 +305,12 @@ RunError PhotoDatabase::Create(const QString& path)
     // Built beside the target, then linked into place: never over an existing file.
     const QString building = path + QStringLiteral(".new-%1").arg(::getpid());
     QFile::remove(building);
+    // The owner's alone from the start (SQLite would make it readable by all);
+    // the write-ahead log and its index take the store's mode.
+    const int fd = ::open(QFile::encodeName(building).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return RunError::make(RunError::PathFileAccess, path);
+    ::close(fd);
     RunError made;
     {
         PhotoDatabase store(building, nextConnectionName());
@@ -333,7 +355,7 @@ RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
     q.addBindValue(albumName);
     q.addBindValue(StoredAlbumName(albumName));
     if (!q.exec())
-        return failure(QStringLiteral("changed"));
+        return failure(QStringLiteral("changed"), q.lastError());
     if (count)
         *count = q.numRowsAffected();
     return {};
@@ -346,7 +368,7 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
     NoteWrite();
     QSqlDatabase db = connection();
     if (!db.transaction())
-        return failure(QStringLiteral("changed"));
+        return failure(QStringLiteral("changed"), db.lastError());
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT rowid, [Page Nr] FROM PhotoData WHERE %1 AND ([Album Name] = ? OR "
                                 "[Album Name] = ?) AND [Image Nr] = ?")
@@ -361,16 +383,21 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
                 doomed << find.value(0).toLongLong();
         }
     }
-    bool ok = find.lastError().type() == QSqlError::NoError;
+    QSqlError failed = find.lastError();
     find.finish();
     QSqlQuery remove(db);
     remove.prepare(QStringLiteral("DELETE FROM PhotoData WHERE rowid = ?"));
     for (qint64 id : std::as_const(doomed)) {
+        if (failed.type() != QSqlError::NoError)
+            break;
         remove.bindValue(0, id);
-        ok = ok && remove.exec();
+        if (!remove.exec())
+            failed = remove.lastError();
     }
-    if (!ok || !db.commit()) {
-        const RunError e = failure(QStringLiteral("changed"));
+    if (failed.type() == QSqlError::NoError && !db.commit())
+        failed = db.lastError();
+    if (failed.type() != QSqlError::NoError) {
+        const RunError e = failure(QStringLiteral("changed"), failed);
         db.rollback();
         return e;
     }
@@ -379,13 +406,71 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
     return {};
 }
 
-RunError PhotoDatabase::BackupTo(const QString& target)
+RunError PhotoDatabase::BackupTo(const QString& target, const std::function<bool()>& stopRequested)
 {
-    QSqlQuery q(connection());
-    q.prepare(QStringLiteral("VACUUM INTO ?"));
-    q.addBindValue(target);
-    if (!q.exec())
-        return failure(QStringLiteral("copied to \"%1\"").arg(target));
+    const QString what = QStringLiteral("copied to \"%1\"").arg(target);
+    sqlite3* source = handle();
+    if (!source)
+        return failure(what, QStringLiteral("the SQLite driver cannot be used"));
+    sqlite3* copy = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    // The copy is a new file that only takes its place once whole: it needs
+    // no journal of its own, and it is flushed to disk once, at the end.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = copy ? QString::fromUtf8(sqlite3_errmsg(copy)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(copy);
+        return failure(what, reason);
+    }
+    // With a write-ahead log, one view of the store for the whole copy: writes
+    // through other handles meanwhile neither restart the copy nor wait for it.
+    // Without one, a view held open would make every save wait; each step
+    // then reads on its own, and a write meanwhile starts the copy again.
+    bool logged = false;
+    {
+        SqliteStatement mode(source, QStringLiteral("PRAGMA journal_mode"));
+        logged = mode.step() && mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    const bool ownView = logged && sqlite3_get_autocommit(source) != 0 &&
+                         sqlite3_exec(source, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
+                             SQLITE_OK;
+    QString reason;
+    bool stopped = false;
+    if (sqlite3_backup* backup = sqlite3_backup_init(copy, "main", source, "main")) {
+        // A few megabytes a step, so a stop is heard at once.
+        constexpr int PagesPerStep = 1024;
+        int waits = 0;
+        for (;;) {
+            rc = sqlite3_backup_step(backup, PagesPerStep);
+            if (rc == SQLITE_DONE)
+                break;
+            if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits < 500) {
+                sqlite3_sleep(10);
+                continue;
+            }
+            if (rc != SQLITE_OK)
+                break;
+            if (stopRequested && stopRequested()) {
+                stopped = true;
+                break;
+            }
+        }
+        rc = sqlite3_backup_finish(backup);
+        if (rc != SQLITE_OK)
+            reason = QString::fromUtf8(sqlite3_errmsg(copy));
+    } else {
+        reason = QString::fromUtf8(sqlite3_errmsg(copy));
+    }
+    if (ownView)
+        sqlite3_exec(source, "COMMIT", nullptr, nullptr, nullptr);
+    if (sqlite3_close(copy) != SQLITE_OK && reason.isEmpty())
+        reason = QStringLiteral("the copy could not be closed");
+    if (stopped)
+        return failure(what, QStringLiteral("the copy was stopped before its end"));
+    if (!reason.isEmpty())
+        return failure(what, reason);
     return {};
 }
 

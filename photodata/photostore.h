@@ -4,8 +4,10 @@
 #include "runerror.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -67,8 +69,10 @@ public:
     RunError DeletePictureRecords(const QString& albumName, const QString& pageNr, const QString& pictureKey,
                                   int* count = nullptr);
 
-    // Writes a copy of the whole store to `target` (a new file).
-    RunError BackupTo(const QString& target);
+    // Writes a copy of the whole store, as it was when the copy began, to
+    // `target` (a new or empty file), a few megabytes at a time; stops early
+    // with an error when `stopRequested` says so. The copy is not yet synced.
+    RunError BackupTo(const QString& target, const std::function<bool()>& stopRequested = {});
 
     // Puts the placeholder record back ahead of every note when the table's
     // first record is not the placeholder (an older version or another program
@@ -89,8 +93,12 @@ public:
     // record set knows when a record it read ahead may have changed.
     static quint64 WriteGeneration();
     static void NoteWrite();
-    // The error for a failed statement, naming the file.
+    // The error for a failed statement, naming the file and SQLite's own
+    // reason: that of `error` (the failed query's), else the one the handle
+    // kept from the last statement that failed on it.
     RunError failure(const QString& what) const;
+    RunError failure(const QString& what, const QSqlError& error) const;
+    RunError failure(const QString& what, const QString& reason) const;
 
 private:
     PhotoDatabase(QString path, QString connectionName);

@@ -6,6 +6,7 @@ SqliteStatement::SqliteStatement(sqlite3* db, const QString& sql) : m_db(db)
 {
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK) {
+        noteError();
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
         m_failed = true;
@@ -30,6 +31,8 @@ bool SqliteStatement::bind(int index, const QVariant& value)
         const QByteArray text = value.toString().toUtf8();
         rc = sqlite3_bind_text(m_stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
+    if (rc != SQLITE_OK && !m_failed)
+        noteError();
     m_failed = m_failed || rc != SQLITE_OK;
     return rc == SQLITE_OK;
 }
@@ -42,12 +45,20 @@ bool SqliteStatement::step()
     if (rc == SQLITE_ROW)
         return true;
     m_failed = rc != SQLITE_DONE;
+    if (m_failed)
+        noteError();
     return false;
+}
+
+void SqliteStatement::noteError()
+{
+    // Read at once: any later call on the handle replaces it.
+    m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
 }
 
 QString SqliteStatement::errorText() const
 {
-    return QString::fromUtf8(sqlite3_errmsg(m_db));
+    return m_error.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(m_db)) : m_error;
 }
 
 void SqliteStatement::reset()

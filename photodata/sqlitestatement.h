@@ -21,6 +21,7 @@ public:
     // Steps to the next row: true on a row; false at the end or on an error (see failed()).
     bool step();
     bool failed() const { return m_failed; }
+    // SQLite's reason for the failure, as it was when it happened.
     QString errorText() const;
     void reset();
 
@@ -28,7 +29,10 @@ public:
     QVariant value(int column) const;
 
 private:
+    void noteError();
+
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     bool m_failed = false;
+    QString m_error;
 };

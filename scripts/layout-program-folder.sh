@@ -9,7 +9,8 @@ folder="$2"
 assets="$build/assets-out"
 [ -f "$assets/Empty.bmp" ] || { echo "No made pictures in $assets: build first." >&2; exit 1; }
 
-mkdir -p "$folder"
+# Folders made here, and the notes, are the owner's alone.
+(umask 077 && mkdir -p "$folder")
 for program in quillbook quillbook-wmf; do
     install -m 0755 "$build/$program" "$folder/$program.new"
     mv -f "$folder/$program.new" "$folder/$program"
@@ -22,7 +23,7 @@ for picture in "$assets"/Empty.bmp "$assets"/P*I*.bmp; do
     fi
 done
 if [ ! -e "$folder/PhotoData.mdb" ]; then
-    cp "$assets/PhotoData.mdb" "$folder/PhotoData.mdb.new"
+    install -m 0600 "$assets/PhotoData.mdb" "$folder/PhotoData.mdb.new"
     mv -n "$folder/PhotoData.mdb.new" "$folder/PhotoData.mdb"
     rm -f "$folder/PhotoData.mdb.new"
 fi

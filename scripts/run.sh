@@ -5,7 +5,13 @@
 # in it are kept.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-folder="${1:-${XDG_DATA_HOME:-$HOME/.local/share}/Quillbook}"
+folder="${1:-}"
+if [ -z "$folder" ]; then
+    # The XDG rules: a relative XDG_DATA_HOME is ignored.
+    data="${XDG_DATA_HOME:-}"
+    [[ "$data" == /* ]] || data="${HOME:?HOME is not set: give a program folder}/.local/share"
+    folder="$data/Quillbook"
+fi
 install_missing_packages
 build_quillbook
 bash "$QUILL_ROOT/scripts/layout-program-folder.sh" "$QUILL_BUILD" "$folder"

@@ -1,5 +1,7 @@
 #include "forms.h"
+#include "interaction.h"
 #include "pagereadahead.h"
+#include "photobackups.h"
 #include "program.h"
 #include "programfolder.h"
 #include "thumbnailcache.h"
@@ -46,18 +48,27 @@ int main(int argc, char** argv)
     QString problem = choice.problem;
     if (problem.isEmpty())
         ProgramFolder::LayOut(choice.folder, ProgramFolder::InstalledData(), &problem);
-    if (!problem.isEmpty() || !QDir::setCurrent(choice.folder)) {
-        std::fprintf(stderr, "Quillbook: %s\n", qPrintable(problem.isEmpty() ? choice.folder : problem));
+    if (problem.isEmpty() && !QDir::setCurrent(choice.folder))
+        problem = QStringLiteral("The program folder \"%1\" cannot be opened.").arg(choice.folder);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "Quillbook: %s\n", qPrintable(problem));
+        // On a screen the user sees, not only on a terminal (a platform that shows nothing only prints).
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            MsgBox(QString(problem).replace(u'\n', QStringLiteral("\r\n")), vbOKOnly | vbCritical);
         return 1;
     }
 
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);
-    // Thumbnails shared with the desktop, and neighbour pages read while the user looks.
-    ThumbnailCache::UseShared(ThumbnailCache::DesktopRoot());
+    // Thumbnails shared with the desktop (none without a home folder), and
+    // neighbour pages read while the user looks.
+    if (const QString cache = ProgramFolder::CacheHome(); !cache.isEmpty())
+        ThumbnailCache::UseShared(cache + QStringLiteral("/thumbnails"));
     PageReadAhead::Instance().SetEnabled(true);
     RunProgram();
     const int code = QApplication::exec();
     PageReadAhead::Instance().Shutdown();
+    PhotoBackups::StopBackground(); // a backup not yet whole leaves the kept ones as they were
     return code;
 }

@@ -5,14 +5,88 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ProgramFolder {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// $name when it is an absolute path, else $HOME + fallback; empty when neither.
+QString baseFolder(const char* name, const QString& fallback)
+{
+    const QString set = qEnvironmentVariable(name);
+    if (!set.isEmpty() && QDir::isAbsolutePath(set))
+        return QDir::cleanPath(set);
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home))
+        return {};
+    return QDir::cleanPath(home + fallback);
+}
+
+// Makes `folder` and every missing folder above it, each the owner's alone.
+bool makePrivatePath(const QString& folder)
+{
+    const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
+    struct stat st {};
+    if (::stat(native(clean).constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const QString parent = QFileInfo(clean).path();
+    if (parent != clean && !makePrivatePath(parent))
+        return false;
+    return ::mkdir(native(clean).constData(), 0700) == 0 || errno == EEXIST;
+}
+
+bool isProgramFolder(const QString& folder)
+{
+    return QFileInfo::exists(folder + u'/' + ProgramFiles::EmptyPicture) ||
+           QFileInfo::exists(folder + u'/' + ProgramFiles::PhotoDatabase);
+}
+
+// The photo data file is copied under a passing name, made the owner's alone,
+// then linked into place: never over a file that is there.
+RunError copyPrivately(const QString& source, const QString& target)
+{
+    const QString building = target + QStringLiteral(".new-%1").arg(::getpid());
+    QFile::remove(building);
+    if (const RunError e = Files::FileCopy(source, building); e.failed())
+        return e;
+    if (::chmod(native(building).constData(), 0600) != 0 ||
+        (::link(native(building).constData(), native(target).constData()) != 0 && errno != EEXIST)) {
+        const int error = errno;
+        QFile::remove(building);
+        return RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    QFile::remove(building);
+    return {};
+}
+
+} // namespace
+
+QString DataHome()
+{
+    return baseFolder("XDG_DATA_HOME", QStringLiteral("/.local/share"));
+}
+
+QString CacheHome()
+{
+    return baseFolder("XDG_CACHE_HOME", QStringLiteral("/.cache"));
+}
 
 QString UserFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quillbook");
+    const QString base = DataHome();
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Quillbook");
 }
 
 QString InstalledData()
@@ -38,16 +112,32 @@ Choice Choose(const QStringList& arguments, const QString& currentFolder)
     if (at >= 0) {
         if (at + 1 >= arguments.size() || arguments[at + 1].isEmpty())
             return {{}, QStringLiteral("--program-folder needs a folder.")};
-        return {QDir(arguments[at + 1]).absolutePath(), {}};
+        const QString folder = QDir(arguments[at + 1]).absolutePath();
+        const QFileInfo info(folder);
+        if (info.exists() && !info.isDir())
+            return {{}, QStringLiteral("\"%1\" is not a folder, so it cannot be the program folder.").arg(folder)};
+        if (info.isDir() && !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System) &&
+            !isProgramFolder(folder))
+            return {{},
+                    QStringLiteral("The folder \"%1\" holds other files and is not a program folder "
+                                   "(it has no \"%2\" and no \"%3\"), so Quillbook leaves it as it is.\n"
+                                   "Choose a new or empty folder, or a program folder, with --program-folder.")
+                        .arg(folder, ProgramFiles::EmptyPicture, ProgramFiles::PhotoDatabase)};
+        return {folder, {}};
     }
     if (QFileInfo::exists(currentFolder + u'/' + ProgramFiles::EmptyPicture))
         return {currentFolder, {}};
-    return {UserFolder(), {}};
+    const QString user = UserFolder();
+    if (user.isEmpty())
+        return {{},
+                QStringLiteral("HOME is not set, so Quillbook has no folder of its own to keep albums and notes in.\n"
+                               "Set HOME to your home folder, or choose a program folder with --program-folder.")};
+    return {user, {}};
 }
 
 bool LayOut(const QString& folder, const QString& data, QString* problem)
 {
-    if (!QDir().mkpath(folder)) {
+    if (!makePrivatePath(folder)) {
         *problem = QStringLiteral("The program folder \"%1\" cannot be made.").arg(folder);
         return false;
     }
@@ -61,7 +151,9 @@ bool LayOut(const QString& folder, const QString& data, QString* problem)
         const QString target = folder + u'/' + name;
         if (QFileInfo::exists(target) || QFileInfo(target).isSymLink() || !QFileInfo::exists(data + u'/' + name))
             continue; // never over anything that is there
-        if (const RunError e = Files::FileCopy(data + u'/' + name, target); e.failed()) {
+        const RunError e = name == ProgramFiles::PhotoDatabase ? copyPrivately(data + u'/' + name, target)
+                                                               : Files::FileCopy(data + u'/' + name, target);
+        if (e.failed()) {
             *problem = QStringLiteral("\"%1\" cannot be laid out: %2").arg(target, e.description);
             return false;
         }

@@ -11,13 +11,21 @@ struct Choice {
     QString problem; // why, for the user
 };
 
-// `--program-folder DIR` when given; else the current folder when it holds
-// the program's files ("Empty.bmp"); else the user's own program folder,
-// $XDG_DATA_HOME/Quillbook. Never the home folder or any folder of the user's
-// that is not a program folder.
+// The user's base folders by the XDG rules: $XDG_DATA_HOME (or
+// $XDG_CACHE_HOME) when it is an absolute path, else $HOME/.local/share (or
+// $HOME/.cache). A relative value is ignored. Empty when HOME is not set to an
+// absolute path either: there is then no folder of the user's to work in.
+QString DataHome();
+QString CacheHome();
+
+// `--program-folder DIR` when given (refused when DIR is a folder holding
+// other files but neither "Empty.bmp" nor "PhotoData.mdb"); else the current
+// folder when it holds the program's files ("Empty.bmp"); else the user's
+// own program folder, DataHome()/Quillbook. Never the home folder or any
+// folder of the user's that is not a program folder.
 Choice Choose(const QStringList& arguments, const QString& currentFolder);
 
-// The user's own program folder.
+// The user's own program folder; empty when DataHome() is.
 QString UserFolder();
 
 // Where the installed data lies ("Empty.bmp", the supplied pictures, the empty
@@ -26,8 +34,9 @@ QString InstalledData();
 
 // Copies from `data` into `folder` every file of the program that is missing
 // there; a file that is there (changed by the user or not), "PhotoData.mdb" and
-// every album folder are left as they are. False with `problem` when the
-// folder cannot be made or a file cannot be copied.
+// every album folder are left as they are. Folders it makes are the owner's
+// alone (0700), and so is the photo data file (0600). False with `problem`
+// when the folder cannot be made or a file cannot be copied.
 bool LayOut(const QString& folder, const QString& data, QString* problem);
 
 } // namespace ProgramFolder

@@ -47,6 +47,9 @@ void showCover()
     Forms::Show(Screen::Cover);
     Forms::Hide(Screen::ReadMe);
     Forms::Refresh(Screen::Cover);
+    // Once the window is up, a version of the notes is kept aside on a thread
+    // of its own at the lowest priority: no screen waits for it.
+    PhotoBackups::KeepInBackground(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::PhotoDatabase));
 }
 
 } // namespace
@@ -71,9 +74,6 @@ void StartUp()
         if (QAction* pageDown = page->Menu(QStringLiteral("mnuPD")))
             pageDown->setEnabled(false);
     }
-
-    // A version of the notes is kept aside before anything can change them.
-    PhotoBackups::Keep(AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::PhotoDatabase));
 
     startErr.clear();
     const RunError made = Files::MkDir(suppliedFolder());
@@ -173,6 +173,7 @@ bool StartUpHasRun()
 
 void ResetStartUp()
 {
+    PhotoBackups::StopBackground();
     startUpRan = false;
     startErr.clear();
 }

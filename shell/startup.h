@@ -23,5 +23,6 @@ void CheckCopy();
 
 // True once StartUp has run in this session.
 bool StartUpHasRun();
-// Forgets that StartUp ran (tests starting a second session in one process).
+// Forgets that StartUp ran, and stops a backup it began (tests starting a
+// second session in one process).
 void ResetStartUp();

@@ -370,6 +370,63 @@ private slots:
         QCOMPARE(readAll(storePath), before);
     }
 
+    // Every write of a store that another program holds locked says SQLite's own reason.
+    void lockedStoreSaysWhy_data()
+    {
+        QTest::addColumn<int>("write");
+        QTest::newRow("new note") << 0;
+        QTest::newRow("changed note") << 1;
+        QTest::newRow("deleted note") << 2;
+        QTest::newRow("album's notes") << 3;
+        QTest::newRow("picture's notes") << 4;
+    }
+    void lockedStoreSaysWhy()
+    {
+        QFETCH(int, write);
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("kept"));
+        QSqlQuery(db->connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0")); // no wait for the lock
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        other.setDatabaseName(storePath);
+        QVERIFY(other.open());
+        {
+            QSqlQuery lock(other);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        }
+        auto rs = db->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("kept")), nullptr);
+        QVERIFY(rs && !rs->Eof());
+        RunError e;
+        switch (write) {
+        case 0:
+            rs->AddNew();
+            rs->SetField(PhotoFields::AlbumName, QStringLiteral("B"));
+            e = rs->Update();
+            break;
+        case 1:
+            rs->Edit();
+            rs->SetField(PhotoFields::Discription, QStringLiteral("changed"));
+            e = rs->Update();
+            break;
+        case 2:
+            e = rs->Delete();
+            break;
+        case 3:
+            e = db->DeleteAlbumRecords(QStringLiteral("A"));
+            break;
+        default:
+            e = db->DeletePictureRecords(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("P1I1"));
+            break;
+        }
+        rs.reset();
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+        other = {};
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        QCOMPARE(e.number, int(PhotoErrors::StoreFailed));
+        QVERIFY2(e.description.contains(storePath), qPrintable(e.description));
+        QVERIFY2(e.description.endsWith(QStringLiteral(": database is locked.")), qPrintable(e.description));
+        QCOMPARE(listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("kept"))), QStringList{QStringLiteral("A/P1I1/kept")});
+    }
+
     void killedWriterLosesNoSavedNote()
     {
         db.reset();
@@ -415,6 +472,91 @@ private slots:
         }
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
+    }
+
+    // A backup that stops half-way (asked to, here; killed, in life) never
+    // takes the place of a good one, and leaves nothing behind.
+    void stoppedBackupKeepsTheGoodOnes()
+    {
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("first"));
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        const QByteArray good = readAll(PhotoBackups::BackupPath(storePath, 1));
+        QTest::qWait(5); // a later file time than the backup
+        for (int n = 0; n < 8; ++n) // several megabytes: the copy takes more than one step
+            TestNotes::Add(*db, QStringLiteral("B"), 1, n, QString(1 << 20, QChar(u'a' + n)));
+        int asked = 0;
+        const RunError e = PhotoBackups::Keep(storePath, [&asked] { return ++asked == 1; });
+        QVERIFY(e.failed());
+        QCOMPARE(asked, 1);
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 1)), good);
+        QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 2)));
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.backup-*")}, QDir::Files | QDir::Hidden), QStringList{});
+
+        QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start takes it whole
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), good);
+        auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+        QVERIFY(backup);
+        QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 1 + 8);
+    }
+
+    // A note saved while a backup is being copied neither waits for it nor is
+    // lost: the backup holds the notes as they were when it began, and the
+    // next backup takes the new note too.
+    void saveDuringBackupNeitherWaitsNorIsLost()
+    {
+        for (int n = 0; n < 8; ++n) // several megabytes: the copy takes more than one step
+            TestNotes::Add(*db, QStringLiteral("A"), 1, n, QString(1 << 20, QChar(u'a' + n)));
+        QSqlQuery(db->connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0")); // a save that waits fails
+        RunError saved;
+        int steps = 0;
+        QVERIFY(!PhotoBackups::Keep(storePath, [&] {
+                     if (++steps == 1) {
+                         auto rs = db->OpenRecordset(PhotoQuery::Table(), nullptr);
+                         rs->AddNew();
+                         rs->SetField(PhotoFields::AlbumName, QStringLiteral("B"));
+                         rs->SetField(PhotoFields::Discription, QStringLiteral("saved meanwhile"));
+                         saved = rs->Update();
+                     }
+                     return false;
+                 }).failed());
+        QVERIFY(steps >= 1);
+        QVERIFY2(!saved.failed(), qPrintable(saved.description));
+        const PhotoQuery meanwhile = PhotoQuery::BrowserSearch(QStringLiteral("saved meanwhile"));
+        {
+            auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+            QVERIFY(backup);
+            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
+            QCOMPARE(listing(*backup, meanwhile), QStringList{});
+        }
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        auto next = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+        QVERIFY(next);
+        QCOMPARE(listing(*next, meanwhile), QStringList{QStringLiteral("B//saved meanwhile")});
+    }
+
+    // The passing copy of a backup whose program was killed goes at the next
+    // backup; one of a program still running stays, and so does any other file.
+    void leftoverOfAKilledBackupIsRemoved()
+    {
+        QProcess gone;
+        gone.start(QStringLiteral("cat"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        gone.closeWriteChannel();
+        QVERIFY(gone.waitForFinished());
+        const QString dead = storePath + QStringLiteral(".backup-%1").arg(deadPid);
+        const QString running = storePath + QStringLiteral(".backup-1"); // init runs as long as the machine
+        const QString other = storePath + QStringLiteral(".backup-12x");
+        for (const QString& path : {dead, running, other}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("half a backup") > 0);
+        }
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("note"));
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        QVERIFY(!QFile::exists(dead));
+        QCOMPARE(readAll(running), QByteArray("half a backup"));
+        QCOMPARE(readAll(other), QByteArray("half a backup"));
+        QVERIFY(PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr));
     }
 };
 

@@ -5,11 +5,15 @@
 #include "frmcover.h"
 #include "frmoption1.h"
 #include "frmreadme.h"
+#include "photobackups.h"
+#include "photorecordset.h"
+#include "photostore.h"
 #include "programfolder.h"
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
 #include "startup.h"
+#include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
 
@@ -18,6 +22,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -53,6 +59,36 @@ void startFromReadme()
     readme->Show();
     readme->Command1_Click();
 }
+
+// Environment variables set for one test and put back after it; a null value unsets.
+class Environment {
+public:
+    void set(const char* name, const QString& value)
+    {
+        m_saved.append({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value.toLocal8Bit());
+    }
+    ~Environment()
+    {
+        for (auto it = m_saved.crbegin(); it != m_saved.crend(); ++it) {
+            if (it->wasSet)
+                qputenv(it->name, it->value);
+            else
+                qunsetenv(it->name);
+        }
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    QList<Saved> m_saved;
+};
 
 } // namespace
 
@@ -195,6 +231,143 @@ private slots:
         QCOMPARE(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Documents")});
     }
 
+    // The user's folders follow the XDG rules: a relative XDG_DATA_HOME or
+    // XDG_CACHE_HOME is ignored, and without HOME there is no folder at all
+    // (never "//.local/share").
+    void userFoldersFollowTheXdgRules_data()
+    {
+        QTest::addColumn<QString>("dataHome");
+        QTest::addColumn<QString>("cacheHome");
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("cache");
+        const QString unset;
+        QTest::newRow("absolute") << "/x/data" << "/x/cache/" << "/home/u" << "/x/data" << "/x/cache";
+        QTest::newRow("relative") << "x/data" << "./cache" << "/home/u" << "/home/u/.local/share" << "/home/u/.cache";
+        QTest::newRow("empty") << "" << "" << "/home/u" << "/home/u/.local/share" << "/home/u/.cache";
+        QTest::newRow("unset") << unset << unset << "/home/u" << "/home/u/.local/share" << "/home/u/.cache";
+        QTest::newRow("no home") << unset << unset << unset << "" << "";
+        QTest::newRow("empty home") << unset << unset << "" << "" << "";
+        QTest::newRow("relative home") << unset << unset << "u" << "" << "";
+        QTest::newRow("relative, no home") << "x/data" << "x/cache" << unset << "" << "";
+        QTest::newRow("absolute, no home") << "/x/data" << "/x/cache" << unset << "/x/data" << "/x/cache";
+    }
+    void userFoldersFollowTheXdgRules()
+    {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, cacheHome);
+        QFETCH(QString, home);
+        QFETCH(QString, data);
+        QFETCH(QString, cache);
+        Environment env;
+        env.set("XDG_DATA_HOME", dataHome);
+        env.set("XDG_CACHE_HOME", cacheHome);
+        env.set("HOME", home);
+        QCOMPARE(ProgramFolder::DataHome(), data);
+        QCOMPARE(ProgramFolder::CacheHome(), cache);
+        const ProgramFolder::Choice choice = ProgramFolder::Choose({QStringLiteral("quillbook")}, program->folder());
+        if (data.isEmpty()) {
+            QCOMPARE(choice.folder, QString());
+            QVERIFY2(choice.problem.contains(QStringLiteral("HOME is not set")), qPrintable(choice.problem));
+        } else {
+            QCOMPARE(choice.folder, data + QStringLiteral("/Quillbook"));
+            QCOMPARE(choice.problem, QString());
+        }
+    }
+
+    // --program-folder takes a new folder, an empty one or a program folder,
+    // never a folder of other data (nor a file).
+    void programFolderArgument_data()
+    {
+        QTest::addColumn<QStringList>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("new") << QStringList{QStringLiteral("<none>")} << true;
+        QTest::newRow("empty") << QStringList{} << true;
+        QTest::newRow("program folder") << QStringList{QStringLiteral("Empty.bmp"), QStringLiteral("Holiday/")} << true;
+        QTest::newRow("notes only") << QStringList{QStringLiteral("PhotoData.mdb")} << true;
+        QTest::newRow("other files") << QStringList{QStringLiteral("thesis.odt"), QStringLiteral("P1I0.bmp")} << false;
+        QTest::newRow("hidden file") << QStringList{QStringLiteral(".bashrc")} << false;
+        QTest::newRow("a folder") << QStringList{QStringLiteral("Music/")} << false;
+        QTest::newRow("a file") << QStringList{QStringLiteral("<file>")} << false;
+    }
+    void programFolderArgument()
+    {
+        QFETCH(QStringList, content);
+        QFETCH(bool, taken);
+        const QString chosen = program->path(QStringLiteral("chosen"));
+        if (content == QStringList{QStringLiteral("<file>")}) {
+            QVERIFY(TestPictures::WriteBytes(chosen, "a file"));
+        } else if (content != QStringList{QStringLiteral("<none>")}) {
+            QVERIFY(QDir().mkdir(chosen));
+            for (const QString& name : std::as_const(content)) {
+                if (name.endsWith(u'/'))
+                    QVERIFY(QDir().mkdir(chosen + u'/' + name));
+                else
+                    QVERIFY(TestPictures::WriteBytes(chosen + u'/' + name, "the user's"));
+            }
+        }
+        const ProgramFolder::Choice choice = ProgramFolder::Choose(
+            {QStringLiteral("quillbook"), QStringLiteral("--program-folder"), chosen}, program->folder());
+        if (taken) {
+            QCOMPARE(choice.folder, chosen);
+            QCOMPARE(choice.problem, QString());
+        } else {
+            QCOMPARE(choice.folder, QString());
+            QVERIFY2(choice.problem.contains(chosen), qPrintable(choice.problem));
+        }
+    }
+
+#ifdef QUILL_PROGRAM
+    // The program itself stops with its reason, and lays nothing out, without
+    // HOME or at a folder of other data.
+    void programStopsWithItsReason_data()
+    {
+        QTest::addColumn<bool>("withHome");
+        QTest::addColumn<bool>("foreignFolder");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("HOME unset") << false << false << QStringLiteral("HOME is not set");
+        QTest::newRow("folder of other data") << true << true << QStringLiteral("is not a program folder");
+    }
+    void programStopsWithItsReason()
+    {
+        QFETCH(bool, withHome);
+        QFETCH(bool, foreignFolder);
+        QFETCH(QString, said);
+        const QString foreign = program->path(QStringLiteral("documents"));
+        QVERIFY(QDir().mkdir(foreign));
+        QVERIFY(TestPictures::WriteBytes(foreign + QStringLiteral("/letter.txt"), "Dear"));
+        const QString home = program->path(QStringLiteral("home"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        if (withHome)
+            env.insert(QStringLiteral("HOME"), home);
+        else
+            env.remove(QStringLiteral("HOME"));
+        QProcess quillbook;
+        quillbook.setProcessEnvironment(env);
+        quillbook.setWorkingDirectory(program->folder());
+        QStringList arguments;
+        if (foreignFolder)
+            arguments << QStringLiteral("--program-folder") << foreign;
+        quillbook.start(QStringLiteral(QUILL_PROGRAM), arguments);
+        QVERIFY(quillbook.waitForStarted());
+        if (!quillbook.waitForFinished(60000)) {
+            quillbook.kill();
+            quillbook.waitForFinished();
+            QFAIL("the program went on");
+        }
+        QCOMPARE(quillbook.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(quillbook.exitCode(), 1);
+        const QString told = QString::fromLocal8Bit(quillbook.readAllStandardError());
+        QVERIFY2(told.contains(said), qPrintable(told));
+        QCOMPARE(QDir(foreign).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("letter.txt")});
+        QVERIFY(!QFileInfo::exists(home));
+        QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Wren Photo Album"))));
+    }
+#endif
+
     void startFromAnotherFolderUsesThatFolder()
     {
         const QString other = program->path(QStringLiteral("elsewhere"));
@@ -277,6 +450,67 @@ private slots:
         // Start-up never makes the photo data file or the placeholder itself.
         QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("PhotoData.mdb"))));
         QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Empty.bmp"))));
+    }
+
+    // Another program's SQLite file in the old rollback mode, under the store's
+    // name: start-up refuses it without writing a byte (no write-ahead log, no
+    // index, no backup).
+    void foreignRollbackStoreIsLeftAsItIs_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("other table") << QStringLiteral("CREATE TABLE Recipes (Name TEXT, Steps TEXT)");
+        QTest::newRow("other fields") << QStringLiteral("CREATE TABLE PhotoData ([Album Name] TEXT, Page INTEGER)");
+    }
+    void foreignRollbackStoreIsLeftAsItIs()
+    {
+        QFETCH(QString, table);
+        program->addSuppliedPicture(1, 0);
+        const QString store = program->path(QStringLiteral("PhotoData.mdb"));
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(store);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) && q.next());
+            QCOMPARE(q.value(0).toString(), QStringLiteral("delete"));
+            QVERIFY(q.exec(table));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        const QByteArray before = TestPictures::ReadBytes(store);
+        QCOMPARE(before.at(18), char(1)); // rollback mode in the header
+        const QStringList files = QDir(program->folder()).entryList(QDir::Files);
+
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        PhotoBackups::WaitForBackground();
+        QCOMPARE(TestPictures::ReadBytes(store), before);
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Files), files);
+    }
+
+    // Start-up keeps a backup of changed notes on a thread of its own; the
+    // options screen does not wait for it, and the backup is whole and private.
+    void startUpKeepsABackupOfChangedNotes()
+    {
+        program->addSuppliedPicture(1, 0);
+        program->addPhotoData();
+        const QString store = program->path(QStringLiteral("PhotoData.mdb"));
+        {
+            auto db = PhotoDatabase::Open(store, nullptr);
+            QVERIFY(db);
+            TestNotes::Add(*db, QStringLiteral("Holiday"), 1, 0, QStringLiteral("kept aside"));
+        }
+        startFromReadme();
+        cover()->tmrCover_Timer();
+        QVERIFY(options()->isVisible());
+        PhotoBackups::WaitForBackground();
+        QVERIFY(QFileInfo::exists(PhotoBackups::BackupPath(store, 1)));
+        auto kept = PhotoDatabase::Open(PhotoBackups::BackupPath(store, 1), nullptr);
+        QVERIFY(kept);
+        auto notes = kept->OpenRecordset(PhotoQuery::BrowserSearch(QStringLiteral("kept aside")), nullptr);
+        QVERIFY(notes && !notes->Eof());
+        QCOMPARE(notes->Text(PhotoFields::AlbumName), QStringLiteral("Holiday"));
     }
 
     void confirmExitAsksAndEndsOnlyOnYes()
