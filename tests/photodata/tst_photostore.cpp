@@ -496,7 +496,7 @@ private slots:
         QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), good);
         auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
         QVERIFY(backup);
-        QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 1 + 8);
+        QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
     }
 
     // A note saved while a backup is being copied neither waits for it nor is
@@ -525,7 +525,7 @@ private slots:
         {
             auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
             QVERIFY(backup);
-            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
+            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 8);
             QCOMPARE(listing(*backup, meanwhile), QStringList{});
         }
         QVERIFY(!PhotoBackups::Keep(storePath).failed());
