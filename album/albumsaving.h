@@ -22,7 +22,8 @@ RunError WritePagePictures();
 void AskSaveAlbum();
 // Tells the user that a picture file could not be written and the page is kept on screen.
 void ShowWriteFailure(const RunError& error);
-// Why `name` cannot be an album folder's name, or empty when it can.
+// Why `name` cannot be an album folder's name ("New Album" included: it
+// stands for an album not yet saved), or empty when it can.
 QString AlbumNameProblem(const QString& name);
 // "Select New Album": the save question, then the stored album list.
 void SelectNewAlbum();

@@ -28,6 +28,8 @@ void DeletePictureFiles(int slot)
             page->cmdCancelAddDelete->click();
         return;
     }
+    if (AlbumPaths::IsUnsavedAlbum(session.albumName))
+        return; // never saved: no folder on disk is this album's, whatever its name
     const int page = int(Val(session.pageNr));
     if (page < 1 || page > 10)
         return;

@@ -229,8 +229,17 @@ void FrmGetFile::fillDirectories()
 void FrmGetFile::fillFiles()
 {
     const QSignalBlocker quiet(filFiles);
+    // The file named in the name field keeps its highlight when the list is
+    // filled again (the chooser opened again, another file type), so OK hands
+    // back the file the user sees chosen.
+    const QString named = txtFileName->text();
     filFiles->clear();
     filFiles->addItems(FileChooser::MatchingFiles(m_filesPath, m_pattern));
+    if (named.isEmpty())
+        return;
+    const QList<QListWidgetItem*> same = filFiles->findItems(named, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!same.isEmpty())
+        filFiles->setCurrentItem(same.first());
 }
 
 void FrmGetFile::SetDirectoryPath(const QString& path)
