@@ -245,6 +245,7 @@ private slots:
         else
             page()->mnuSaveAlbum_Click();
         const int told = atPageChange ? 2 : 1;
+        QCOMPARE(program->user.asked.size(), told + 2);
         QCOMPARE(program->user.asked[told - 1].defaultText, AlbumPaths::NewAlbum);
         QCOMPARE(program->user.asked[told].title, QStringLiteral("WARNING"));
         QVERIFY(program->user.asked[told].prompt.contains(QStringLiteral("\"New Album\"")));
