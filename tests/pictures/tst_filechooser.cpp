@@ -115,6 +115,22 @@ private slots:
         QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/tall.bmp"));
     }
 
+    void enterOnAFolderOpensItOnly()
+    {
+        chooser()->SetDirectoryPath(program->folder());
+        chooser()->Show();
+        QListWidget* folders = chooser()->dirDirectory;
+        for (int i = 0; i < folders->count(); ++i) {
+            if (folders->item(i)->text().endsWith(QStringLiteral("pictures")))
+                folders->setCurrentRow(i);
+        }
+        QTest::keyClick(folders, Qt::Key_Return);
+        QCOMPARE(chooser()->DirectoryPath(), pictures);
+        QVERIFY(chooser()->isVisible()); // not OK as well: no "No file is selected!"
+        QVERIFY(program->user.asked.isEmpty());
+        chooser()->Hide();
+    }
+
     void filesFilteredByTypeIgnoringCase()
     {
         chooser()->SetDirectoryPath(pictures);
