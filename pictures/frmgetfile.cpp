@@ -140,6 +140,7 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     });
     connect(filFiles, &QListWidget::itemDoubleClicked, this, [this] { filFiles_DblClick(); });
     filFiles->viewport()->installEventFilter(this);
+    dirDirectory->installEventFilter(this);
     connect(Image1, &PictureBox::mouseDown, this, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPointF) {
         if (b == Qt::LeftButton)
             Image1_Click();
