@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QtMath>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -173,6 +174,14 @@ void FrmGetFile::Form_Activate()
 
 bool FrmGetFile::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter on the folder list opens the folder, and only that: it is not OK as well.
+    if (watched == dirDirectory && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && dirDirectory->currentItem()) {
+            SetDirectoryPath(dirDirectory->currentItem()->data(FolderRole).toString());
+            return true;
+        }
+    }
     if (watched == filFiles->viewport() && event->type() == QEvent::MouseButtonPress) {
         filFiles_MouseDown();
         // A press on the file already highlighted selects nothing new: it is a click all the same.
