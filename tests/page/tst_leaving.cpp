@@ -9,7 +9,6 @@
 #include "frmgetfile.h"
 #include "frmpage1.h"
 #include "frmselectalbum1.h"
-#include "keptfile.h"
 #include "photorecordset.h"
 #include "photostore.h"
 #include "picturebox.h"
@@ -93,7 +92,6 @@ private slots:
         program->addEmptyPicture();
         program->addPhotoData();
         program->takeAsProgramFolder();
-        KeptFile::SetFolder(program->path(QStringLiteral(".kept")));
         album = program->path(QStringLiteral("Holiday"));
         QVERIFY(QDir().mkdir(album));
         QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 1), album + QStringLiteral("/P1I3.bmp"), "BMP"));
@@ -102,7 +100,6 @@ private slots:
     void cleanup()
     {
         QUILL_END_PROGRAM(program);
-        KeptFile::SetFolder({});
     }
 
     void addedPictureOutlivesItsFile_data()
