@@ -8,6 +8,7 @@
 #include "forms.h"
 #include "frmgetfile.h"
 #include "frmpage1.h"
+#include "frmphotodata.h"
 #include "frmselectalbum1.h"
 #include "photorecordset.h"
 #include "photostore.h"
@@ -389,6 +390,16 @@ private:
                  QTest::keyClick(Forms::Front(), Qt::Key_Escape);
              },
              {vbYes, vbYes}, 1, SavePageQuestion, true},
+            {QStringLiteral("photo data screen, one of two notes deleted"),
+             [] {
+                 TestNotes::Add(QStringLiteral("Holiday"), 1, 3, QStringLiteral("first"));
+                 TestNotes::Add(QStringLiteral("Holiday"), 1, 3, QStringLiteral("second"));
+                 QTest::mouseClick(page()->Image1(3), Qt::RightButton);
+                 auto* notes = Forms::Get<FrmPhotoData>(Screen::PhotoData);
+                 QTRY_VERIFY(notes->cmdDelete->isEnabled());
+                 notes->cmdDelete->click(); // told "'Find' canceled", then the options screen
+             },
+             {vbOK, vbYes}, 1, SavePageQuestion},
             {QStringLiteral("options screen brought forward by another screen"),
              [] { Forms::Show(Screen::Option1); }, {vbYes}, 0, SavePageQuestion},
         };
