@@ -6,6 +6,7 @@
 #include "albumpaths.h"
 #include "fileops.h"
 #include "forms.h"
+#include "frmdisplaypicture.h"
 #include "frmgetfile.h"
 #include "frmpage1.h"
 #include "frmphotodata.h"
@@ -13,6 +14,7 @@
 #include "photorecordset.h"
 #include "photostore.h"
 #include "picturebox.h"
+#include "pictureloader.h"
 #include "screennames.h"
 #include "session.h"
 #include "testnotes.h"
@@ -142,11 +144,17 @@ private slots:
         click(4);
         QCOMPARE(pixels(qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData())), pixels(added));
 
+        click(4); // the full-size view, open while the page turns
+        auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
+        QVERIFY(view->isVisible());
+
         program->user.answerButton(vbYes);
         page()->mnuPU_Click();
         QCOMPARE(prompts(program->user).last(), SavePageQuestion);
         QCOMPARE(session.pageNr, QStringLiteral("2"));
         QCOMPARE(pixels(QImage(album + QStringLiteral("/P1I4.bmp"))), pixels(added));
+        // The slot holds another page now; the view still reaches the picture it shows (to print it, say).
+        QCOMPARE(pixels(Pictures::Reload(view->img1()->GetPicture(), {}).shown), pixels(added));
     }
 
     void routesOffAChangedPage_data()
