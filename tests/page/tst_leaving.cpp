@@ -153,7 +153,8 @@ private slots:
         QCOMPARE(prompts(program->user).last(), SavePageQuestion);
         QCOMPARE(session.pageNr, QStringLiteral("2"));
         QCOMPARE(pixels(QImage(album + QStringLiteral("/P1I4.bmp"))), pixels(added));
-        // The slot holds another page now; the view still reaches the picture it shows (to print it, say).
+        // The slot holds another page now; the view still holds the copy of the picture it shows (to print it, say).
+        QVERIFY(view->img1()->GetPicture().kept);
         QCOMPARE(pixels(Pictures::Reload(view->img1()->GetPicture(), {}).shown), pixels(added));
     }
 
