@@ -78,7 +78,7 @@ FrmOption1::FrmOption1() : Form(Screen::Option1)
     Place(cmdSetOptions, 28, 76, 26, 8);
     Place(CmdHelp, 58, 76, 14, 8);
 
-    cmdExit = new QPushButton;
+    cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmOption1::cmdExit_Click);
