@@ -4,6 +4,7 @@
 #include "fileops.h"
 #include "forms.h"
 #include "interaction.h"
+#include "photoquery.h"
 #include "photostore.h"
 #include "screennames.h"
 #include "session.h"
@@ -20,6 +21,14 @@ void ShowDeleteManually()
            vbOKOnly | vbInformation, QStringLiteral("WARNING"));
 }
 
+// The notes the photo data screens stored without the name's apostrophes are
+// this album's too, unless a stored album goes by that form itself.
+bool StoredFormIsOurs(const QString& albumName)
+{
+    const QString stored = StoredAlbumName(albumName);
+    return stored == albumName || !Files::IsRealFolder(AlbumPaths::InProgramFolder(session.appPath, stored));
+}
+
 } // namespace
 
 void DeleteAlbum()
@@ -29,7 +38,8 @@ void DeleteAlbum()
     if (deleteAlbumAnswer == vbNo)
         return;
     const QString folder = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
-    if (!AlbumPaths::IsPlainAlbumName(session.albumName) || !Files::IsRealFolder(folder)) {
+    if (!AlbumPaths::IsPlainAlbumName(session.albumName) || AlbumPaths::IsUnsavedAlbum(session.albumName) ||
+        !Files::IsRealFolder(folder)) {
         ShowDeleteManually();
         return;
     }
@@ -40,6 +50,7 @@ void DeleteAlbum()
             ShowDeleteManually();
             return;
         }
+        session.albumChanged = 0; // the album is gone: there is no page left to save
         Forms::Show(Screen::Option1);
         return;
     }
@@ -50,6 +61,7 @@ void DeleteAlbum()
     // The album is gone from disk; a store failure is told, and the options screen follows anyway.
     if (const RunError records = DeleteAlbumRecords(); records.failed())
         ShowStoreFailure(records);
+    session.albumChanged = 0;
     Forms::Show(Screen::Option1);
 }
 
@@ -59,7 +71,7 @@ RunError DeleteAlbumRecords()
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, &error);
     if (!db)
         return error;
-    return db->DeleteAlbumRecords(session.albumName);
+    return db->DeleteAlbumRecords(session.albumName, nullptr, StoredFormIsOurs(session.albumName));
 }
 
 bool DeletePictureRecord()
@@ -68,7 +80,8 @@ bool DeletePictureRecord()
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, &error);
     if (db)
         error = db->DeletePictureRecords(session.albumName, session.pageNr,
-                                         AlbumPaths::PictureKey(session.pageNr, session.imageNr));
+                                         AlbumPaths::PictureKey(session.pageNr, session.imageNr), nullptr,
+                                         StoredFormIsOurs(session.albumName));
     if (error.failed())
         ShowStoreFailure(error);
     return !error.failed();

@@ -44,3 +44,8 @@ QString PageCaption(const QString& albumName, const QString& pageNr)
 }
 
 } // namespace AlbumPaths
+
+bool AlbumPaths::IsUnsavedAlbum(const QString& albumName)
+{
+    return albumName.isEmpty() || albumName == NewAlbum;
+}

@@ -20,6 +20,11 @@ QString InProgramFolder(const QString& appPath, const QString& name);
 // control character.
 bool IsPlainAlbumName(const QString& name);
 
+// The name a new album carries until its first page is saved under a name of its own.
+inline const QString NewAlbum = QStringLiteral("New Album");
+// An album never saved: no folder on disk is its own (empty name or "New Album").
+bool IsUnsavedAlbum(const QString& albumName);
+
 // The page screen's caption: Album "<album name> -- Page <page>".
 QString PageCaption(const QString& albumName, const QString& pageNr);
 

@@ -38,6 +38,9 @@ QString AlbumNameProblem(const QString& name)
 {
     if (!AlbumPaths::IsPlainAlbumName(name))
         return QStringLiteral("An album name may not be \".\" or \"..\", nor hold \"/\", \"\\\" or a control character.");
+    if (name == AlbumPaths::NewAlbum)
+        return QStringLiteral("\"New Album\" is the name of an album that has not been saved yet;\r\n"
+                              "an album needs a name of its own.");
     if (QFile::encodeName(name).size() > MaxNameBytes)
         return QStringLiteral("The album name is too long.");
     return {};
@@ -180,17 +183,23 @@ void AskSaveAlbum()
 
 void SelectNewAlbum()
 {
+    // The list is read afresh each time, so an album saved since it was last shown is in it.
+    auto showFreshList = [] {
+        Forms::Unload(Screen::SelectAlbum1);
+        Forms::Show(Screen::SelectAlbum1);
+    };
     CheckSuppliedAlbum();
     if (session.albumAttr == Files::Directory + Files::ReadOnly) {
         session.albumName.clear();
-        Forms::Show(Screen::SelectAlbum1);
+        showFreshList();
         Forms::Hide(Screen::Cover);
         return;
     }
     AskSaveAlbum();
     if (session.saveAlbumAnswer == QStringLiteral("6") && !SaveAlbum())
         return; // a page that could not be written stays on screen
+    session.albumChanged = 0; // the user has decided: the page screen goes without asking again
     session.albumName.clear();
-    Forms::Show(Screen::SelectAlbum1);
+    showFreshList();
     Forms::Unload(Screen::Page1);
 }

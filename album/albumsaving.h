@@ -25,7 +25,8 @@ void AskSaveAlbum();
 // Tells the user the writer's error (the file, the system's reason, what became
 // of the page's files) and that the page is kept on screen with its changes.
 void ShowWriteFailure(const RunError& error);
-// Why `name` cannot be an album folder's name, or empty when it can.
+// Why `name` cannot be an album folder's name ("New Album" included: it
+// stands for an album not yet saved), or empty when it can.
 QString AlbumNameProblem(const QString& name);
 // "Select New Album": the save question, then the stored album list.
 void SelectNewAlbum();

@@ -354,7 +354,7 @@ void FrmPage1::PrepareView(int slot)
 void FrmPage1::ButtonTwo(int slot)
 {
     // Only the album that has no folder yet cannot keep notes (a stored "New Album 2" can).
-    if (session.albumName.isEmpty() || session.albumName == QStringLiteral("New Album")) {
+    if (AlbumPaths::IsUnsavedAlbum(session.albumName)) {
         MsgBox(QStringLiteral("You may not look at, edit or store Photo Data in a New Album\r\n"
                               "      This option may only be used on a stored Album.\r\n"
                               "Save the Page, go to the Option page and select the album as a stored album"));
@@ -397,8 +397,8 @@ void FrmPage1::mnuHelp_Click()
 
 void FrmPage1::mnuOptions_Click()
 {
-    // The options screen closes the open album: a changed page is offered for saving first.
-    if (!AskBeforeLeaving())
+    // The options screen closes the open album: the save check runs first.
+    if (!MayLeave())
         return;
     Forms::Show(Screen::Option1);
     Forms::Hide(Screen::SelectAlbum1);

@@ -59,8 +59,10 @@ public:
     // Where the cancel button of the editing modes stands (page units).
     static constexpr double CancelButtonTop = 6;
 
-    // Closing the window closes the album: a changed page is offered for saving first.
-    void CloseByUser() override;
+    // Every way the page screen goes (closing its window, the options screen
+    // coming forward, the end of the program) runs the save check first; a
+    // page that could not be written stays loaded.
+    bool Form_QueryUnload() override;
 
 protected:
     // Page Up / Right and Page Down / Left, Home and End, and the mouse wheel turn
@@ -78,10 +80,12 @@ private:
     void DescribeSlots();
     void ImgRep(int slot);
     // The save check before a page change; false when the page must stay (its pictures could not be written).
-    bool ChPgSave();
+    // `leaving`: the page screen is about to go, so the slots are not refilled afterwards.
+    bool ChPgSave(bool leaving = false);
     void SavePage();
-    // Asks before the page screen is left; false when the page must stay.
-    bool AskBeforeLeaving();
+    // The save check before the page screen is left; once the user has
+    // decided (saved, or No), the page counts as unchanged. False when the page must stay.
+    bool MayLeave();
     void AddDelOnMsgCor();
     void EndAddDelete();
     void CorDel(int slot);

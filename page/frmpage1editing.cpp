@@ -1,12 +1,14 @@
 // The page screen's editing modes: add from a file, delete, copy and paste.
 #include "albumdeletion.h"
 #include "albumguard.h"
+#include "albumpaths.h"
 #include "clipboardpicture.h"
 #include "fitting.h"
 #include "forms.h"
 #include "frmgetfile.h"
 #include "frmpage1.h"
 #include "interaction.h"
+#include "keptfile.h"
 #include "pageloader.h"
 #include "picturebox.h"
 #include "picturefiles.h"
@@ -131,7 +133,15 @@ void FrmPage1::AddPicture(int slot)
 {
     PictureBox* box = m_images[std::size_t(slot)];
     const QString path = Forms::Get(Screen::GetFile) ? Forms::Get(Screen::GetFile)->Tag : QString();
-    const Pictures::LoadResult loaded = Pictures::LoadPicture(path, SlotPixels(), SlotPixelRatio());
+    // The slot keeps a private copy of the file: the picture shown now is the
+    // one saved later, whatever becomes of the file.
+    const Pictures::LoadResult loaded = Pictures::LoadKeptPicture(path, SlotPixels(), SlotPixelRatio());
+    if (loaded.error.number == RunError::PathFileAccess) {
+        MsgBox(QStringLiteral("The picture could not be added.\r\n") + loaded.error.description, vbOKOnly | vbExclamation,
+               QStringLiteral("ERROR"));
+        EndAddDelete();
+        return;
+    }
     if (loaded.error.failed()) {
         // The chooser hands on whatever was typed: the slot stays as it was.
         MsgBox(QStringLiteral("The file selected is not a picture file"), vbOKOnly, QStringLiteral("ERROR"));
@@ -174,7 +184,8 @@ void FrmPage1::DeletePicture(int slot)
     }
     // The picture and its note go together or not at all: when the note
     // cannot be deleted (the store has told why), the files come back.
-    if (!DeletePictureRecord()) {
+    // An album never saved has no notes.
+    if (!AlbumPaths::IsUnsavedAlbum(session.albumName) && !DeletePictureRecord()) {
         RestorePictureFiles();
         EndAddDelete();
         return;

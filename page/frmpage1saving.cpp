@@ -37,16 +37,22 @@ void FrmPage1::SavePage()
     }
 }
 
-bool FrmPage1::ChPgSave()
+bool FrmPage1::ChPgSave(bool leaving)
 {
     session.newAlbumName = NoNameMarker;
     CheckPagePictures();
-    if (session.pageHasPictures != 1 || session.albumChanged == 0 || session.albumName == ProgramFiles::SuppliedAlbum)
+    if (session.pageHasPictures != 1 || session.albumChanged == 0)
         return true;
+    // The supplied album is saved like any other once the user has made it writable.
+    if (session.albumName == ProgramFiles::SuppliedAlbum) {
+        CheckSuppliedAlbum();
+        if (session.albumAttr == Files::Directory + Files::ReadOnly)
+            return true;
+    }
     SavePage();
     if (session.savePageAnswer == vbNo)
         return true;
-    if (session.albumName.isEmpty() || session.albumName == QStringLiteral("New Album")) {
+    if (AlbumPaths::IsUnsavedAlbum(session.albumName)) {
         for (;;) {
             session.newAlbumName = InputBox(QStringLiteral("Enter the name of the album that you want to save"),
                                             QStringLiteral("SAVE ALBUM"), session.albumName);
@@ -62,7 +68,7 @@ bool FrmPage1::ChPgSave()
             if (made.number == RunError::PathFileAccess) {
                 MsgBox(QStringLiteral("Filename ") + session.newAlbumName + QStringLiteral(" allready used"), vbOKOnly,
                        QStringLiteral("WARNING"));
-                return ChPgSave();
+                return ChPgSave(leaving);
             }
             if (made.failed()) {
                 MsgBox(QStringLiteral("The album folder \"") + folder + QStringLiteral("\" could not be made:\r\n") +
@@ -81,6 +87,10 @@ bool FrmPage1::ChPgSave()
         SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
         return false;
     }
+    if (leaving) {
+        session.albumChanged = 0;
+        return true;
+    }
     for (int s = 0; s <= 11; ++s)
         Image1(s)->SetPicture(Image1(12)->GetPicture());
     Show();
@@ -92,14 +102,15 @@ bool FrmPage1::ChPgSave()
     return true;
 }
 
-bool FrmPage1::AskBeforeLeaving()
+bool FrmPage1::MayLeave()
 {
-    AskSaveAlbum();
-    return session.saveAlbumAnswer != QStringLiteral("6") || SaveAlbum();
+    if (!ChPgSave(true))
+        return false;
+    session.albumChanged = 0;
+    return true;
 }
 
-void FrmPage1::CloseByUser()
+bool FrmPage1::Form_QueryUnload()
 {
-    if (AskBeforeLeaving())
-        Form::CloseByUser();
+    return MayLeave();
 }

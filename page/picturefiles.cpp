@@ -86,11 +86,13 @@ void DeletePictureFiles(int slot)
             page->cmdCancelAddDelete->click();
         return;
     }
+    Forget();
+    if (AlbumPaths::IsUnsavedAlbum(session.albumName))
+        return; // never saved: no folder on disk is this album's, whatever its name
     const int page = int(Val(session.pageNr));
     if (page < 1 || page > 10)
         return;
     session.pageFilePrefix = QStringLiteral("P%1I").arg(page);
-    Forget();
     const QString folder = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
     struct stat st {};
     if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 && errno == ENOENT)

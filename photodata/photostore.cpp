@@ -345,7 +345,7 @@ namespace {
 const QString NotFirstRecord = QStringLiteral("rowid <> (SELECT min(rowid) FROM PhotoData)");
 } // namespace
 
-RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
+RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count, bool storedFormToo)
 {
     finishReading();
     NoteWrite();
@@ -353,7 +353,7 @@ RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
     q.prepare(QStringLiteral("DELETE FROM PhotoData WHERE %1 AND ([Album Name] = ? OR [Album Name] = ?)")
                   .arg(NotFirstRecord));
     q.addBindValue(albumName);
-    q.addBindValue(StoredAlbumName(albumName));
+    q.addBindValue(storedFormToo ? StoredAlbumName(albumName) : albumName);
     if (!q.exec())
         return failure(QStringLiteral("changed"), q.lastError());
     if (count)
@@ -362,7 +362,7 @@ RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count)
 }
 
 RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QString& pageNr,
-                                             const QString& pictureKey, int* count)
+                                             const QString& pictureKey, int* count, bool storedFormToo)
 {
     finishReading();
     NoteWrite();
@@ -374,7 +374,7 @@ RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QSt
                                 "[Album Name] = ?) AND [Image Nr] = ?")
                      .arg(NotFirstRecord));
     find.addBindValue(albumName);
-    find.addBindValue(StoredAlbumName(albumName));
+    find.addBindValue(storedFormToo ? StoredAlbumName(albumName) : albumName);
     find.addBindValue(pictureKey);
     QList<qint64> doomed;
     if (find.exec()) {

@@ -61,13 +61,15 @@ public:
     std::unique_ptr<PhotoRecordset> OpenRecordset(const PhotoQuery& query, RunError* error);
 
     // Deletes, in one transaction, every record of the album except the
-    // table's first record: those stored under the exact name and those stored
-    // under the name without its apostrophes. Returns the number deleted via `count`.
-    RunError DeleteAlbumRecords(const QString& albumName, int* count = nullptr);
+    // table's first record: those stored under the exact name and, with
+    // `storedFormToo`, those stored under the name without its apostrophes
+    // (the caller says no when another album goes by that form). Returns the
+    // number deleted via `count`.
+    RunError DeleteAlbumRecords(const QString& albumName, int* count = nullptr, bool storedFormToo = true);
     // Deletes the records of one picture (album as above, the page read as a
     // number, the picture key exactly), never the table's first record.
     RunError DeletePictureRecords(const QString& albumName, const QString& pageNr, const QString& pictureKey,
-                                  int* count = nullptr);
+                                  int* count = nullptr, bool storedFormToo = true);
 
     // Writes a copy of the whole store, as it was when the copy began, to
     // `target` (a new or empty file), a few megabytes at a time; stops early

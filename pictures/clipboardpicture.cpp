@@ -1,10 +1,11 @@
 #include "clipboardpicture.h"
 
+#include "keptfile.h"
+
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QTemporaryFile>
 #include <QUrl>
 
 namespace ClipboardPicture {
@@ -14,19 +15,12 @@ namespace {
 const char* const EncodedTypes[] = {"image/png", "image/jpeg", "image/bmp", "image/x-bmp", "image/x-MS-bmp",
                                     "image/gif", "image/webp", "image/x-icon", "image/vnd.microsoft.icon"};
 
-// Encoded bytes go through the loader from a private file, so they meet the
-// same checks as any picture file.
+// Encoded bytes are kept in a private file and go through the loader from
+// there, so they meet the same checks as any picture file and no decoded
+// full-size picture is held in memory.
 Pictures::LoadResult fromBytes(const QByteArray& bytes, QSize box, qreal dpr)
 {
-    QTemporaryFile file;
-    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
-        return {{}, RunError::make(RunError::InvalidPicture)};
-    Pictures::LoadResult whole = Pictures::LoadPicture(file.fileName());
-    if (whole.error.failed())
-        return whole;
-    QImage full = whole.picture.shown;
-    full.setDevicePixelRatio(1);
-    return {Pictures::PictureFromImage(full, box, dpr), {}};
+    return Pictures::LoadKeptBytes(bytes, box, dpr);
 }
 
 } // namespace
@@ -63,7 +57,8 @@ Pictures::LoadResult Take(QSize box, qreal dpr)
             return r;
     }
     if (data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile()) {
-        Pictures::LoadResult r = Pictures::LoadPicture(data->urls().first().toLocalFile(), box, dpr);
+        // A copied file is kept as it is now: the pasted picture stays whatever becomes of the file.
+        Pictures::LoadResult r = Pictures::LoadKeptPicture(data->urls().first().toLocalFile(), box, dpr);
         if (!r.error.failed())
             return r;
     }

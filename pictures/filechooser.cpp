@@ -47,7 +47,10 @@ QString InFolder(const QString& folder, const QString& name)
 
 QString ChosenPath(const QString& folder, const QString& typed, const QString& highlighted)
 {
-    return typed == highlighted ? InFolder(folder, highlighted) : typed;
+    if (typed == highlighted)
+        return InFolder(folder, highlighted);
+    // A name typed without a folder is in the folder shown, never the program's current one.
+    return QDir::isAbsolutePath(typed) ? typed : InFolder(folder, typed);
 }
 
 Divisors DivisorsFor(double width, double height)

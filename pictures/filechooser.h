@@ -19,7 +19,8 @@ QStringList Subfolders(const QString& folder);
 // `folder`, a separator unless it already ends in one, and `name`.
 QString InFolder(const QString& folder, const QString& name);
 // What OK hands back: the folder plus the highlighted name when the typed
-// text is exactly that name (letter case counts), else the typed text as it is.
+// text is exactly that name (letter case counts); else a full path typed as it
+// is, and any other typed name in the folder shown.
 QString ChosenPath(const QString& folder, const QString& typed, const QString& highlighted);
 
 // The preview fit (twips): the long side fills the 1455 box centred at (2350, 4567).

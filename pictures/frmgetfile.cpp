@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QtMath>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -140,6 +141,7 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     });
     connect(filFiles, &QListWidget::itemDoubleClicked, this, [this] { filFiles_DblClick(); });
     filFiles->viewport()->installEventFilter(this);
+    dirDirectory->installEventFilter(this);
     connect(Image1, &PictureBox::mouseDown, this, [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPointF) {
         if (b == Qt::LeftButton)
             Image1_Click();
@@ -172,6 +174,14 @@ void FrmGetFile::Form_Activate()
 
 bool FrmGetFile::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter on the folder list opens the folder, and only that: it is not OK as well.
+    if (watched == dirDirectory && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && dirDirectory->currentItem()) {
+            SetDirectoryPath(dirDirectory->currentItem()->data(FolderRole).toString());
+            return true;
+        }
+    }
     if (watched == filFiles->viewport() && event->type() == QEvent::MouseButtonPress) {
         filFiles_MouseDown();
         // A press on the file already highlighted selects nothing new: it is a click all the same.
@@ -229,8 +239,17 @@ void FrmGetFile::fillDirectories()
 void FrmGetFile::fillFiles()
 {
     const QSignalBlocker quiet(filFiles);
+    // The file named in the name field keeps its highlight when the list is
+    // filled again (the chooser opened again, another file type), so OK hands
+    // back the file the user sees chosen.
+    const QString named = txtFileName->text();
     filFiles->clear();
     filFiles->addItems(FileChooser::MatchingFiles(m_filesPath, m_pattern));
+    if (named.isEmpty())
+        return;
+    const QList<QListWidgetItem*> same = filFiles->findItems(named, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!same.isEmpty())
+        filFiles->setCurrentItem(same.first());
 }
 
 void FrmGetFile::SetDirectoryPath(const QString& path)

@@ -403,7 +403,12 @@ Picture Reload(const Picture& picture, QSize box, qreal dpr)
 {
     if (!picture.sourcePath.isEmpty()) {
         LoadResult loaded = LoadPicture(picture.sourcePath, box, dpr);
-        return loaded.error.failed() ? picture : loaded.picture;
+        if (loaded.error.failed())
+            return picture;
+        // A kept copy stays open for as long as any picture read from it is held.
+        loaded.picture.kept = picture.kept;
+        loaded.picture.originalName = picture.originalName;
+        return loaded.picture;
     }
     if (!picture.full.isNull())
         return PictureFromImage(picture.full, box, dpr);

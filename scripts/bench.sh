@@ -5,6 +5,7 @@
 #   bench.sh chooser [ARGS]  the file chooser in a folder of 10,000 files against ls
 #   bench.sh save [ARGS]     saving a page of twelve 24-megapixel pictures against cp (about 1.7 GB in /tmp)
 #   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept
+#   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -14,6 +15,7 @@ case "${1:-page}" in
     chooser) shift; exec "$QUILL_BUILD/bench/quill_chooserbench" "$@" ;;
     save) shift; exec "$QUILL_BUILD/bench/quill_savebench" "$@" ;;
     turn) shift; exec "$QUILL_BUILD/bench/quill_turnbench" "$@" ;;
+    keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac

@@ -78,7 +78,7 @@ FrmOption1::FrmOption1() : Form(Screen::Option1)
     Place(cmdSetOptions, 28, 76, 26, 8);
     Place(CmdHelp, 58, 76, 14, 8);
 
-    cmdExit = new QPushButton;
+    cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmOption1::cmdExit_Click);
@@ -115,10 +115,17 @@ void FrmOption1::Form_Activate()
         optDefault->setEnabled(false);
     }
     Refresh();
+    // Whoever brought this screen forward (the page's Options, a photo data
+    // screen, the user switching windows), the page screen goes only after
+    // its save check; a changed page that could not be written comes back.
+    if (!Forms::Unload(Screen::Page1)) {
+        Forms::Show(Screen::Page1);
+        Hide();
+        return;
+    }
     session.albumName.clear();
     session.albumAttr = 0;
     Forms::Unload(Screen::SelectAlbum1);
-    Forms::Unload(Screen::Page1);
     Forms::Load(Screen::SelectAlbum1);
 }
 
@@ -139,7 +146,7 @@ void FrmOption1::actOnSelection(bool unloadDeclinedBrowser)
         if (Form* page = Forms::Get(Screen::Page1)) {
             if (QAction* deleteAlbum = page->Menu(QStringLiteral("mnuDeleteAlbum")))
                 deleteAlbum->setEnabled(false);
-            session.albumName = QStringLiteral("New Album");
+            session.albumName = AlbumPaths::NewAlbum;
             page->SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
             page->Show();
         }

@@ -27,6 +27,9 @@ public:
     virtual void Form_Load() {}
     // Runs each time the screen comes to the front.
     virtual void Form_Activate() {}
+    // Runs before the screen is unloaded (by any route, also before the
+    // program ends after the exit question); false keeps it loaded.
+    virtual bool Form_QueryUnload() { return true; }
     // Runs when the screen is unloaded.
     virtual void Form_Unload() {}
     // The window's title-bar close button: unloads the screen, unless the

@@ -125,10 +125,10 @@ void Refresh(const QString& name)
         f->Refresh();
 }
 
-void Unload(const QString& name)
+namespace {
+
+void discard(const QString& name)
 {
-    if (!IsLoaded(name))
-        return;
     Runtime& r = rt();
     Form* form = r.loaded.value(name);
     form->Form_Unload();
@@ -140,11 +140,36 @@ void Unload(const QString& name)
     form->deleteLater();
 }
 
+} // namespace
+
+bool Unload(const QString& name)
+{
+    if (!IsLoaded(name))
+        return true;
+    if (!rt().loaded.value(name)->Form_QueryUnload())
+        return false;
+    if (IsLoaded(name)) // asking may have unloaded it already
+        discard(name);
+    return true;
+}
+
+bool QueryUnloadAll()
+{
+    const QStringList names = rt().loaded.keys();
+    for (const QString& name : names) {
+        if (IsLoaded(name) && !rt().loaded.value(name)->Form_QueryUnload())
+            return false;
+    }
+    return true;
+}
+
 void UnloadAll()
 {
     const QStringList names = rt().loaded.keys();
-    for (const QString& name : names)
-        Unload(name);
+    for (const QString& name : names) {
+        if (IsLoaded(name))
+            discard(name);
+    }
     rt().front = nullptr;
     rt().zOrder.clear();
 }
@@ -213,7 +238,8 @@ void ScreenActivatedByPlatform(Form* form)
 
 void ScreenClosedByUser(Form* form)
 {
-    Unload(form->Name());
+    if (!Unload(form->Name()))
+        return; // the screen keeps itself (a changed page that could not be written)
     // With no screen left on view the program would run on unseen: end it.
     pruneZOrder();
     if (rt().zOrder.isEmpty())

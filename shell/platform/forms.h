@@ -44,8 +44,14 @@ void Load(const QString& name);
 void Show(const QString& name);
 void Hide(const QString& name);
 void Refresh(const QString& name);
-// Runs Form_Unload and discards the screen; the next reference loads it afresh.
-void Unload(const QString& name);
+// Asks the screen first (Form_QueryUnload): false when it stays loaded.
+// Otherwise runs Form_Unload and discards the screen; the next reference
+// loads it afresh. True also for a screen that is not loaded.
+bool Unload(const QString& name);
+// Asks every loaded screen whether it may go (before the program ends);
+// false as soon as one must stay.
+bool QueryUnloadAll();
+// Discards every screen without asking (tests, the end of the program).
 void UnloadAll();
 
 Form* Front();

@@ -13,7 +13,8 @@ QString ConfirmExitPrompt()
 
 void ConfirmExit()
 {
-    if (MsgBox(ConfirmExitPrompt(), vbYesNo + vbCritical, QStringLiteral("WARNING")) == vbYes)
+    // Yes ends the program once every screen may go: a changed page is offered for saving first.
+    if (MsgBox(ConfirmExitPrompt(), vbYesNo + vbCritical, QStringLiteral("WARNING")) == vbYes && Forms::QueryUnloadAll())
         EndProgram();
 }
 

@@ -186,6 +186,36 @@ private slots:
                                        QStringLiteral("Other/P10I11")}));
     }
 
+    void anotherAlbumsNotesStay_data()
+    {
+        QTest::addColumn<bool>("wholeAlbum");
+        QTest::newRow("delete album") << true;
+        QTest::newRow("delete picture") << false;
+    }
+    void anotherAlbumsNotesStay()
+    {
+        // "Anns Trip" is a stored album of its own: the notes stored under that
+        // form belong to it, not to "Ann's Trip".
+        QFETCH(bool, wholeAlbum);
+        for (const char* name : {"Ann's Trip", "Anns Trip"}) {
+            QVERIFY(QDir().mkdir(program->path(QLatin1String(name))));
+            touch(program->path(QLatin1String(name) + QStringLiteral("/P1I0.bmp")));
+        }
+        TestNotes::Add(QStringLiteral("Ann's Trip"), 1, 0);
+        TestNotes::Add(QStringLiteral("Anns Trip"), 1, 0);
+        session.albumName = QStringLiteral("Ann's Trip");
+        session.pageNr = QStringLiteral("1");
+        session.imageNr = 0;
+        if (wholeAlbum) {
+            program->user.answerButton(vbYes);
+            DeleteAlbum();
+        } else {
+            DeletePictureRecord();
+        }
+        QCOMPARE(notes(), QStringList{QStringLiteral("Anns Trip/P1I0")});
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Anns Trip/P1I0.bmp"))));
+    }
+
     void damagedStoreIsToldAndKept()
     {
         QFile::remove(program->path(ProgramFiles::PhotoDatabase));

@@ -110,7 +110,8 @@ private slots:
         click(2);
         PictureBox* slot = page()->Image1(2);
         QCOMPARE(slot->GetPicture().natural, QSize(30, 90));
-        QCOMPARE(slot->GetPicture().sourcePath, tall); // remembered with its full source
+        QVERIFY(slot->GetPicture().kept); // its full source kept privately
+        QCOMPARE(slot->GetPicture().sourceDescription(), QStringLiteral("tall.png"));
         QCOMPARE(slot->Tag, QStringLiteral("1"));
         QCOMPARE(slot->Width(), 27.75f); // fitted: tall, the height fills the slot
         QCOMPARE(session.albumChanged, 1);
@@ -338,7 +339,8 @@ private slots:
         PictureBox* slot = page()->Image1(6);
         QCOMPARE(slot->Tag, QStringLiteral("1"));
         QCOMPARE(slot->GetPicture().natural, QSize(1200, 400));
-        QCOMPARE(slot->GetPicture().full.size(), QSize(1200, 400)); // kept whole for saving
+        QVERIFY(slot->GetPicture().kept); // kept whole for saving, in a private file
+        QVERIFY(slot->GetPicture().full.isNull()); // not decoded in memory
         QCOMPARE(slot->Height(), 27.75f);
         QCOMPARE(session.albumChanged, 1);
 

@@ -264,14 +264,6 @@ private slots:
         page()->mnuP_Click(2);
         QCOMPARE(program->user.asked.size(), 1);
         QCOMPARE(session.pageNr, QStringLiteral("2"));
-
-        const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
-        QVERIFY(QDir().mkdir(supplied)); // writable: editable, but never saved by a page change
-        open(ProgramFiles::SuppliedAlbum);
-        paste(0, TestPictures::Photo(40, 40));
-        page()->mnuP_Click(2);
-        QCOMPARE(session.pageNr, QStringLiteral("2"));
-        QCOMPARE(QDir(supplied).entryList(QDir::Files), QStringList{});
     }
 
     void changedPageSavedAtThePageChange()
@@ -585,22 +577,6 @@ private slots:
         QCOMPARE(session.pageNr, QStringLiteral("1"));
         page()->mnuPU_Click();
         QCOMPARE(session.pageNr, QStringLiteral("2"));
-    }
-
-    void leavingAChangedPageAsksFirst()
-    {
-        paste(0, TestPictures::Photo(40, 40));
-        program->user.answerButton(vbNo);
-        page()->Menu(QStringLiteral("mnuOptions"))->trigger();
-        QCOMPARE(program->user.asked.size(), 1);
-        QVERIFY(program->user.asked[0].prompt.contains(QStringLiteral("Do you want to save the Album?")));
-
-        open(QStringLiteral("Holiday"));
-        paste(0, TestPictures::Photo(40, 40));
-        program->user.answerButton(vbYes);
-        program->user.answerText(QStringLiteral("Holiday"));
-        page()->close();
-        QVERIFY(QFile::exists(album + QStringLiteral("/P1I0.bmp")));
     }
 
     void keysAndWheelTurnPages_data()

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 FrmGetFile* chooser()
@@ -79,6 +81,56 @@ private slots:
         QCOMPARE(chooser()->Tag, QString());
     }
 
+    void openedAgainShowsAllFilesAndHandsBackTheFileShown()
+    {
+        // The program folder has a file of the same name: it must never be the one handed back.
+        QVERIFY(TestPictures::Save(TestPictures::Photo(20, 20), program->path(QStringLiteral("tall.bmp")), "BMP"));
+        chooser()->SetDirectoryPath(pictures);
+        const QStringList all{QStringLiteral("notes.txt"), QStringLiteral("photo.jpg"), QStringLiteral("PHOTO.JPG"),
+                              QStringLiteral("README"), QStringLiteral("tall.bmp")};
+        QStringList shown;
+        auto open = [&](const std::function<void(FrmGetFile&)>& play) {
+            program->user.answerModal([&shown, play](Form& f) {
+                auto& c = static_cast<FrmGetFile&>(f);
+                shown = QStringList{c.cboFileType->currentText()} + listed(c.filFiles);
+                play(c);
+            });
+            SetUpFileChooser();
+        };
+        // Bitmaps only, then Cancel: the next opening lists every file again.
+        open([](FrmGetFile& c) {
+            c.cboFileType->setCurrentIndex(1);
+            QCOMPARE(listed(c.filFiles), QStringList{QStringLiteral("tall.bmp")});
+            c.cmdCancel->click();
+        });
+        open([](FrmGetFile& c) {
+            c.filFiles->setCurrentRow(listed(c.filFiles).indexOf(QStringLiteral("tall.bmp")));
+            c.cmdOK->click();
+        });
+        QCOMPARE(shown, QStringList{QStringLiteral("All Files (*.*)")} + all);
+        QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/tall.bmp"));
+        // Opened again, OK at once: the file still shown chosen, in the folder shown.
+        open([](FrmGetFile& c) { c.cmdOK->click(); });
+        QCOMPARE(chooser()->HighlightedFile(), QStringLiteral("tall.bmp"));
+        QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/tall.bmp"));
+    }
+
+    void enterOnAFolderOpensItOnly()
+    {
+        chooser()->SetDirectoryPath(program->folder());
+        chooser()->Show();
+        QListWidget* folders = chooser()->dirDirectory;
+        for (int i = 0; i < folders->count(); ++i) {
+            if (folders->item(i)->text().endsWith(QStringLiteral("pictures")))
+                folders->setCurrentRow(i);
+        }
+        QTest::keyClick(folders, Qt::Key_Return);
+        QCOMPARE(chooser()->DirectoryPath(), pictures);
+        QVERIFY(chooser()->isVisible()); // not OK as well: no "No file is selected!"
+        QVERIFY(program->user.asked.isEmpty());
+        chooser()->Hide();
+    }
+
     void filesFilteredByTypeIgnoringCase()
     {
         chooser()->SetDirectoryPath(pictures);
@@ -104,7 +156,8 @@ private slots:
         QTest::newRow("highlighted") << "/home/ann" << "a.jpg" << "a.jpg" << "/home/ann/a.jpg";
         QTest::newRow("root folder") << "/" << "a.jpg" << "a.jpg" << "/a.jpg";
         QTest::newRow("typed path") << "/home/ann" << "/tmp/b.png" << "a.jpg" << "/tmp/b.png";
-        QTest::newRow("case counts") << "/home/ann" << "A.JPG" << "a.jpg" << "A.JPG";
+        QTest::newRow("case counts") << "/home/ann" << "A.JPG" << "a.jpg" << "/home/ann/A.JPG";
+        QTest::newRow("typed name, none highlighted") << "/home/ann" << "P1I3.bmp" << "" << "/home/ann/P1I3.bmp";
     }
     void pathHandedBack()
     {

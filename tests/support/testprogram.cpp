@@ -2,6 +2,7 @@
 
 #include "fileops.h"
 #include "forms.h"
+#include "keptfile.h"
 #include "program.h"
 #include "session.h"
 #include "settings.h"
@@ -22,6 +23,7 @@ TestProgram::TestProgram()
     m_previousFolder = QDir::currentPath();
     QDir::setCurrent(m_folder.path());
     Settings::UseFile(m_settings.filePath(QStringLiteral("settings.ini")));
+    KeptFile::SetFolder(m_settings.filePath(QStringLiteral("kept")));
     session = SessionState{};
     ResetStartUp();
     RegisterScreens();
@@ -32,6 +34,7 @@ TestProgram::~TestProgram()
     Forms::Reset();
     QDir::setCurrent(m_previousFolder);
     Settings::UseFile({});
+    KeptFile::SetFolder({});
     session = SessionState{};
     ResetStartUp();
     // Read-only folders made by a test must not stop the clean-up.

@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 
 // A program session in a temporary program folder: the folder is the current
-// folder, settings live in a temporary file, every screen is registered afresh
-// and the session state starts clean. Nothing of the user's is touched.
+// folder, settings and the private copies of added pictures live in a
+// temporary folder, every screen is registered afresh and the session state
+// starts clean. Nothing of the user's is touched.
 class TestProgram {
 public:
     TestProgram();
