@@ -406,9 +406,9 @@ private:
                  QTest::mouseClick(page()->Image1(3), Qt::RightButton);
                  auto* notes = Forms::Get<FrmPhotoData>(Screen::PhotoData);
                  QTRY_VERIFY(notes->cmdDelete->isEnabled());
-                 notes->cmdDelete->click(); // told "'Find' canceled", then the options screen
+                 notes->cmdDelete->click(); // asked, told "'Find' canceled", then the options screen
              },
-             {vbOK, vbYes}, 1, SavePageQuestion},
+             {vbYes, vbOK, vbYes}, 2, SavePageQuestion},
             {QStringLiteral("options screen brought forward by another screen"),
              [] { Forms::Show(Screen::Option1); }, {vbYes}, 0, SavePageQuestion},
         };
