@@ -183,7 +183,7 @@ bool PhotoDataForm::DeleteShownNote()
                                             "Album \"%1\", page %2, image %3?\r\nIt cannot be undone.")
                                  .arg(m_rs->Text(PhotoFields::AlbumName), m_rs->Text(PhotoFields::PageNr),
                                       m_rs->Text(PhotoFields::ImageNr));
-    if (MsgBox(question, vbYesNo | vbQuestion, QStringLiteral("DELETE PHOTO DATA")) != vbYes)
+    if (MsgBox(question, vbYesNo | vbQuestion | vbDefaultButton2, QStringLiteral("DELETE PHOTO DATA")) != vbYes)
         return false;
     if (const RunError e = m_rs->Delete(); e.failed()) {
         ShowStoreFailure(e);

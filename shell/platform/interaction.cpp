@@ -25,12 +25,12 @@ public:
         switch (ButtonsOf(q.style)) {
         case vbOKCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            box.setDefaultButton(QMessageBox::Ok);
+            box.setDefaultButton(q.style & vbDefaultButton2 ? QMessageBox::Cancel : QMessageBox::Ok);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
         case vbYesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
+            box.setDefaultButton(q.style & vbDefaultButton2 ? QMessageBox::No : QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
             break;
         default:

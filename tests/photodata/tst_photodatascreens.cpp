@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(program->user.asked.last().prompt,
                  QStringLiteral("Do you want to delete the photo data of\r\nAlbum \"New Album 2\", page 1, image P1I4?\r\n"
                                 "It cannot be undone."));
-        QCOMPARE(program->user.asked.last().style, int(vbYesNo | vbQuestion));
+        QCOMPARE(program->user.asked.last().style, int(vbYesNo | vbQuestion | vbDefaultButton2)); // Enter keeps the note
         QCOMPARE(program->user.asked.last().title, QStringLiteral("DELETE PHOTO DATA"));
         QCOMPARE(notes().size(), 2);
 
