@@ -130,7 +130,7 @@ private slots:
     void wholeAlbumGivesWayToTheUser()
     {
         // Page 2 empty, so that the read-ahead is soon past the neighbour pages.
-        const QString album = makeAlbum(QStringLiteral("Trip"), {1, 3, 4, 5, 6, 7, 8, 9, 10}, 1600);
+        const QString album = makeAlbum(QStringLiteral("Trip"), {1, 3, 4, 5, 6, 7, 8, 9, 10}, 1000);
         openAlbum(album);
         PageReadAhead& ahead = PageReadAhead::Instance();
         const int started = ahead.PicturesStarted();
