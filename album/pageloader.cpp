@@ -19,6 +19,7 @@
 #include <QScreen>
 
 #include <array>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -139,12 +140,19 @@ void LoadPage(const QString& page)
         neighbours << pageFiles(QString::number(number + 1));
     if (number > 1 && number <= 10)
         neighbours << pageFiles(QString::number(number - 1));
-    // Then every other page, nearest first, into the thumbnail cache only.
-    QList<QStringList> rest;
+    // Then every other page into the thumbnail cache only: the first and the last page
+    // (one key away, Home and End), then the others, nearest first.
+    QList<int> others;
+    for (const int end : {1, 10})
+        if (std::abs(end - number) > 1)
+            others << end;
     for (int distance = 2; distance <= 9; ++distance)
         for (const int other : {number + distance, number - distance})
-            if (other >= 1 && other <= 10)
-                rest << pageFiles(QString::number(other));
+            if (other >= 1 && other <= 10 && !others.contains(other))
+                others << other;
+    QList<QStringList> rest;
+    for (const int other : others)
+        rest << pageFiles(QString::number(other));
     ahead.Want(neighbours, box, dpr, rest);
 }
 
