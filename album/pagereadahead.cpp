@@ -20,6 +20,12 @@ namespace {
 // How often the idle check runs while there is work.
 constexpr int TickMs = 50;
 
+// Cache entries waiting to be written: at most about two pages of them. Once that many
+// wait, they are written before anything more is read; and when pages are turned while
+// nothing may run (the machine busy with other work), the oldest go rather than pile up
+// (such a picture is only decoded again on a later visit).
+constexpr std::size_t MaxWaitingEntries = 24;
+
 // The background threads run only when a core would otherwise be idle.
 void lowestPriority()
 {
@@ -148,6 +154,8 @@ void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
         std::lock_guard<std::mutex> lock(m_mutex);
         for (SlotReader::ToKeep& e : entries)
             m_writes.push_back(std::move(e));
+        while (m_writes.size() > MaxWaitingEntries)
+            m_writes.pop_front();
     }
     startWorkers();
     m_timer.start();
@@ -313,13 +321,13 @@ void PageReadAhead::work()
             if (m_stop)
                 return;
             // The neighbour pages first, then their cache entries, then the rest of the album.
-            if (!m_reads.empty()) {
+            if (!m_writes.empty() && (m_reads.empty() || m_writes.size() >= MaxWaitingEntries)) {
+                write = std::move(m_writes.front());
+                m_writes.pop_front();
+            } else if (!m_reads.empty()) {
                 path = std::move(m_reads.front());
                 m_reads.pop_front();
                 ++m_started;
-            } else if (!m_writes.empty()) {
-                write = std::move(m_writes.front());
-                m_writes.pop_front();
             } else {
                 path = std::move(m_cacheReads.front());
                 m_cacheReads.pop_front();

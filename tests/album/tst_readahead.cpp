@@ -127,6 +127,26 @@ private slots:
         QCOMPARE(held, filesOf(album, {5, 7}));
     }
 
+    void memoryStaysBoundedWhileNothingMayRun()
+    {
+        // Pages turned while the read-ahead may not run (here: an editing mode, as when the
+        // machine is busy): the cache entries waiting to be written do not pile up.
+        const QString album = makeAlbum(QStringLiteral("Trip"), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, keptSize() + 60);
+        openAlbum(album);
+        page()->mnuDeletePicture_Click();
+        for (int p = 1; p <= 10; ++p) {
+            session.pageNr = QString::number(p);
+            LoadPage(session.pageNr);
+        }
+        Forms::Hide(Screen::Pbar3);
+        const QSize box = SlotPixels();
+        const qint64 twoPages = 24LL * box.width() * box.height() * 4;
+        const qint64 twoPagesOfEntries = 24LL * keptSize() * keptSize() * 4;
+        QVERIFY2(PageReadAhead::Instance().BytesHeld() <= twoPages + twoPagesOfEntries,
+                 qPrintable(QString::number(PageReadAhead::Instance().BytesHeld())));
+        page()->cmdCancelAddDelete_Click();
+    }
+
     void wholeAlbumGivesWayToTheUser()
     {
         // Page 2 empty, so that the read-ahead is soon past the neighbour pages.
