@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "fileops.h"
 #include "forms.h"
+#include "listreadahead.h"
 #include "pageloader.h"
 #include "screennames.h"
 #include "session.h"
@@ -53,6 +54,19 @@ QStringList AlbumFolders(const QString& folder)
     return paths;
 }
 
+namespace {
+
+// Page 1 of the highlighted album is read ahead while the list is on screen.
+void readAheadHighlighted(const FrmSelectAlbum1& list)
+{
+    if (!list.isVisible())
+        return; // a list built out of sight does not take the read-ahead from the page on screen
+    const int i = list.lstAlbumList->currentRow();
+    ReadAheadFirstPage(list, i >= 0 && i < list.dlbAlbumList.size() ? list.dlbAlbumList.at(i) : QString());
+}
+
+} // namespace
+
 FrmSelectAlbum1::FrmSelectAlbum1() : Form(Screen::SelectAlbum1)
 {
     SetCaption(QStringLiteral("Quillbook by Wren"));
@@ -81,6 +95,7 @@ FrmSelectAlbum1::FrmSelectAlbum1() : Form(Screen::SelectAlbum1)
     listFont.setPointSize(16);
     lstAlbumList->setFont(listFont);
     connect(lstAlbumList, &QListWidget::itemDoubleClicked, this, [this] { lstAlbumList_DblClick(); });
+    connect(lstAlbumList, &QListWidget::currentRowChanged, this, [this] { readAheadHighlighted(*this); });
 
     cmdSelect = new QPushButton(QStringLiteral("&Select"));
     cmdSelect->setObjectName(QStringLiteral("cmdSelect"));
@@ -135,6 +150,7 @@ void FrmSelectAlbum1::Form_Activate()
     session.pageNr = QStringLiteral("1");
     session.albumChanged = 0;
     lstAlbumList->setCurrentRow(0);
+    readAheadHighlighted(*this);
     Refresh();
 }
 

@@ -19,6 +19,7 @@
 #include <QScreen>
 
 #include <array>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -28,13 +29,18 @@ constexpr std::array<int, 11> Progress{8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91
 // The twelve slot files of `page` ("1" to "10") in the open album.
 QStringList pageFiles(const QString& page)
 {
-    QStringList files;
-    for (int s = 0; s <= 11; ++s)
-        files << session.albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
-    return files;
+    return PageFiles(session.albumFilePrefix, page);
 }
 
 } // namespace
+
+QStringList PageFiles(const QString& albumFilePrefix, const QString& page)
+{
+    QStringList files;
+    for (int s = 0; s <= 11; ++s)
+        files << albumFilePrefix + page + QStringLiteral("I") + QString::number(s) + QStringLiteral(".bmp");
+    return files;
+}
 
 // The slot's size on the page screen as shown full-screen, at the screen's pixel ratio.
 QSize SlotPixels()
@@ -134,7 +140,20 @@ void LoadPage(const QString& page)
         neighbours << pageFiles(QString::number(number + 1));
     if (number > 1 && number <= 10)
         neighbours << pageFiles(QString::number(number - 1));
-    ahead.Want(neighbours, box, dpr);
+    // Then every other page into the thumbnail cache only: the first and the last page
+    // (one key away, Home and End), then the others, nearest first.
+    QList<int> others;
+    for (const int end : {1, 10})
+        if (std::abs(end - number) > 1)
+            others << end;
+    for (int distance = 2; distance <= 9; ++distance)
+        for (const int other : {number + distance, number - distance})
+            if (other >= 1 && other <= 10 && !others.contains(other))
+                others << other;
+    QList<QStringList> rest;
+    for (const int other : others)
+        rest << pageFiles(QString::number(other));
+    ahead.Want(neighbours, box, dpr, rest);
 }
 
 void ShowWrenAlbum()

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Loading a page of the open album into the page screen's twelve slots,
 // with the progress screen counting from "0%" to "100%".
@@ -9,6 +10,9 @@
 // `page` is "1" to "10". Reads albumFilePrefix, appPath, albumFolderName and
 // pageNr; leaves the progress screen showing "100%" for the caller to hide.
 void LoadPage(const QString& page);
+
+// The twelve slot files of `page` ("1" to "10") of the album whose files begin with `albumFilePrefix`.
+QStringList PageFiles(const QString& albumFilePrefix, const QString& page);
 
 // Opens the supplied album at page 1.
 void ShowWrenAlbum();

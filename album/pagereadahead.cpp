@@ -20,6 +20,12 @@ namespace {
 // How often the idle check runs while there is work.
 constexpr int TickMs = 50;
 
+// Cache entries waiting to be written: at most about two pages of them. Once that many
+// wait, they are written before anything more is read; and when pages are turned while
+// nothing may run (the machine busy with other work), the oldest go rather than pile up
+// (such a picture is only decoded again on a later visit).
+constexpr std::size_t MaxWaitingEntries = 24;
+
 // The background threads run only when a core would otherwise be idle.
 void lowestPriority()
 {
@@ -89,27 +95,52 @@ PageReadAhead::Stamp PageReadAhead::StampOf(const QString& path)
     return s;
 }
 
-void PageReadAhead::Want(const QList<QStringList>& pages, QSize box, qreal dpr)
+void PageReadAhead::Want(const QList<QStringList>& pages, QSize box, qreal dpr, const QList<QStringList>& cacheOnly)
+{
+    wish(pages, box, dpr, cacheOnly, {});
+}
+
+void PageReadAhead::WantInCache(const QStringList& pictures, QSize box, qreal dpr, std::function<bool()> gate)
+{
+    wish({}, box, dpr, {pictures}, std::move(gate));
+}
+
+void PageReadAhead::wish(const QList<QStringList>& pages, QSize box, qreal dpr, const QList<QStringList>& cacheOnly,
+                         std::function<bool()> gate)
 {
     if (!m_enabled)
         return;
-    QSet<QString> wanted;
+    // Without a thumbnail cache a picture read for it alone would be thrown away.
+    const ThumbnailCache cache = ThumbnailCache::Shared();
+    const bool intoCache = cache.enabled();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        // Pictures read at another size, or of pages no longer wanted, go.
+        // Pictures read at another size, or of pages no longer wanted in memory, go.
+        ++m_generation;
         m_reads.clear();
+        m_cacheReads.clear();
+        m_inMemory.clear();
         for (const QStringList& page : pages)
             for (const QString& path : page)
-                wanted.insert(path);
+                m_inMemory.insert(path);
         for (auto it = m_kept.begin(); it != m_kept.end();)
-            it = wanted.contains(it.key()) && it->box == box && it->dpr == dpr ? std::next(it) : m_kept.erase(it);
+            it = m_inMemory.contains(it.key()) && it->box == box && it->dpr == dpr ? std::next(it) : m_kept.erase(it);
+        if (box != m_box || dpr != m_dpr || cache.root() != m_inCacheRoot)
+            m_inCache.clear();
+        m_inCacheRoot = cache.root();
         m_box = box;
         m_dpr = dpr;
         for (const QStringList& page : pages)
             for (const QString& path : page)
                 if (!m_kept.contains(path))
                     m_reads.push_back(path);
+        if (intoCache)
+            for (const QStringList& page : cacheOnly)
+                for (const QString& path : page)
+                    if (!m_inMemory.contains(path))
+                        m_cacheReads.push_back(path);
     }
+    m_wishGate = std::move(gate);
     startWorkers();
     m_sinceInput.restart();
     m_timer.start();
@@ -123,6 +154,8 @@ void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
         std::lock_guard<std::mutex> lock(m_mutex);
         for (SlotReader::ToKeep& e : entries)
             m_writes.push_back(std::move(e));
+        while (m_writes.size() > MaxWaitingEntries)
+            m_writes.pop_front();
     }
     startWorkers();
     m_timer.start();
@@ -155,15 +188,37 @@ void PageReadAhead::Forget()
     m_timer.stop();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_running = false;
+    ++m_generation;
     m_reads.clear();
+    m_cacheReads.clear();
     m_writes.clear();
     m_kept.clear();
+    m_inMemory.clear();
+    m_inCache.clear();
+    m_wishGate = {};
 }
 
 bool PageReadAhead::Working() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_reads.empty() || !m_writes.empty() || m_busy > 0;
+    return !m_reads.empty() || !m_cacheReads.empty() || !m_writes.empty() || m_busy > 0;
+}
+
+QStringList PageReadAhead::Held() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_kept.keys();
+}
+
+qint64 PageReadAhead::BytesHeld() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    qint64 bytes = 0;
+    for (const Kept& kept : m_kept)
+        bytes += kept.result.picture.shown.sizeInBytes();
+    for (const SlotReader::ToKeep& entry : m_writes)
+        bytes += entry.thumbnail.sizeInBytes();
+    return bytes;
 }
 
 bool PageReadAhead::WaitUntilIdle(int ms)
@@ -194,12 +249,14 @@ bool PageReadAhead::eventFilter(QObject* watched, QEvent* event)
 
 void PageReadAhead::tick()
 {
-    const bool go = m_enabled && m_gate && m_sinceInput.elapsed() >= m_idleDelay && QuestionsOpen() == 0 && m_gate();
+    const std::function<bool()>& gate = m_wishGate ? m_wishGate : m_gate;
+    const bool go = m_enabled && gate && m_sinceInput.elapsed() >= m_idleDelay && QuestionsOpen() == 0 && gate();
+    ++m_checks;
     bool idle;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_running = go;
-        idle = m_reads.empty() && m_writes.empty() && m_busy == 0;
+        idle = m_reads.empty() && m_cacheReads.empty() && m_writes.empty() && m_busy == 0;
     }
     if (go)
         m_wake.notify_all();
@@ -216,42 +273,85 @@ void PageReadAhead::startWorkers()
         m_workers.emplace_back([this] { work(); });
 }
 
+void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache,
+                                  quint64 generation)
+{
+    const Stamp before = StampOf(path);
+    if (!before.exists)
+        return; // an empty slot: nothing to read
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto done = m_inCache.constFind(path);
+        if (done != m_inCache.cend() && *done == before)
+            return; // read into the cache before, and unchanged since
+        if (!m_running) { // the user acted meanwhile: it waits, first in line
+            if (generation == m_generation)
+                m_cacheReads.push_front(path);
+            return;
+        }
+        ++m_started;
+    }
+    // A kept entry of the file as it is now is found and left; anything else is decoded
+    // and its entry written at once, so nothing waits in memory. The entry carries the
+    // file's time and size as they were before the read: a file changed meanwhile is
+    // never answered from it.
+    const SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
+    if (read.keep)
+        SlotReader::Keep(cache, *read.keep);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inCache.insert(path, before);
+}
+
 void PageReadAhead::work()
 {
     lowestPriority();
     for (;;) {
         QString path;
+        bool intoCacheOnly = false;
         std::optional<SlotReader::ToKeep> write;
         QSize box;
         qreal dpr;
+        quint64 generation;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || (m_running && (!m_reads.empty() || !m_writes.empty())); });
+            m_wake.wait(lock, [this] {
+                return m_stop ||
+                       (m_running && (!m_reads.empty() || !m_writes.empty() || !m_cacheReads.empty()));
+            });
             if (m_stop)
                 return;
-            if (!m_reads.empty()) {
+            // The neighbour pages first, then their cache entries, then the rest of the album.
+            if (!m_writes.empty() && (m_reads.empty() || m_writes.size() >= MaxWaitingEntries)) {
+                write = std::move(m_writes.front());
+                m_writes.pop_front();
+            } else if (!m_reads.empty()) {
                 path = std::move(m_reads.front());
                 m_reads.pop_front();
                 ++m_started;
             } else {
-                write = std::move(m_writes.front());
-                m_writes.pop_front();
+                path = std::move(m_cacheReads.front());
+                m_cacheReads.pop_front();
+                intoCacheOnly = true;
             }
             box = m_box;
             dpr = m_dpr;
+            generation = m_generation;
             ++m_busy;
         }
         const ThumbnailCache cache = ThumbnailCache::Shared();
         if (write) {
             SlotReader::Keep(cache, *write);
+        } else if (intoCacheOnly) {
+            if (cache.enabled())
+                readIntoCache(path, box, dpr, cache, generation);
         } else {
             const Stamp before = StampOf(path);
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
             std::lock_guard<std::mutex> lock(m_mutex);
             if (read.keep)
                 m_writes.push_back(std::move(*read.keep));
-            // Kept only if still wanted at this size (a new wish may have come meanwhile).
-            if (box == m_box && dpr == m_dpr)
+            // Kept only if still wanted in memory at this size (a new wish may have come meanwhile).
+            if (box == m_box && dpr == m_dpr && m_inMemory.contains(path))
                 m_kept.insert(path, Kept{before, box, dpr, std::move(read.result)});
         }
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -20,7 +20,9 @@
 // Reads the pages the user is most likely to open next while the user does
 // nothing: their slot pictures are decoded on two background threads at the
 // lowest priority and kept, and the page loader takes them when the user turns
-// there. Any click, key or wheel turn, any question and any moment the gate says
+// there. After them it goes through the rest of the album, nearest page first,
+// into the thumbnail cache only: memory holds the neighbour pages and no more.
+// Any click, key or wheel turn, any question and any moment the gate says
 // no (an editing mode, another screen in front) stops it before the next picture;
 // it goes on once the user has been idle for a while. A picture is handed over
 // only while its file is exactly as it was when read; otherwise the loader reads
@@ -36,8 +38,14 @@ public:
     // Whether work may go on now; asked on the UI thread. No gate: never.
     void SetGate(std::function<bool()> gate) { m_gate = std::move(gate); }
 
-    // The pages to read, most likely first; replaces any earlier wish.
-    void Want(const QList<QStringList>& pages, QSize box, qreal devicePixelRatio);
+    // The pages to read, most likely first, kept in memory; then the pages of
+    // `cacheOnly`, in order, read into the thumbnail cache only. Replaces any
+    // earlier wish; the gate set by SetGate decides when it runs.
+    void Want(const QList<QStringList>& pages, QSize box, qreal devicePixelRatio,
+              const QList<QStringList>& cacheOnly = {});
+    // Pictures read into the thumbnail cache only, while `gate` says yes (the
+    // screen that asks is what the user looks at). Replaces any earlier wish.
+    void WantInCache(const QStringList& pictures, QSize box, qreal devicePixelRatio, std::function<bool()> gate);
     // Entries to write to the thumbnail cache, off the user's way.
     void Keep(std::vector<SlotReader::ToKeep> entries);
     // The picture read ahead for `path` at this size, when its file has not changed since.
@@ -55,6 +63,11 @@ public:
     int PicturesStarted() const { return m_started.load(); }
     int PicturesHandedOver() const { return m_handedOver.load(); }
     bool Working() const;
+    // The pictures kept in memory, and the bytes they and the entries waiting to be written hold.
+    QStringList Held() const;
+    qint64 BytesHeld() const;
+    // How many times it has looked whether it may go on; tests wait for these instead of a clock.
+    int Checks() const { return m_checks; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +89,9 @@ private:
     PageReadAhead();
     ~PageReadAhead() override;
     static Stamp StampOf(const QString& path);
+    void wish(const QList<QStringList>& pages, QSize box, qreal dpr, const QList<QStringList>& cacheOnly,
+              std::function<bool()> gate);
+    void readIntoCache(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache, quint64 generation);
     void tick();
     void startWorkers();
     void work();
@@ -83,12 +99,19 @@ private:
     bool m_enabled = false;
     int m_idleDelay = 200;
     std::function<bool()> m_gate;
+    std::function<bool()> m_wishGate; // the gate of a wish of another screen; else m_gate
+    int m_checks = 0;
     QTimer m_timer;
     QElapsedTimer m_sinceInput;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<QString> m_reads;                // pictures to read, most wanted first
+    std::deque<QString> m_cacheReads;           // then these, into the thumbnail cache only
+    QSet<QString> m_inMemory;                   // the pictures of m_reads' pages: only these are kept
+    QHash<QString, Stamp> m_inCache;            // files already read into the cache, as they were then
+    QString m_inCacheRoot;                      // ... of this cache
+    quint64 m_generation = 0;                   // counts the wishes
     std::deque<SlotReader::ToKeep> m_writes;    // cache entries, once nothing is left to read
     QHash<QString, Kept> m_kept;
     QSize m_box;

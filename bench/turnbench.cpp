@@ -6,10 +6,16 @@
 //   cold page     a page with nothing ahead and no thumbnails (the first page of a first
 //                 visit), against the same page loaded without any cache, and against
 //                 libjpeg-turbo's own scaled decode of its files on two threads
+//   jump          Page 7 from page 1, and End, after the album has been open 5 s (a first
+//                 visit: the rest of the album read ahead into the thumbnail cache meanwhile)
+//   from list     opening the album after its name has been highlighted on the stored album
+//                 list for 2 s (a first visit: its page 1 read ahead into the cache meanwhile)
+//   held          the most memory the read-ahead held at the end of any dwell above
 // All in the same run, on a 24-megapixel JPEG album and a 24-bit bitmap album.
 #include "benchpictures.h"
 #include "forms.h"
 #include "frmpage1.h"
+#include "frmselectalbum1.h"
 #include "pageloader.h"
 #include "pagereadahead.h"
 #include "program.h"
@@ -21,6 +27,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -43,6 +51,9 @@ using Clock = std::chrono::steady_clock;
 QString benchFolder;
 constexpr int DwellMs = 1000;
 constexpr int ColdRounds = 5;
+constexpr int OpenDwellMs = 5000;
+constexpr int ListDwellMs = 2000;
+constexpr int JumpRounds = 3;
 
 double median(std::vector<double> v)
 {
@@ -84,6 +95,40 @@ double turnTo(int n)
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
+// End on the page screen, as the user presses it.
+double pressEnd()
+{
+    const auto t0 = Clock::now();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(page(), &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(page(), &release);
+    page()->repaint();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+FrmSelectAlbum1* albumList()
+{
+    return Forms::Get<FrmSelectAlbum1>(Screen::SelectAlbum1);
+}
+
+// The stored album list on screen with `name` highlighted, as the user left it.
+void highlight(const QString& name)
+{
+    Forms::Show(Screen::SelectAlbum1);
+    const QList<QListWidgetItem*> found = albumList()->lstAlbumList->findItems(name, Qt::MatchExactly);
+    if (!found.isEmpty())
+        albumList()->lstAlbumList->setCurrentItem(found.first());
+}
+
+double selectFromList()
+{
+    const auto t0 = Clock::now();
+    albumList()->cmdSelect_Click();
+    page()->repaint();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
 void openAlbum(const QString& name)
 {
     session.albumName = name;
@@ -92,14 +137,16 @@ void openAlbum(const QString& name)
     session.newAlbumName.clear();
 }
 
-// Turns 1 to 10, dwelling on each page; returns each turn's time.
-std::vector<double> visit(const QString& name)
+// Turns 1 to 10, dwelling on each page; returns each turn's time. `held` grows to the most
+// memory the read-ahead held at the end of a dwell.
+std::vector<double> visit(const QString& name, qint64& held)
 {
     openAlbum(name);
     std::vector<double> turns;
     for (int n = 1; n <= 10; ++n) {
         turns.push_back(turnTo(n));
         dwell(DwellMs);
+        held = std::max(held, PageReadAhead::Instance().BytesHeld());
     }
     return turns;
 }
@@ -134,7 +181,8 @@ void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
 {
     QTemporaryDir cacheDir;
     PageReadAhead& ahead = PageReadAhead::Instance();
-    std::vector<double> first, second, cacheOnly, cold, uncached, turbo;
+    std::vector<double> first, second, cacheOnly, cold, uncached, turbo, jump7, jumpEnd, fromList;
+    qint64 held = 0;
     for (auto _ : state) {
         // The first page of a first visit, with nothing ahead, against the same load with
         // no cache at all and against libjpeg-turbo, interleaved round by round.
@@ -159,19 +207,43 @@ void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
         openAlbum(name);
         turnTo(2); // so that the visit's first turn, to page 1, finds nothing ahead
         ahead.Forget();
-        first = visit(name);
+        first = visit(name, held);
         ahead.WaitUntilIdle(60000);
 
         ahead.Forget(); // a new run of the program: only the disk cache is left
         openAlbum(name);
         turnTo(2);
         ahead.Forget();
-        second = visit(name);
+        second = visit(name, held);
 
         ahead.SetEnabled(false);
         openAlbum(name);
         for (int n = 1; n <= 10; ++n)
             cacheOnly.push_back(turnTo(n));
+
+        // Jumps and the album list, each from nothing kept: a fresh cache, nothing in memory.
+        for (int round = 0; round < JumpRounds; ++round) {
+            for (const bool end : {false, true}) {
+                ahead.SetEnabled(false);
+                openAlbum(name);
+                turnTo(2);
+                freshCache(cacheDir);
+                ahead.SetEnabled(true);
+                turnTo(1);
+                dwell(OpenDwellMs);
+                held = std::max(held, ahead.BytesHeld());
+                (end ? jumpEnd : jump7).push_back(end ? pressEnd() : turnTo(7));
+            }
+            ahead.SetEnabled(false);
+            freshCache(cacheDir);
+            ahead.SetEnabled(true);
+            highlight(name);
+            dwell(ListDwellMs);
+            held = std::max(held, ahead.BytesHeld());
+            openAlbum(name);
+            fromList.push_back(selectFromList());
+        }
+        ahead.SetEnabled(false);
     }
     report(state, "first_visit_ahead", std::vector<double>(first.begin() + 1, first.end()));
     state.counters["first_visit_page1_ms"] = first.front();
@@ -180,6 +252,10 @@ void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
     state.counters["cold_page_ms"] = median(cold);
     state.counters["no_cache_page_ms"] = median(uncached);
     state.counters["cold_vs_no_cache"] = median(cold) / median(uncached);
+    report(state, "jump_page7_after_5s", jump7);
+    report(state, "jump_end_after_5s", jumpEnd);
+    report(state, "open_from_list_after_2s", fromList);
+    state.counters["read_ahead_held_MB"] = double(held) / (1024.0 * 1024.0);
     if (jpeg) {
         state.counters["turbo2cores_ms"] = median(turbo);
         state.counters["cold_vs_turbo"] = median(cold) / median(turbo);
@@ -213,6 +289,7 @@ int main(int argc, char** argv)
     makeAlbum(QStringLiteral("turn-jpeg"), album.page(2));
     QDir::setCurrent(benchFolder);
     session.appPath = benchFolder;
+    session.startPath = benchFolder;
     RegisterScreens();
     page()->Show();
     for (const char* name : {"turn-jpeg", "turn-bmp"}) { // every file in the page cache, for every variant alike
