@@ -15,6 +15,7 @@
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
+#include "slotfocus.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -106,6 +107,8 @@ void FrmPage1::createSlots()
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmPage1::cmdExit_Click);
     SetCancelButton(cmdExit);
+    m_slotFocus = new SlotFocus(*this, QList<PictureBox*>(m_images.begin(), m_images.begin() + 12),
+                                [this](int slot, Qt::MouseButton button) { Image1_MouseDown(slot, button); });
 }
 
 void FrmPage1::createMenus()

@@ -6,6 +6,7 @@
 #include <array>
 
 class PictureBox;
+class SlotFocus;
 class QLabel;
 class QPushButton;
 
@@ -62,9 +63,12 @@ public:
     // Closing the window closes the album: a changed page is offered for saving first.
     void CloseByUser() override;
 
+    SlotFocus* SlotKeys() const { return m_slotFocus; }
+
 protected:
     // Page Up / Right and Page Down / Left, Home and End, and the mouse wheel turn
-    // pages through the menu handlers, while the menus they stand for are enabled.
+    // pages through the menu handlers, while the menus they stand for are enabled
+    // (Right and Left only while no slot has the keyboard: then they move between slots).
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -95,6 +99,7 @@ private:
     std::array<PictureBox*, 13> m_images{};
     std::array<QLabel*, 12> m_labels{};
     std::array<QWidget*, 12> m_frames{};
+    SlotFocus* m_slotFocus = nullptr; // the keyboard on the slots
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };
