@@ -20,12 +20,14 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -265,6 +267,47 @@ private slots:
         click(7); // an empty slot: the placeholder
         QCOMPARE(QImage::fromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))).size(),
                  QSize(111, 111));
+    }
+
+    void copyOffersASavedSlotAsAFile_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("added"); // a picture added from a file and not saved yet
+        QTest::addColumn<bool>("offersFile");
+        QTest::newRow("saved picture") << 2 << false << true;
+        QTest::newRow("empty slot") << 7 << false << false;
+        QTest::newRow("added, not saved") << 2 << true << false;
+    }
+    void copyOffersASavedSlotAsAFile()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, added);
+        QFETCH(bool, offersFile);
+        if (added) {
+            const QString tall = program->path(QStringLiteral("tall.png"));
+            program->user.answerModal([tall](Form& f) {
+                auto& c = static_cast<FrmGetFile&>(f);
+                c.txtFileName->setText(tall);
+                c.cmdOK->click();
+            });
+            page()->mnuAddPicture_Click();
+            click(slot);
+        }
+        page()->mnuCopy_Click();
+        click(slot);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data->hasFormat(QStringLiteral("image/png"))); // the picture itself, always
+        QVERIFY(data->hasImage());
+        QCOMPARE(data->hasFormat(QStringLiteral("text/uri-list")), offersFile);
+        if (!offersFile)
+            return;
+        const QString file = QFileInfo(album + QStringLiteral("/P1I2.bmp")).canonicalFilePath();
+        QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(file)});
+        QCOMPARE(QString::fromUtf8(data->data(QStringLiteral("text/uri-list"))).trimmed(),
+                 QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+        QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")),
+                 "copy\n" + QUrl::fromLocalFile(file).toEncoded());
+        QCOMPARE(QImage::fromData(data->data(QStringLiteral("image/png"))).size(), QSize(64, 48));
     }
 
     void pasteFromAnotherProgram()
