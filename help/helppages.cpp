@@ -92,6 +92,8 @@ void registerPageChain()
         item(QStringLiteral("Paste Picture from the Clipboard:")) +
         steps({QStringLiteral("Click Edit, then Paste Picture from the Clipboard."),
                QStringLiteral("Click the blank where you want the picture to appear.")}) +
+        item(QStringLiteral("Drop a Picture from another program:"),
+             QStringLiteral("drag a picture file onto a blank; save the page to keep it.")) +
         title(QStringLiteral("Menu Controls:")) +
         item(QStringLiteral("<- -Page Down:"), QStringLiteral("shows the page before this one."))));
 

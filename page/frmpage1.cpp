@@ -15,6 +15,7 @@
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
+#include "slotdrop.h"
 #include "slotfocus.h"
 
 #include <QAction>
@@ -109,6 +110,7 @@ void FrmPage1::createSlots()
     SetCancelButton(cmdExit);
     m_slotFocus = new SlotFocus(*this, QList<PictureBox*>(m_images.begin(), m_images.begin() + 12),
                                 [this](int slot, Qt::MouseButton button) { Image1_MouseDown(slot, button); });
+    m_slotDrop = new SlotDrop(*this, QList<PictureBox*>(m_images.begin(), m_images.begin() + 12));
 }
 
 void FrmPage1::createMenus()

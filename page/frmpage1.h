@@ -6,6 +6,7 @@
 #include <array>
 
 class PictureBox;
+class SlotDrop;
 class SlotFocus;
 class QLabel;
 class QPushButton;
@@ -64,6 +65,7 @@ public:
     void CloseByUser() override;
 
     SlotFocus* SlotKeys() const { return m_slotFocus; }
+    SlotDrop* SlotDrops() const { return m_slotDrop; }
 
 protected:
     // Page Up / Right and Page Down / Left, Home and End, and the mouse wheel turn
@@ -100,6 +102,7 @@ private:
     std::array<QLabel*, 12> m_labels{};
     std::array<QWidget*, 12> m_frames{};
     SlotFocus* m_slotFocus = nullptr; // the keyboard on the slots
+    SlotDrop* m_slotDrop = nullptr;   // pictures dropped from other programs
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };
