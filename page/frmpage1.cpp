@@ -176,6 +176,7 @@ void FrmPage1::Form_Load()
 {
     FillScreen();
     editMode = QStringLiteral("0");
+    DescribeSlots(); // a new album's empty slots are named before anything changes them
     // Neighbour pages are read only while this page is what the user looks at, with no mode open.
     PageReadAhead::Instance().SetGate([self = QPointer<FrmPage1>(this)] {
         return self && self->isVisible() && !self->isMinimized() && Forms::Front() == self.data() &&

@@ -11,6 +11,7 @@
 #include "testpictures.h"
 #include "testprogram.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -118,6 +119,20 @@ private slots:
         QVERIFY(page()->Menu(QStringLiteral("mnuP1"))->isChecked());
         QVERIFY(!page()->Menu(QStringLiteral("mnuP1"))->isEnabled());
         QVERIFY(!page()->Menu(QStringLiteral("mnuPD"))->isEnabled());
+    }
+
+    void emptySlotsOfANewAlbumAreNamedAtOnce()
+    {
+        // A new album's page is shown without loading a page: its slots are named all the same.
+        Forms::Unload(Screen::Page1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        session.albumName = QStringLiteral("New Album");
+        session.pageNr = QStringLiteral("1");
+        page()->Show();
+        for (int i = 0; i <= 11; ++i) {
+            QAccessibleInterface* slot = QAccessible::queryAccessibleInterface(page()->Image1(i));
+            QCOMPARE(slot->text(QAccessible::Name), QStringLiteral("Page 1, slot %1, empty").arg(i));
+        }
     }
 
     void everyPageThroughTheMenu()

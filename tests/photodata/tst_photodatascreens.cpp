@@ -17,6 +17,7 @@
 #include "testpictures.h"
 #include "testprogram.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -25,6 +26,13 @@
 #include <QTest>
 
 namespace {
+
+// What a screen reader hears as the name of a widget.
+QString heard(QWidget* widget)
+{
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+    return a ? a->text(QAccessible::Name) : QStringLiteral("(nothing)");
+}
 
 FrmPhotoData* record()
 {
@@ -161,6 +169,7 @@ private slots:
         QCOMPARE(program->user.asked[0].title, QStringLiteral("find"));
         QCOMPARE(program->user.asked[1].prompt, QStringLiteral("        Found data"));
         QCOMPARE(record()->lblFound->text(), QStringLiteral("2"));
+        QCOMPARE(heard(record()->lblFound), QStringLiteral("Found 2 files")); // a screen reader hears the count
         QCOMPARE(record()->txtImageNr->text(), QStringLiteral("P10I1")); // text order: "10" before "2"
 
         program->user.answerText({});
@@ -219,6 +228,8 @@ private slots:
         program->user.answerButton(vbOK);
         browser()->cmdFind->click();
         QCOMPARE(browser()->lblFound->text(), count);
+        QCOMPARE(heard(browser()->lblFound), QStringLiteral("Found %1 files").arg(count));
+        QCOMPARE(QAccessible::queryAccessibleInterface(browser()->lblFound)->text(QAccessible::Value), count);
         QCOMPARE(browser()->txtDescription->text(), first);
         browser()->cmdMoveNext->click();
         browser()->cmdMovePrevious->click(); // no placeholder stepped over in a search result
