@@ -2,6 +2,7 @@
 #include "pagereadahead.h"
 #include "program.h"
 #include "programfolder.h"
+#include "startup.h"
 #include "thumbnailcache.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The supplied album's first copy reads the installed pictures where they are.
+    SetSuppliedPictures(ProgramFolder::InstalledData());
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);
     // Thumbnails shared with the desktop, and neighbour pages read while the user looks.
