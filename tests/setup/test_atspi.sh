@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # What a screen reader hears, through AT-SPI in a real window: a new album's
-# empty slots, the chooser's boxes and folders, the photo data count.
+# empty slots, the chooser's boxes and folders, the photo data count; and a
+# picture file dragged from another program onto a slot (refused by the
+# supplied album, taken by a new album).
 set -euo pipefail
 root="$1"
 build="$2"
@@ -51,7 +53,9 @@ printf '[Startup]\nDisplay%%20Readme=1\n' >"$work/home/.config/Quillbook/Quillbo
 program=$!
 pids+=($program)
 
-if ! timeout 120 /usr/bin/python3 "$root/tests/setup/atspi_names.py" "$program"; then
+cp "$folder/P3I7.bmp" "$work/dropped.bmp"
+if ! timeout 150 /usr/bin/python3 "$root/tests/setup/atspi_names.py" "$program" "$build/quill_dragsource" \
+    "$work/dropped.bmp"; then
     cat "$work/log" >&2
     exit 1
 fi
