@@ -2,6 +2,7 @@
 and a picture file dragged from another program onto a slot.
 
 Usage: atspi_names.py PROGRAM_PID DRAG_SOURCE PICTURE. Prints FAIL lines and exits 1 on a fault."""
+import os
 import subprocess
 import sys
 import time
@@ -130,7 +131,7 @@ def drag_onto(page, index, outcome):
     """Drags the picture from another program onto slot `index` of `page`; true once `outcome` holds."""
     target = slot(page, index)
     x, y, w, h = target.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    source = subprocess.Popen([drag_source, picture])
+    source = subprocess.Popen([drag_source, picture], env=dict(os.environ, QT_QPA_PLATFORM="xcb"))
     try:
         # The other program's window has the keyboard once it is ready for the mouse.
         end = time.time() + 20
