@@ -64,6 +64,10 @@ void registerPageChain()
         item(QStringLiteral("To view a full sized picture:"), QStringLiteral("click the picture with the left mouse button.")) +
         item(QStringLiteral("To view a pictures photo data:"),
              QStringLiteral("click the picture with the right mouse button.")) +
+        item(QStringLiteral("With the keyboard:"),
+             QStringLiteral("Tab moves a ring to the pictures, the arrow keys move it from picture to picture; Return "
+                            "does what a left click does, the Menu key or Shift+F10 what a right click does. Left and "
+                            "Right turn the pages while no picture has the ring.")) +
         item(QStringLiteral("To save the page to memory:"), QStringLiteral("click File, then Save Page to Disk.")) +
         item(QStringLiteral("To delete a album from memory:"), QStringLiteral("click File, then Delete Album from Disk.")));
     p0.activateDisablesPrevious = true;
@@ -88,6 +92,8 @@ void registerPageChain()
         item(QStringLiteral("Paste Picture from the Clipboard:")) +
         steps({QStringLiteral("Click Edit, then Paste Picture from the Clipboard."),
                QStringLiteral("Click the blank where you want the picture to appear.")}) +
+        item(QStringLiteral("Drop a Picture from another program:"),
+             QStringLiteral("drag a picture file onto a blank; save the page to keep it.")) +
         title(QStringLiteral("Menu Controls:")) +
         item(QStringLiteral("<- -Page Down:"), QStringLiteral("shows the page before this one."))));
 

@@ -15,6 +15,8 @@
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
+#include "slotdrop.h"
+#include "slotfocus.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -106,6 +108,9 @@ void FrmPage1::createSlots()
     cmdExit->hide(); // out of sight; Esc presses it
     connect(cmdExit, &QPushButton::clicked, this, &FrmPage1::cmdExit_Click);
     SetCancelButton(cmdExit);
+    m_slotFocus = new SlotFocus(*this, QList<PictureBox*>(m_images.begin(), m_images.begin() + 12),
+                                [this](int slot, Qt::MouseButton button) { Image1_MouseDown(slot, button); });
+    m_slotDrop = new SlotDrop(*this, QList<PictureBox*>(m_images.begin(), m_images.begin() + 12));
 }
 
 void FrmPage1::createMenus()
@@ -171,6 +176,7 @@ void FrmPage1::Form_Load()
 {
     FillScreen();
     editMode = QStringLiteral("0");
+    DescribeSlots(); // a new album's empty slots are named before anything changes them
     // Neighbour pages are read only while this page is what the user looks at, with no mode open.
     PageReadAhead::Instance().SetGate([self = QPointer<FrmPage1>(this)] {
         return self && self->isVisible() && !self->isMinimized() && Forms::Front() == self.data() &&

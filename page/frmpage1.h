@@ -6,6 +6,8 @@
 #include <array>
 
 class PictureBox;
+class SlotDrop;
+class SlotFocus;
 class QLabel;
 class QPushButton;
 
@@ -64,9 +66,13 @@ public:
     // page that could not be written stays loaded.
     bool Form_QueryUnload() override;
 
+    SlotFocus* SlotKeys() const { return m_slotFocus; }
+    SlotDrop* SlotDrops() const { return m_slotDrop; }
+
 protected:
     // Page Up / Right and Page Down / Left, Home and End, and the mouse wheel turn
-    // pages through the menu handlers, while the menus they stand for are enabled.
+    // pages through the menu handlers, while the menus they stand for are enabled
+    // (Right and Left only while no slot has the keyboard: then they move between slots).
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -99,6 +105,8 @@ private:
     std::array<PictureBox*, 13> m_images{};
     std::array<QLabel*, 12> m_labels{};
     std::array<QWidget*, 12> m_frames{};
+    SlotFocus* m_slotFocus = nullptr; // the keyboard on the slots
+    SlotDrop* m_slotDrop = nullptr;   // pictures dropped from other programs
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };

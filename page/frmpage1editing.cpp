@@ -14,6 +14,7 @@
 #include "picturefiles.h"
 #include "screennames.h"
 #include "session.h"
+#include "slotclipboard.h"
 #include "val.h"
 
 #include <QAction>
@@ -115,7 +116,7 @@ void FrmPage1::ImgRep(int slot)
     if (editMode == AddMode)
         AddPicture(slot);
     else if (editMode == CopyMode) {
-        ClipboardPicture::Put(m_images[std::size_t(slot)]->GetPicture());
+        SlotClipboard::Copy(*m_images[std::size_t(slot)], slot);
         Menu(QStringLiteral("mnuInst"))->setText(QStringLiteral("Click any picture to see full size picture' )"));
         EndAddDelete();
     } else if (editMode == PasteMode)

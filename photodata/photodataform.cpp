@@ -1,5 +1,6 @@
 #include "photodataform.h"
 
+#include "accessiblenames.h"
 #include "controls.h"
 #include "interaction.h"
 #include "photodatarules.h"
@@ -65,7 +66,7 @@ PhotoDataForm::PhotoDataForm(const QString& name) : Form(name)
     Place(lblFFT, 20, 200, 50, 22);
     lblFound = MakeLabel(QStringLiteral("lblFound"), {}, {}, 10, true, Qt::AlignCenter);
     lblFound->setToolTip(QStringLiteral("Number of files in the database."));
-    lblFound->setAccessibleName(QStringLiteral("Number of files found"));
+    AccessibleNames::NameByValue(lblFound, QStringLiteral("Found %1 files"), QStringLiteral("Number of files found"));
     Place(lblFound, 70, 200, 60, 22);
     lblFFT1 = MakeLabel(QStringLiteral("lblFFT1"), QStringLiteral("Files"), {}, 10, false, Qt::AlignLeft | Qt::AlignVCenter);
     Place(lblFFT1, 135, 200, 60, 22);

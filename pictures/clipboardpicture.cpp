@@ -45,7 +45,11 @@ void Put(const Picture& picture)
 
 Pictures::LoadResult Take(QSize box, qreal dpr)
 {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return FromData(QGuiApplication::clipboard()->mimeData(), box, dpr);
+}
+
+Pictures::LoadResult FromData(const QMimeData* data, QSize box, qreal dpr)
+{
     if (!data)
         return {{}, RunError::make(RunError::InvalidPicture)};
     for (const char* type : EncodedTypes) {

@@ -2,6 +2,8 @@
 
 #include "pictureloader.h"
 
+class QMimeData;
+
 // Pictures through the desktop's clipboard, to and from any other program.
 namespace ClipboardPicture {
 
@@ -15,5 +17,9 @@ void Put(const Picture& picture);
 // `box` for showing and kept whole for saving. Error 481 when the clipboard
 // holds no picture.
 Pictures::LoadResult Take(QSize box, qreal devicePixelRatio);
+
+// The same reading of any program's offer (a drop, say): encoded pictures, a
+// picture file, the platform's image. Error 481 when it holds no picture.
+Pictures::LoadResult FromData(const QMimeData* data, QSize box, qreal devicePixelRatio);
 
 } // namespace ClipboardPicture

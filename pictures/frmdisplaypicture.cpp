@@ -6,6 +6,7 @@
 #include "picturebox.h"
 #include "pictureloader.h"
 #include "printlayout.h"
+#include "printtitle.h"
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
@@ -136,6 +137,10 @@ bool FrmDisplayPicture::printPicture(QString& problem)
     QImage image = Pictures::Reload(picture, printed).shown;
     image.setDevicePixelRatio(1.0);
 
+    // The queue and a PDF name the job after the picture.
+    m_printer.setDocName(
+        PrintTitle::For(picture, session.viewFromPage == 1, session.albumName, session.pageNr, session.imageNr));
+    m_printer.setCreator(QStringLiteral("Quillbook"));
     QPainter painter;
     if (!painter.begin(&m_printer)) {
         problem = QStringLiteral("The printer could not be started.\r\nCheck the printer, then try again.");

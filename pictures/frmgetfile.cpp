@@ -1,5 +1,6 @@
 #include "frmgetfile.h"
 
+#include "accessiblenames.h"
 #include "controls.h"
 #include "fileops.h"
 #include "forms.h"
@@ -125,9 +126,9 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     cmdExc->setAccessibleName(QStringLiteral("Exit program"));
     txtFileName->setAccessibleName(QStringLiteral("File Name"));
     filFiles->setAccessibleName(QStringLiteral("Files"));
-    cboFileType->setAccessibleName(QStringLiteral("File Type"));
+    AccessibleNames::NameComboBox(cboFileType, QStringLiteral("File Type"));
     dirDirectory->setAccessibleName(QStringLiteral("Directories"));
-    drvDrive->setAccessibleName(QStringLiteral("Drive"));
+    AccessibleNames::NameComboBox(drvDrive, QStringLiteral("Drive"));
     Image1->setAccessibleName(QStringLiteral("Preview of the selected file"));
     SetCancelButton(cmdExc);
 
@@ -227,12 +228,16 @@ void FrmGetFile::fillDirectories()
         const QString name = path == QStringLiteral("/") ? path : QDir(path).dirName();
         auto* item = new QListWidgetItem(QString(depth * 2, u' ') + QStringLiteral("\u25BE ") + name, dirDirectory);
         item->setData(FolderRole, path);
+        item->setData(Qt::AccessibleTextRole, name); // heard without the indent and the triangle
+        item->setData(Qt::AccessibleDescriptionRole, QStringLiteral("level %1").arg(depth + 1));
         ++depth;
     }
     dirDirectory->setCurrentRow(dirDirectory->count() - 1);
     for (const QString& sub : FileChooser::Subfolders(m_directory)) {
         auto* item = new QListWidgetItem(QString(depth * 2, u' ') + QStringLiteral("\u25B8 ") + sub, dirDirectory);
         item->setData(FolderRole, FileChooser::InFolder(m_directory, sub));
+        item->setData(Qt::AccessibleTextRole, sub);
+        item->setData(Qt::AccessibleDescriptionRole, QStringLiteral("level %1, not opened").arg(depth + 1));
     }
 }
 

@@ -12,6 +12,7 @@ QUILL_PACKAGES=(
     libwmf-dev libjpeg62-turbo-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
+    dbus at-spi2-core python3-pyatspi
 )
 
 install_missing_packages() {

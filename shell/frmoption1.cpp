@@ -34,7 +34,10 @@ FrmOption1::FrmOption1() : Form(Screen::Option1)
         "  fx:0.5, fy:0.5, stop:0 #2f6f73, stop:0.55 #2f6f73, stop:0.6 white); }"
         "QRadioButton::indicator:disabled { border-color: #c8c0b0; }"
         "QPushButton { background: #2f6f73; color: white; border-radius: 8px; padding: 6px; }"
-        "QPushButton:hover { background: #3d8a8f; }"));
+        "QPushButton:hover { background: #3d8a8f; }"
+        // Where the keyboard is, plainly: a ring on the button or option that has it.
+        "QPushButton:focus { border: 4px solid #f2c14e; }"
+        "QRadioButton:focus { border: 2px dashed #1f5fbf; border-radius: 6px; }"));
 
     lblFormName = new QLabel(QStringLiteral("Options"));
     lblFormName->setObjectName(QStringLiteral("lblFormName"));
@@ -66,6 +69,9 @@ FrmOption1::FrmOption1() : Form(Screen::Option1)
     cmdSetOptions->setObjectName(QStringLiteral("cmdSetOptions"));
     cmdSetOptions->setToolTip(QStringLiteral("Press To Go To The Selected Option"));
     cmdSetOptions->installEventFilter(this);
+    // The keyboard presses it too (Space or Return on it, Return anywhere on the screen).
+    connect(cmdSetOptions, &QPushButton::clicked, this, &FrmOption1::cmdSetOptions_Click);
+    SetDefaultButton(cmdSetOptions);
     CmdHelp = new QPushButton(QStringLiteral("&Help"));
     CmdHelp->setObjectName(QStringLiteral("CmdHelp"));
     CmdHelp->setToolTip(QStringLiteral("Press To Go To Options Page Help"));
@@ -176,6 +182,11 @@ void FrmOption1::cmdSetOptions_MouseDown(Qt::MouseButton)
     actOnSelection(false);
 }
 
+void FrmOption1::cmdSetOptions_Click()
+{
+    actOnSelection(false);
+}
+
 void FrmOption1::optDefault_DblClick()
 {
     optDefault->setChecked(true);
@@ -228,7 +239,7 @@ void FrmOption1::mnuReadme_Click()
 bool FrmOption1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == cmdSetOptions && event->type() == QEvent::MouseButtonPress && cmdSetOptions->isEnabled()) {
-        // Any mouse button going down presses the go button; the keyboard does not.
+        // Any mouse button going down presses the go button (the keyboard presses it through its click).
         cmdSetOptions_MouseDown(static_cast<QMouseEvent*>(event)->button());
         return true;
     }

@@ -20,6 +20,8 @@ public:
 
     void GotoIt();
     void cmdSetOptions_MouseDown(Qt::MouseButton button);
+    // The go button pressed from the keyboard: what a mouse press does.
+    void cmdSetOptions_Click();
     void optDefault_DblClick();
     void optNewAlbum_DblClick();
     void optSavedAlbum_DblClick();

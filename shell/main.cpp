@@ -4,6 +4,7 @@
 #include "photobackups.h"
 #include "program.h"
 #include "programfolder.h"
+#include "startup.h"
 #include "thumbnailcache.h"
 
 #include <QApplication>
@@ -59,6 +60,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The supplied album's first copy reads the installed pictures where they are.
+    SetSuppliedPictures(ProgramFolder::InstalledData());
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);
     // Thumbnails shared with the desktop (none without a home folder), and

@@ -143,10 +143,9 @@ bool LayOut(const QString& folder, const QString& data, QString* problem)
     }
     if (data.isEmpty() || QDir(data).absolutePath() == QDir(folder).absolutePath())
         return true;
-    QStringList names{ProgramFiles::EmptyPicture, ProgramFiles::PhotoDatabase};
-    for (int page = 1; page <= 10; ++page)
-        for (int slot = 0; slot <= 11; ++slot)
-            names << QStringLiteral("P%1I%2.bmp").arg(page).arg(slot);
+    // The supplied pictures are read where they are installed (start-up copies them into
+    // the supplied album once): only what the user's folder needs of its own is copied.
+    const QStringList names{ProgramFiles::EmptyPicture, ProgramFiles::PhotoDatabase};
     for (const QString& name : std::as_const(names)) {
         const QString target = folder + u'/' + name;
         if (QFileInfo::exists(target) || QFileInfo(target).isSymLink() || !QFileInfo::exists(data + u'/' + name))

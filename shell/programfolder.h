@@ -32,10 +32,11 @@ QString UserFolder();
 // photo data file): beside the program, in ../share/quillbook, or in the build tree.
 QString InstalledData();
 
-// Copies from `data` into `folder` every file of the program that is missing
-// there; a file that is there (changed by the user or not), "PhotoData.mdb" and
-// every album folder are left as they are. Folders it makes are the owner's
-// alone (0700), and so is the photo data file (0600). False with `problem`
+// Copies from `data` into `folder` what the folder needs of its own and is
+// missing there ("Empty.bmp", "PhotoData.mdb"; the supplied pictures stay in
+// `data`, see SetSuppliedPictures); a file that is there (changed by the user
+// or not) and every album folder are left as they are. Folders it makes are the
+// owner's alone (0700), and so is the photo data file (0600). False with `problem`
 // when the folder cannot be made or a file cannot be copied.
 bool LayOut(const QString& folder, const QString& data, QString* problem);
 

@@ -22,6 +22,18 @@ bool startUpRan = false;
 // The supplied pictures this start copied into the new album folder.
 QStringList copiedThisStart;
 
+// The installed supplied pictures, when the program folder holds none of its own.
+QString suppliedPictures;
+
+// A supplied picture: the program folder's own copy, else the installed one.
+QString suppliedSource(const QString& name)
+{
+    const QString own = AlbumPaths::InProgramFolder(session.appPath, name);
+    if (suppliedPictures.isEmpty() || QFile::exists(own))
+        return own;
+    return suppliedPictures + u'/' + name;
+}
+
 QString suppliedFolder()
 {
     return AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::SuppliedAlbum);
@@ -33,7 +45,7 @@ void copySuppliedPage(int page)
     for (int slot = 0; slot <= 11; ++slot) {
         const QString name = AlbumPaths::SlotFileName(page, slot);
         const QString target = suppliedFolder() + u'/' + name;
-        const RunError copied = Files::FileCopy(AlbumPaths::InProgramFolder(session.appPath, name), target);
+        const RunError copied = Files::FileCopy(suppliedSource(name), target);
         if (!copied.failed())
             copiedThisStart << target;
         startErr.note(copied);
@@ -108,6 +120,11 @@ void StartUp()
     startErr.clear();
 }
 
+void SetSuppliedPictures(const QString& folder)
+{
+    suppliedPictures = folder;
+}
+
 void CopyPage1()
 {
     copySuppliedPage(1);
@@ -175,5 +192,6 @@ void ResetStartUp()
 {
     PhotoBackups::StopBackground();
     startUpRan = false;
+    suppliedPictures.clear();
     startErr.clear();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Start-up: fixes the program folder, preloads the main screens, installs the
 // supplied album on the first run and shows the cover.
 void StartUp();
@@ -20,6 +22,11 @@ void CopyPage10();
 // After each copy: a copy that worked marks the supplied album present; a
 // failed one is skipped without a word.
 void CheckCopy();
+
+// Where the first run takes the supplied pictures from when the program folder
+// does not hold them itself: the installed data, read where it is installed
+// (empty: the program folder only).
+void SetSuppliedPictures(const QString& folder);
 
 // True once StartUp has run in this session.
 bool StartUpHasRun();

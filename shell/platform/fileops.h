@@ -14,8 +14,9 @@ enum Attribute : int { ReadOnly = 1, Directory = 16 };
 RunError MkDir(const QString& path);
 // Removes an empty folder only; never a file, never a folder with contents.
 RunError RmDir(const QString& path);
-// Copies src over dst. The target is replaced atomically: a failed copy
-// leaves an existing dst whole.
+// Copies src over dst (a reflink where the file system allows, a copy
+// elsewhere). The target is replaced atomically: a failed copy leaves an
+// existing dst whole.
 RunError FileCopy(const QString& src, const QString& dst);
 // Deletes the files matching the wildcard pattern in the last part of
 // `pattern` (* and ?, letter case ignored). No match is error 53.

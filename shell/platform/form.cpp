@@ -175,8 +175,16 @@ void Form::keyPressEvent(QKeyEvent* event)
         m_cancel->click();
         return;
     }
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_default &&
-        m_default->isEnabled()) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (plain && enter) {
+        // Return on a focused button presses it, as Space does.
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        if (focused && focused->isEnabled() && focused->isVisible() && !focused->isCheckable()) {
+            focused->click();
+            return;
+        }
+    }
+    if (plain && enter && m_default && m_default->isEnabled()) {
         m_default->click();
         return;
     }

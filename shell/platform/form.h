@@ -64,7 +64,8 @@ public:
     QAction* AddSeparator(QMenu* menu, const QString& name);
     QAction* Menu(const QString& name) const;
 
-    // Esc presses the cancel button, Enter the default button, as long as they are enabled.
+    // Esc presses the cancel button; Enter presses the focused button, else the default button,
+    // as long as they are enabled.
     void SetCancelButton(QAbstractButton* button) { m_cancel = button; }
     void SetDefaultButton(QAbstractButton* button) { m_default = button; }
 

@@ -11,6 +11,7 @@
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
+#include "slotdrop.h"
 #include "startup.h"
 #include "testnotes.h"
 #include "testpictures.h"
@@ -20,12 +21,17 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -319,6 +325,126 @@ private slots:
         click(7); // an empty slot: the placeholder
         QCOMPARE(QImage::fromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))).size(),
                  QSize(111, 111));
+    }
+
+    void copyOffersASavedSlotAsAFile_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("added"); // a picture added from a file and not saved yet
+        QTest::addColumn<bool>("offersFile");
+        QTest::newRow("saved picture") << 2 << false << true;
+        QTest::newRow("empty slot") << 7 << false << false;
+        QTest::newRow("added, not saved") << 2 << true << false;
+    }
+    void copyOffersASavedSlotAsAFile()
+    {
+        QFETCH(int, slot);
+        QFETCH(bool, added);
+        QFETCH(bool, offersFile);
+        if (added) {
+            const QString tall = program->path(QStringLiteral("tall.png"));
+            program->user.answerModal([tall](Form& f) {
+                auto& c = static_cast<FrmGetFile&>(f);
+                c.txtFileName->setText(tall);
+                c.cmdOK->click();
+            });
+            page()->mnuAddPicture_Click();
+            click(slot);
+        }
+        page()->mnuCopy_Click();
+        click(slot);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data->hasFormat(QStringLiteral("image/png"))); // the picture itself, always
+        QVERIFY(data->hasImage());
+        QCOMPARE(data->hasFormat(QStringLiteral("text/uri-list")), offersFile);
+        if (!offersFile)
+            return;
+        const QString file = QFileInfo(album + QStringLiteral("/P1I2.bmp")).canonicalFilePath();
+        QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(file)});
+        QCOMPARE(QString::fromUtf8(data->data(QStringLiteral("text/uri-list"))).trimmed(),
+                 QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+        QCOMPARE(data->data(QStringLiteral("x-special/gnome-copied-files")),
+                 "copy\n" + QUrl::fromLocalFile(file).toEncoded());
+        QCOMPARE(QImage::fromData(data->data(QStringLiteral("image/png"))).size(), QSize(64, 48));
+    }
+
+    void dropFromAnotherProgram_data()
+    {
+        QTest::addColumn<QString>("offer"); // what the other program drags
+        QTest::addColumn<bool>("supplied");
+        QTest::addColumn<QString>("told"); // the message's title, or empty
+        QTest::addColumn<QSize>("taken");  // the picture slot 4 then holds, or empty
+        QTest::newRow("picture file") << QStringLiteral("file") << false << QString() << QSize(30, 90);
+        QTest::newRow("image data") << QStringLiteral("png") << false << QString() << QSize(1200, 400);
+        QTest::newRow("not a picture") << QStringLiteral("text file") << false << QStringLiteral("ERROR") << QSize();
+        QTest::newRow("onto the supplied album") << QStringLiteral("file") << true << QStringLiteral("WARNING")
+                                                 << QSize();
+    }
+    void dropFromAnotherProgram()
+    {
+        QFETCH(QString, offer);
+        QFETCH(bool, supplied);
+        QFETCH(QString, told);
+        QFETCH(QSize, taken);
+        if (supplied) {
+            const QString wren = program->path(ProgramFiles::SuppliedAlbum);
+            QVERIFY(QDir().mkdir(wren));
+            QVERIFY(!Files::SetAttr(wren, Files::ReadOnly).failed());
+            session.albumName = ProgramFiles::SuppliedAlbum;
+            page()->mnuP_Click(1);
+        }
+        const QString folder = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
+        const QStringList before = QDir(folder).entryList(QDir::Files);
+        QMimeData data;
+        if (offer == QLatin1String("file")) {
+            data.setUrls({QUrl::fromLocalFile(program->path(QStringLiteral("tall.png")))});
+        } else if (offer == QLatin1String("text file")) {
+            QVERIFY(TestPictures::WriteBytes(program->path(QStringLiteral("notes.txt")), "a shopping list"));
+            data.setUrls({QUrl::fromLocalFile(program->path(QStringLiteral("notes.txt")))});
+        } else {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            TestPictures::Photo(1200, 400, 5).save(&buffer, "PNG");
+            data.setData(QStringLiteral("image/png"), png);
+        }
+        if (!told.isEmpty())
+            program->user.answerButton(vbOK);
+        PictureBox* slot = page()->Image1(4);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(slot, &enter);
+        QVERIFY(enter.isAccepted()); // the slot takes a drag that may hold a picture
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(slot, &drop);
+        if (!told.isEmpty()) {
+            QTRY_COMPARE(program->user.asked.size(), 1);
+            QCOMPARE(program->user.asked.first().title, told);
+            if (supplied)
+                QVERIFY(program->user.asked.first().prompt.contains(QStringLiteral("Attributes MANUALLY")));
+            else
+                QCOMPARE(program->user.asked.first().prompt, QStringLiteral("The file selected is not a picture file"));
+            QCOMPARE(slot->Tag, QStringLiteral("0"));
+            QCOMPARE(session.albumChanged, 0);
+        } else {
+            QTRY_COMPARE(slot->Tag, QStringLiteral("1"));
+            QCOMPARE(slot->GetPicture().natural, taken);
+            QCOMPARE(session.albumChanged, 1);
+            QCOMPARE(page()->Image1(5)->Tag, QStringLiteral("0")); // only the slot it fell on
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files), before); // nothing written before a save
+    }
+
+    void noDropDuringAnEditingMode()
+    {
+        page()->mnuCopy_Click();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(program->path(QStringLiteral("tall.png")))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(page()->Image1(4), &enter);
+        QVERIFY(!enter.isAccepted());
+        page()->SlotDrops()->Drop(4, &data);
+        QCOMPARE(page()->Image1(4)->Tag, QStringLiteral("0"));
+        QCOMPARE(page()->editMode, QStringLiteral("3"));
     }
 
     void pasteFromAnotherProgram()

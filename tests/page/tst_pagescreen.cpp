@@ -7,10 +7,16 @@
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
+#include "slotfocus.h"
 #include "testpictures.h"
 #include "testprogram.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -44,6 +50,19 @@ QStringList items(const Form* form, const char* menu)
         entries << (a->isSeparator() ? a->objectName() + QStringLiteral("=-")
                                      : a->objectName() + u'=' + a->text() + u' ' + a->shortcut().toString());
     return entries;
+}
+
+// A key as the user types it: to whatever has the keyboard.
+void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : page();
+    QTest::keyClick(to, Qt::Key(key), modifiers);
+}
+
+bool activate(Form* form)
+{
+    form->activateWindow();
+    return QTest::qWaitForWindowActive(form);
 }
 
 } // namespace
@@ -100,6 +119,20 @@ private slots:
         QVERIFY(page()->Menu(QStringLiteral("mnuP1"))->isChecked());
         QVERIFY(!page()->Menu(QStringLiteral("mnuP1"))->isEnabled());
         QVERIFY(!page()->Menu(QStringLiteral("mnuPD"))->isEnabled());
+    }
+
+    void emptySlotsOfANewAlbumAreNamedAtOnce()
+    {
+        // A new album's page is shown without loading a page: its slots are named all the same.
+        Forms::Unload(Screen::Page1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        session.albumName = QStringLiteral("New Album");
+        session.pageNr = QStringLiteral("1");
+        page()->Show();
+        for (int i = 0; i <= 11; ++i) {
+            QAccessibleInterface* slot = QAccessible::queryAccessibleInterface(page()->Image1(i));
+            QCOMPARE(slot->text(QAccessible::Name), QStringLiteral("Page 1, slot %1, empty").arg(i));
+        }
     }
 
     void everyPageThroughTheMenu()
@@ -213,6 +246,100 @@ private slots:
         QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture));
         QCOMPARE(session.pageNr, QStringLiteral("1"));
         QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void keysReachTheSlotsAndMoveTheRing()
+    {
+        page()->mnuP_Click(1);
+        QVERIFY(activate(page()));
+        SlotFocus* keys = page()->SlotKeys();
+        QCOMPARE(keys->Focused(), -1); // the page has the keyboard first
+        QVERIFY(keys->Ring()->isHidden());
+        type(Qt::Key_Tab);
+        QCOMPARE(keys->Focused(), 0);
+        // (key, slot after it): across, down, back, at the left edge, up, at the top edge.
+        const QList<std::pair<int, int>> moves{{Qt::Key_Right, 1}, {Qt::Key_Down, 5}, {Qt::Key_Left, 4},
+                                               {Qt::Key_Left, 4},  {Qt::Key_Up, 0},   {Qt::Key_Up, 0},
+                                               {Qt::Key_Tab, 1},   {Qt::Key_Down, 5}, {Qt::Key_Down, 9},
+                                               {Qt::Key_Down, 9},  {Qt::Key_Right, 10}, {Qt::Key_Right, 11},
+                                               {Qt::Key_Right, 11}};
+        for (const auto& [key, slot] : moves) {
+            type(key);
+            QCOMPARE(keys->Focused(), slot);
+            QVERIFY(keys->Ring()->isVisible());
+            const QRectF ring = page()->Placed(keys->Ring());
+            QVERIFY(ring.contains(QRectF(Fitting::SlotLeft(slot), Fitting::SlotTop(slot), Fitting::SlotSide,
+                                         Fitting::SlotSide)));
+            QVERIFY(ring.width() < Fitting::SlotSide + 10);
+        }
+        QCOMPARE(session.pageNr, QStringLiteral("1")); // arrows on a slot never turn the page
+        type(Qt::Key_Tab); // past the last slot: the page has the keyboard again
+        QCOMPARE(keys->Focused(), -1);
+        QVERIFY(keys->Ring()->isHidden());
+        type(Qt::Key_Right);
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+        type(Qt::Key_Left);
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        type(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(keys->Focused(), 11);
+        QVERIFY(program->user.asked.isEmpty());
+    }
+
+    void keysOnASlotPressItLikeTheMouse_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("right"); // as the right button: the photo data, refused on a new album
+        QTest::newRow("Return") << int(Qt::Key_Return) << Qt::KeyboardModifiers() << false;
+        QTest::newRow("Enter") << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier) << false;
+        QTest::newRow("Space") << int(Qt::Key_Space) << Qt::KeyboardModifiers() << false;
+        QTest::newRow("Menu") << int(Qt::Key_Menu) << Qt::KeyboardModifiers() << true;
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+    }
+    void keysOnASlotPressItLikeTheMouse()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, right);
+        page()->mnuP_Click(3);
+        session.albumName = QStringLiteral("New Album");
+        QVERIFY(activate(page()));
+        for (int i = 0; i < 4; ++i)
+            type(Qt::Key_Tab);
+        QCOMPARE(page()->SlotKeys()->Focused(), 3);
+        if (right)
+            program->user.answerButton(vbOK);
+        type(key, modifiers);
+        QCOMPARE(session.imageNr, 3);
+        QCOMPARE(session.viewFromPage, 1);
+        QCOMPARE(program->user.asked.size(), right ? 1 : 0);
+        if (right) {
+            QVERIFY(program->user.asked.first().prompt.startsWith(
+                QStringLiteral("You may not look at, edit or store Photo Data in a New Album")));
+            return;
+        }
+        QVERIFY(view()->isVisible());
+        QCOMPARE(view()->img1()->GetPicture().sourcePath, album + QStringLiteral("/P3I3.bmp"));
+        // Back: the keyboard is on the same slot again.
+        view()->Menu(QStringLiteral("mnuBack"))->trigger();
+        QVERIFY(activate(page()));
+        QTRY_COMPARE(page()->SlotKeys()->Focused(), 3);
+        QVERIFY(page()->SlotKeys()->Ring()->isVisible());
+    }
+
+    void returnOnASlotInAnEditingModeDoesTheMode()
+    {
+        page()->mnuP_Click(5);
+        QVERIFY(activate(page()));
+        page()->mnuCopy_Click();
+        for (int i = 0; i < 6; ++i)
+            type(Qt::Key_Tab);
+        QCOMPARE(page()->SlotKeys()->Focused(), 5);
+        type(Qt::Key_Return);
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        QCOMPARE(QImage::fromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))).size(),
+                 QSize(69, 48));
+        QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture) || !view()->isVisible());
     }
 
     void escAsksTheExitQuestion()

@@ -17,6 +17,7 @@
 #include "testpictures.h"
 #include "testprogram.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -26,6 +27,13 @@
 #include <QTest>
 
 namespace {
+
+// What a screen reader hears as the name of a widget.
+QString heard(QWidget* widget)
+{
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+    return a ? a->text(QAccessible::Name) : QStringLiteral("(nothing)");
+}
 
 FrmPhotoData* record()
 {
@@ -219,6 +227,7 @@ private slots:
         QCOMPARE(program->user.asked[0].title, QStringLiteral("find"));
         QCOMPARE(program->user.asked[1].prompt, QStringLiteral("        Found data"));
         QCOMPARE(record()->lblFound->text(), QStringLiteral("2"));
+        QCOMPARE(heard(record()->lblFound), QStringLiteral("Found 2 files")); // a screen reader hears the count
         QCOMPARE(record()->txtImageNr->text(), QStringLiteral("P10I1")); // text order: "10" before "2"
         QVERIFY(record()->cmdFind->isEnabled() && record()->cmdAdd->isEnabled());
     }
@@ -267,7 +276,10 @@ private slots:
         program->user.answerText(search);
         program->user.answerButton(vbOK);
         browser()->cmdFind->click();
-        QCOMPARE(browser()->lblFound->text(), QString::number(found.size()));
+        const QString count = QString::number(found.size());
+        QCOMPARE(browser()->lblFound->text(), count);
+        QCOMPARE(heard(browser()->lblFound), QStringLiteral("Found %1 files").arg(count)); // a screen reader hears the count
+        QCOMPARE(QAccessible::queryAccessibleInterface(browser()->lblFound)->text(QAccessible::Value), count);
         QCOMPARE(reachable(browser()), found); // no placeholder stepped over in a search result
     }
 

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QAccessible>
+#include <QComboBox>
 #include <QTest>
 
 #include <functional>
@@ -129,6 +131,43 @@ private slots:
         QVERIFY(chooser()->isVisible()); // not OK as well: no "No file is selected!"
         QVERIFY(program->user.asked.isEmpty());
         chooser()->Hide();
+    }
+
+    void screenReadersHearLabelsAndLevels()
+    {
+        chooser()->SetDirectoryPath(pictures);
+        chooser()->cboFileType->clear();
+        chooser()->cboFileType->addItems(FileChooser::FileTypes());
+        chooser()->cboFileType->setCurrentIndex(2);
+        chooser()->Show();
+        // The boxes are named by their labels; their values are what they show.
+        const QList<std::pair<QWidget*, QString>> boxes{{chooser()->cboFileType, QStringLiteral("File Type")},
+                                                        {chooser()->drvDrive, QStringLiteral("Drive")}};
+        for (const auto& [box, name] : boxes) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(a);
+            QCOMPARE(a->text(QAccessible::Name), name);
+            QCOMPARE(a->role(), QAccessible::ComboBox);
+            QCOMPARE(a->text(QAccessible::Value), static_cast<QComboBox*>(box)->currentText());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(chooser()->cboFileType)->text(QAccessible::Value),
+                 QStringLiteral("Jpeg (*.JPG)"));
+        // The folder list: each folder by its plain name, its depth in the description.
+        QStringList heard;
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(chooser()->dirDirectory);
+        QVERIFY(list);
+        for (int i = 0; i < list->childCount(); ++i) {
+            QAccessibleInterface* item = list->child(i);
+            if (item->role() != QAccessible::ListItem && item->role() != QAccessible::TreeItem)
+                continue;
+            heard << item->text(QAccessible::Name) + u'|' + item->text(QAccessible::Description);
+        }
+        const QStringList parts = pictures.split(u'/', Qt::SkipEmptyParts);
+        QStringList expected{QStringLiteral("/|level 1")};
+        for (int i = 0; i < parts.size(); ++i)
+            expected << parts[i] + QStringLiteral("|level %1").arg(i + 2);
+        expected << QStringLiteral("sub.jpg|level %1, not opened").arg(parts.size() + 2);
+        QCOMPARE(heard, expected);
     }
 
     void filesFilteredByTypeIgnoringCase()

@@ -68,6 +68,20 @@ RenderedPage render(const QString& pdf, int dpi)
     return page;
 }
 
+// The title a PDF file carries in its information dictionary, as pdfinfo reads it.
+QString PdfTitle(const QString& pdf)
+{
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf});
+    if (!info.waitForFinished(30000))
+        return QStringLiteral("(pdfinfo did not finish)");
+    for (const QString& line : QString::fromUtf8(info.readAllStandardOutput()).split(u'\n')) {
+        if (line.startsWith(QLatin1String("Title:")))
+            return line.mid(6).trimmed();
+    }
+    return {};
+}
+
 } // namespace
 
 class TestView : public QObject {
@@ -202,6 +216,39 @@ private slots:
                                 .arg(page.picture.left()).arg(page.picture.top()).arg(page.picture.width())
                                 .arg(page.picture.height()).arg(expected.left()).arg(expected.top())
                                 .arg(expected.width()).arg(expected.height())));
+    }
+
+    void printedPdfCarriesTheTitle_data()
+    {
+        QTest::addColumn<int>("fromPage");
+        QTest::addColumn<QString>("file"); // in the program folder
+        QTest::addColumn<QString>("title");
+        QTest::newRow("from the page") << 1 << QStringLiteral("chosen.bmp")
+                                       << QStringLiteral("Summer Trip, page 3, picture 5");
+        QTest::newRow("album file from the browser") << 0 << QStringLiteral("Grandma's Garden/P10I11.bmp")
+                                                     << QStringLiteral("Grandma's Garden, page 10, picture 11");
+        QTest::newRow("any other file") << 0 << QStringLiteral("Wedding day.bmp") << QStringLiteral("Wedding day.bmp");
+    }
+    void printedPdfCarriesTheTitle()
+    {
+        QFETCH(int, fromPage);
+        QFETCH(QString, file);
+        QFETCH(QString, title);
+        session.viewFromPage = std::int16_t(fromPage);
+        session.albumName = QStringLiteral("Summer Trip");
+        session.pageNr = QStringLiteral("3");
+        session.imageNr = 5;
+        const QString path = program->path(file);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), path, "BMP"));
+        open(path);
+        const QString pdf = program->path(QStringLiteral("titled.pdf"));
+        view()->Printer().setOutputFormat(QPrinter::PdfFormat);
+        view()->Printer().setOutputFileName(pdf);
+        view()->mnuPrintPicture_Click();
+        QVERIFY(program->user.asked.isEmpty());
+        QCOMPARE(view()->Printer().docName(), title); // the printer queue's name for the job
+        QCOMPARE(PdfTitle(pdf), title);
     }
 
     void noBackMidPrint()

@@ -25,11 +25,18 @@ fail() {
     exit 1
 }
 
-# A display of our own, so the test runs beside any other.
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 20 number <&"$fd" || { echo "SKIP: Xvfb did not start"; exit 77; }
+# A display of our own (QUILL_TEST_DISPLAY names one to use instead), so the test runs beside any other.
+if [ -n "${QUILL_TEST_DISPLAY:-}" ]; then
+    number="$QUILL_TEST_DISPLAY"
+    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
+else
+    exec {fd}<> <(:)
+    Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    read -r -t 20 number <&"$fd" || { echo "SKIP: Xvfb did not start"; exit 77; }
+fi
 export DISPLAY=":$number"
 openbox >/dev/null 2>&1 &
 pids+=($!)

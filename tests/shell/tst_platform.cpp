@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -361,6 +362,34 @@ private slots:
         cancel->setEnabled(false);
         QTest::keyClick(a, Qt::Key_Escape);
         QCOMPARE(cancels, 1);
+    }
+
+    void returnPressesTheFocusedButtonBeforeTheDefault()
+    {
+        CountingForm::registerAs(QStringLiteral("frmA"));
+        Form* a = Forms::Get(QStringLiteral("frmA"));
+        auto* help = new QPushButton(a->Canvas());
+        auto* go = new QPushButton(a->Canvas());
+        auto* tick = new QCheckBox(a->Canvas());
+        int helps = 0, goes = 0;
+        QObject::connect(help, &QPushButton::clicked, [&] { ++helps; });
+        QObject::connect(go, &QPushButton::clicked, [&] { ++goes; });
+        a->SetDefaultButton(go);
+        a->Show();
+        a->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(a));
+        help->setFocus();
+        QTest::keyClick(help, Qt::Key_Return);
+        QTest::keyClick(help, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(helps, 2);
+        QCOMPARE(goes, 0);
+        tick->setFocus(); // a tick box keeps Return for the default button
+        QTest::keyClick(tick, Qt::Key_Return);
+        QCOMPARE(goes, 1);
+        QVERIFY(!tick->isChecked());
+        help->setEnabled(false);
+        QTest::keyClick(a, Qt::Key_Return);
+        QCOMPARE(helps, 2);
     }
 
     void fullScreenPlacementAndScale()

@@ -11,6 +11,7 @@
 #include "testprogram.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -202,28 +203,59 @@ private slots:
         QCOMPARE(CountingForm::loads.value(Screen::Page1), 2); // discarded by the activation, created anew
     }
 
-    void goButtonActsOnAnyMouseButtonButNotTheKeyboard_data()
+    void goButtonActsOnAnyMouseButtonAndTheKeyboard_data()
     {
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::newRow("left") << Qt::LeftButton;
-        QTest::newRow("right") << Qt::RightButton;
-        QTest::newRow("middle") << Qt::MiddleButton;
+        QTest::addColumn<QString>("press");
+        for (const char* press : {"left", "right", "middle", "Space on it", "Return on it", "Return on the option"})
+            QTest::newRow(press) << QString::fromLatin1(press);
     }
-    void goButtonActsOnAnyMouseButtonButNotTheKeyboard()
+    void goButtonActsOnAnyMouseButtonAndTheKeyboard()
     {
-        QFETCH(Qt::MouseButton, button);
+        QFETCH(QString, press);
         CountingForm::registerAs(Screen::SelectAlbum1);
         CountingForm::registerAs(Screen::Page1);
         reachOptions();
         options()->optSavedAlbum->setChecked(true);
-        options()->cmdSetOptions->setFocus();
-        QTest::keyClick(options()->cmdSetOptions, Qt::Key_Space);
+        options()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(options()));
         QVERIFY(!Forms::Get(Screen::SelectAlbum1)->isVisible());
-
-        QTest::mousePress(options()->cmdSetOptions, button);
+        QPushButton* go = options()->cmdSetOptions;
+        if (press == QLatin1String("left"))
+            QTest::mousePress(go, Qt::LeftButton);
+        else if (press == QLatin1String("right"))
+            QTest::mousePress(go, Qt::RightButton);
+        else if (press == QLatin1String("middle"))
+            QTest::mousePress(go, Qt::MiddleButton);
+        else if (press == QLatin1String("Return on the option")) {
+            options()->optSavedAlbum->setFocus();
+            QTest::keyClick(options()->optSavedAlbum, Qt::Key_Return);
+        } else {
+            go->setFocus();
+            QTest::keyClick(go, press.startsWith(QLatin1String("Space")) ? Qt::Key_Space : Qt::Key_Return);
+        }
         QVERIFY(Forms::Get(Screen::SelectAlbum1)->isVisible());
         QVERIFY(Forms::Get(Screen::Page1)->Menu(QStringLiteral("mnuDeleteAlbum"))->isEnabled());
         QVERIFY(!Forms::Get(Screen::Cover)->isVisible());
+    }
+
+    void keyboardReachesTheGoButtonFromTheOptions()
+    {
+        CountingForm::registerAs(Screen::SelectAlbum1);
+        CountingForm::registerAs(Screen::Page1);
+        reachOptions();
+        options()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(options()));
+        // No supplied album in this folder: the first option that can be chosen has the keyboard.
+        QVERIFY(!options()->optDefault->isEnabled());
+        QTRY_COMPARE(QApplication::focusWidget(), options()->optNewAlbum);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // Space chooses it
+        QVERIFY(options()->optNewAlbum->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // then the arrows choose another
+        QVERIFY(options()->optSavedAlbum->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QVERIFY(options()->optNewAlbum->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // Tab goes on to the go button
+        QCOMPARE(QApplication::focusWidget(), options()->cmdSetOptions);
     }
 
     void photoDataWithNoNotesDeclined()

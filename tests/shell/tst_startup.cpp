@@ -217,17 +217,18 @@ private slots:
         const QString data = QFileInfo(MadeAsset(QStringLiteral("Empty.bmp"))).path();
         QString problem;
         QVERIFY(ProgramFolder::LayOut(chosen, data, &problem));
-        QCOMPARE(QDir(chosen).entryList({QStringLiteral("P*I*.bmp")}, QDir::Files).size(), 120);
-        QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/PhotoData.mdb")));
+        // The supplied pictures stay where they are installed: only the folder's own files come.
+        QCOMPARE(QDir(chosen).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("Empty.bmp"), QStringLiteral("PhotoData.mdb")}));
         QVERIFY(TestPictures::WriteBytes(chosen + QStringLiteral("/PhotoData.mdb"), "the user's notes"));
-        QVERIFY(TestPictures::WriteBytes(chosen + QStringLiteral("/P1I1.bmp"), "changed"));
+        QVERIFY(TestPictures::WriteBytes(chosen + QStringLiteral("/P1I1.bmp"), "the user's own"));
         QVERIFY(QDir().mkdir(chosen + QStringLiteral("/Holiday")));
-        QVERIFY(QFile::remove(chosen + QStringLiteral("/P2I2.bmp")));
+        QVERIFY(QFile::remove(chosen + QStringLiteral("/Empty.bmp")));
         QVERIFY(ProgramFolder::LayOut(chosen, data, &problem));
         QCOMPARE(TestPictures::ReadBytes(chosen + QStringLiteral("/PhotoData.mdb")), QByteArray("the user's notes"));
-        QCOMPARE(TestPictures::ReadBytes(chosen + QStringLiteral("/P1I1.bmp")), QByteArray("changed"));
+        QCOMPARE(TestPictures::ReadBytes(chosen + QStringLiteral("/P1I1.bmp")), QByteArray("the user's own"));
         QVERIFY(QFileInfo(chosen + QStringLiteral("/Holiday")).isDir());
-        QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/P2I2.bmp")));
+        QVERIFY(QFileInfo::exists(chosen + QStringLiteral("/Empty.bmp")));
         QCOMPARE(QDir(home).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Documents")});
     }
 
@@ -367,6 +368,26 @@ private slots:
         QVERIFY(!QFileInfo::exists(program->path(QStringLiteral("Wren Photo Album"))));
     }
 #endif
+
+
+    void firstStartCopiesTheInstalledPicturesOnce()
+    {
+        // A user's folder laid out from the installed data: the supplied album is copied
+        // from where the pictures are installed, and nowhere else.
+        program->addEmptyPicture();
+        program->addPhotoData();
+        const QString installed = QFileInfo(MadeAsset(QStringLiteral("P1I0.bmp"))).path();
+        SetSuppliedPictures(installed);
+        startFromReadme();
+        QCOMPARE(session.suppliedAlbumPresent, 1);
+        const QStringList files = albumFiles(*program);
+        QCOMPARE(files.size(), 120);
+        for (const QString& name : files)
+            QCOMPARE(TestPictures::ReadBytes(suppliedFolder(*program) + u'/' + name),
+                     TestPictures::ReadBytes(installed + u'/' + name));
+        QCOMPARE(QDir(program->folder()).entryList({QStringLiteral("P*I*.bmp")}, QDir::Files), QStringList());
+        QCOMPARE(Files::GetAttr(suppliedFolder(*program)).value, 17);
+    }
 
     void startFromAnotherFolderUsesThatFolder()
     {

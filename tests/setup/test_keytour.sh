@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# A whole tour with the keyboard only, in a real window under a window manager:
+# the options screen, the supplied album, a page turn, a picture at full size
+# and back, its photo data opened and closed, the end of the program. No mouse.
+set -euo pipefail
+root="$1"
+build="$2"
+for tool in Xvfb openbox xdotool; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    echo "window with the keyboard: [$(active_window)]" >&2
+    [ -n "${QUILL_TEST_SHOT:-}" ] && import -window root "$QUILL_TEST_SHOT" 2>/dev/null
+    cat "$work/log" >&2 2>/dev/null || true
+    exit 1
+}
+
+# A display of our own (QUILL_TEST_DISPLAY names one to use instead), so the test runs beside any other.
+if [ -n "${QUILL_TEST_DISPLAY:-}" ]; then
+    number="$QUILL_TEST_DISPLAY"
+    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
+else
+    exec {fd}<> <(:)
+    Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    read -r -t 20 number <&"$fd" || { echo "SKIP: Xvfb did not start"; exit 77; }
+fi
+export DISPLAY=":$number"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+# The window the window manager made active, once the keyboard has followed it there.
+active_window() {
+    local active
+    active="$(xdotool getactivewindow 2>/dev/null)" || return 0
+    [ "$active" = "$(xdotool getwindowfocus -f 2>/dev/null)" ] || return 0
+    xdotool getwindowname "$active" 2>/dev/null || true
+}
+# Waits up to $2 tenths of a second (20 s) until the window that has the keyboard is titled exactly $1.
+wait_for_active() {
+    for _ in $(seq "${2:-200}"); do
+        [ "$(active_window)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+folder="$work/program"
+bash "$root/scripts/layout-program-folder.sh" "$build" "$folder" >/dev/null
+# The supplied album as a first start leaves it, without the first start's long cover.
+mkdir -p "$folder/Wren Photo Album" "$work/home/.config/Quillbook"
+cp "$folder"/P*I*.bmp "$folder/Wren Photo Album/"
+chmod 0555 "$folder/Wren Photo Album"
+printf '[Startup]\nDisplay%%20Readme=1\n' >"$work/home/.config/Quillbook/Quillbook.ini"
+(cd "$folder" && QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_DATA_HOME="$work/home/data" exec ./quillbook >"$work/log" 2>&1) &
+program=$!
+pids+=($program)
+
+# The cover and the options screen share their caption: the options screen is the second window.
+wait_for_active "Quillbook by Wren" || fail "the cover did not come"
+cover="$(xdotool getactivewindow)"
+for _ in $(seq 200); do
+    [ "$(xdotool getactivewindow 2>/dev/null)" != "$cover" ] && [ "$(active_window)" = "Quillbook by Wren" ] && break
+    sleep 0.1
+done
+[ "$(xdotool getactivewindow 2>/dev/null)" != "$cover" ] || fail "the options screen did not come"
+# The go button: Tab from the chosen option reaches it, Return presses it.
+xdotool key Tab Return
+# The supplied album opens on page 1 under the page screen's first caption.
+wait_for_active "Quillbook " || fail "Tab and Return on the go button did not open the album"
+
+xdotool key Right
+wait_for_active 'Album "Wren Photo Album -- Page 2"' || fail "Right did not turn the page"
+
+# Tab reaches the first picture, Right the second; Return shows it full size (the view has no caption).
+xdotool key Tab Right Return
+wait_for_active "Quillbook" || fail "Return on a picture did not show it full size"
+xdotool key alt+b
+wait_for_active 'Album "Wren Photo Album -- Page 2"' || fail "Back did not return to the page"
+
+# The same picture still has the keyboard: the Menu key opens its photo data.
+xdotool key Menu
+# Close (Alt+L) is enabled once the picture's notes have been looked up: pressed until it answers.
+close_photo_data() {
+    for _ in $(seq 20); do
+        xdotool key alt+l
+        wait_for_active 'Album "Wren Photo Album -- Page 2"' 10 && return 0
+    done
+    return 1
+}
+wait_for_active "Photo Data Control" || fail "the Menu key did not open the photo data"
+close_photo_data || fail "Close did not return to the page"
+xdotool key shift+F10
+wait_for_active "Photo Data Control" || fail "Shift+F10 did not open the photo data"
+close_photo_data || fail "Close did not return to the page the second time"
+
+xdotool key Escape
+wait_for_active "WARNING" || fail "Esc did not ask the exit question"
+xdotool key alt+y
+for _ in $(seq 100); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+! kill -0 "$program" 2>/dev/null || fail "Yes to the exit question did not end the program"
+echo "1 passed, 0 failed"
