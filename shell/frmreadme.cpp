@@ -63,7 +63,8 @@ ReadmeScreen::ReadmeScreen(const QString& name) : Form(name)
     Label7 = readmeLabel(
         QStringLiteral("Label7"),
         QStringLiteral("Remove the package the way your system removes programs. Your albums and notes stay "
-                       "in ~/.local/share/Quillbook until you delete that folder."),
+                       "in ~/.local/share/Quillbook until you delete that folder (its demo album is read-only: "
+                       "give write permission back first, chmod -R u+w ~/.local/share/Quillbook)."),
         11, false, true);
     Label16 = readmeLabel(
         QStringLiteral("Label16"),
