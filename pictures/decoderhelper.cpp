@@ -1,0 +1,179 @@
+// quillbook-wmf, the decoder helper: decodes one picture outside the program's
+// process. Every format but bitmaps and JPEG (which the program reads itself)
+// comes here: PNG, GIF, icons, WebP, TIFF, HEIC/HEIF and AVIF, and metafiles.
+//
+//   quillbook-wmf decode <box width> <box height>   (an empty box: the full picture within the budget)
+//   quillbook-wmf wmf <longest side>
+//
+// The picture's bytes come on standard input (a descriptor the program hands
+// over); "QPIX", the picture's own width and height and the width and height
+// shown (32-bit little-endian), then the RGB32 pixels row by row go out on
+// standard output. Before it reads a byte it limits its processor time and
+// memory and seals itself (seal.h): a hostile file can at worst end this
+// process, and an exploited decoder can open no file and reach no socket.
+//
+// QUILL_DECODER_PROBE=open|socket|exec (tests only): after sealing, the helper
+// first tries that call (open: $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"),
+// which must end it or be refused; refused, it stops with status 7.
+#include "decoding.h"
+#include "heifdecoder.h"
+#include "seal.h"
+#include "wmfreader.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 MaxInputBytes = 128ll << 20;
+
+void limit(int resource, rlim_t value)
+{
+    rlimit l{value, value};
+    setrlimit(resource, &l);
+}
+
+bool writeAll(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// Every image plugin loaded now: once sealed, a plugin could no longer be opened.
+void loadReaders()
+{
+    QBuffer empty;
+    empty.open(QIODevice::ReadOnly);
+    QImageReader probe(&empty);
+    probe.setDecideFormatFromContent(true);
+    probe.canRead(); // asks every plugin, which loads each one
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        QImageReader named(&empty, format);
+        named.canRead();
+    }
+}
+
+// True when the call was refused (a killed process never returns here).
+bool forbiddenCallRefused(const QByteArray& probe)
+{
+    if (probe == "open") {
+        const char* target = std::getenv("QUILL_DECODER_PROBE_FILE");
+        const int fd = ::open(target ? target : "PhotoData.mdb", O_RDONLY);
+        if (fd < 0)
+            return true;
+        ::close(fd);
+    } else if (probe == "socket") {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0)
+            return true;
+        ::close(fd);
+    } else if (probe == "exec") {
+        char* args[] = {const_cast<char*>("/bin/true"), nullptr};
+        ::execve("/bin/true", args, environ);
+        return true;
+    }
+    return false;
+}
+
+bool readInput(QByteArray& input)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        input.append(buffer, n);
+        if (input.size() > MaxInputBytes)
+            return false;
+    }
+}
+
+bool writePicture(const QImage& shown, QSize natural)
+{
+    const QImage image = shown.convertToFormat(QImage::Format_RGB32);
+    char header[20] = {'Q', 'P', 'I', 'X'};
+    qToLittleEndian<qint32>(natural.width(), header + 4);
+    qToLittleEndian<qint32>(natural.height(), header + 8);
+    qToLittleEndian<qint32>(image.width(), header + 12);
+    qToLittleEndian<qint32>(image.height(), header + 16);
+    if (!writeAll(header, sizeof header))
+        return false;
+    for (int y = 0; y < image.height(); ++y) {
+        if (!writeAll(reinterpret_cast<const char*>(image.constScanLine(y)), std::size_t(image.width()) * 4))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const bool metafile = mode == "wmf";
+    if (!metafile && mode != "decode")
+        return 2;
+    const int maxSide = metafile && argc > 2 ? std::atoi(argv[2]) : 0;
+    const QSize box = !metafile && argc > 3 ? QSize(std::atoi(argv[2]), std::atoi(argv[3])) : QSize();
+    if (metafile ? (maxSide <= 0 || maxSide > 16384) : (argc < 4 || box.width() < 0 || box.height() < 0))
+        return 2;
+    limit(RLIMIT_CPU, 3); // seconds of processor time, every thread together
+#if !defined(__SANITIZE_ADDRESS__)
+    // The canvas or the decoded picture, its copies and the decoder's own (an
+    // address-sanitizer build maps far more for itself).
+    limit(RLIMIT_AS, rlim_t(1536) << 20);
+#endif
+    limit(RLIMIT_CORE, 0);
+
+    if (metafile) {
+        if (!Wmf::Prepare())
+            return 4;
+    } else {
+        QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
+        loadReaders();
+        Heif::Prepare();
+    }
+    if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
+        return 6;
+    if (const char* probe = std::getenv("QUILL_DECODER_PROBE")) {
+        if (forbiddenCallRefused(QByteArray(probe)))
+            return 7;
+    }
+
+    QByteArray input;
+    if (!readInput(input))
+        return 3;
+    QImage image;
+    QSize natural;
+    if (metafile) {
+        image = Wmf::Render(input, maxSide);
+        natural = image.size();
+    } else {
+        static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
+        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
+                                              ? Heif::Decode(input, box)
+                                              : Pictures::DecodeWithReader(input, box, accepted);
+        image = decoded.shown;
+        natural = decoded.natural;
+    }
+    if (image.isNull())
+        return 4;
+    return writePicture(image, natural) ? 0 : 5;
+}

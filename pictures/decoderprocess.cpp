@@ -1,0 +1,204 @@
+#include "decoderprocess.h"
+
+#include "decoding.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QtEndian>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <vector>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace DecoderProcess {
+namespace {
+
+const char HelperName[] = "quillbook-wmf";
+
+// Reads exactly `size` bytes before the deadline; false on a short read or a timeout.
+bool readExactly(int fd, char* into, qint64 size, std::chrono::steady_clock::time_point deadline)
+{
+    while (size > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        const ssize_t n = ::read(fd, into, std::size_t(std::min<qint64>(size, 1 << 20)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The bytes as a descriptor of their own, read from its start: the helper's standard input.
+int bytesAsDescriptor(const QByteArray& bytes)
+{
+    const int fd = ::memfd_create("quillbook-picture", MFD_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, std::size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        data += n;
+        left -= n;
+    }
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+// Runs the helper on `bytes` with `arguments`; the shown size must pass `promised`.
+Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int timeLimitMs,
+            const std::function<bool(QSize natural, QSize shown)>& promised)
+{
+    Outcome outcome;
+    const QString helper = HelperPath();
+    if (helper.isEmpty()) {
+        outcome.failure = QStringLiteral("the picture decoder is not installed");
+        return outcome;
+    }
+    const int input = bytesAsDescriptor(bytes);
+    int out[2];
+    if (input < 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        if (input >= 0)
+            ::close(input);
+        outcome.failure = QStringLiteral("the picture decoder could not be started");
+        return outcome;
+    }
+    const QByteArray program = QFile::encodeName(helper);
+    std::vector<char*> args{const_cast<char*>(program.constData())};
+    for (const QByteArray& a : arguments)
+        args.push_back(const_cast<char*>(a.constData()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, program.constData(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(input);
+    if (spawned != 0) {
+        ::close(out[0]);
+        outcome.failure = QStringLiteral("the picture decoder could not be started");
+        return outcome;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
+    QImage image;
+    char header[20];
+    if (readExactly(out[0], header, sizeof header, deadline) && QByteArray(header, 4) == "QPIX") {
+        const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
+        const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
+        if (!natural.isEmpty() && !shown.isEmpty() && promised(natural, shown)) {
+            // Straight into the picture's own buffer: RGB32 rows have no padding.
+            image = QImage(shown, QImage::Format_RGB32);
+            if (image.isNull() || !readExactly(out[0], reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline))
+                image = QImage();
+            outcome.natural = natural;
+        }
+    }
+    ::close(out[0]);
+    // Whatever it did, the helper goes now; its exit status tells whether the picture is whole.
+    ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (clean || (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && !image.isNull())) {
+        outcome.shown = image;
+    } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS) {
+        outcome.failure = QStringLiteral("its decoder tried what no picture needs and was stopped");
+    } else if (std::chrono::steady_clock::now() >= deadline) {
+        outcome.failure = QStringLiteral("its decoder took too long");
+    } else {
+        outcome.failure = QStringLiteral("its decoder could not read it");
+    }
+    if (outcome.shown.isNull())
+        outcome.natural = {};
+    return outcome;
+}
+
+} // namespace
+
+bool LooksLikeWmf(const QByteArray& head)
+{
+    if (head.size() < 18)
+        return false;
+    const auto* d = reinterpret_cast<const uchar*>(head.constData());
+    if (qFromLittleEndian<quint32>(d) == 0x9AC6CDD7u)
+        return true; // placeable metafile
+    const quint16 type = qFromLittleEndian<quint16>(d);
+    const quint16 headerWords = qFromLittleEndian<quint16>(d + 2);
+    const quint16 version = qFromLittleEndian<quint16>(d + 4);
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0300 || version == 0x0100);
+}
+
+QString HelperPath()
+{
+    const QString chosen = qEnvironmentVariable("QUILL_DECODER_HELPER");
+    if (!chosen.isEmpty())
+        return chosen;
+    if (QCoreApplication::instance()) {
+        // Beside the program (a program folder), or where the package puts it.
+        const QString dir = QCoreApplication::applicationDirPath();
+        for (const QString& candidate : {dir + u'/' + QLatin1String(HelperName),
+                                         dir + QStringLiteral("/../libexec/quillbook/") + QLatin1String(HelperName)}) {
+            if (QFileInfo(candidate).isExecutable())
+                return candidate;
+        }
+    }
+#ifdef QUILL_DECODER_HELPER_BUILT
+    const QString built = QStringLiteral(QUILL_DECODER_HELPER_BUILT);
+    if (QFileInfo(built).isExecutable())
+        return built;
+#endif
+    return {};
+}
+
+Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
+{
+    const QSize asked = box.isEmpty() ? QSize(0, 0) : box;
+    return run(bytes, {"decode", QByteArray::number(asked.width()), QByteArray::number(asked.height())}, timeLimitMs,
+               [box](QSize natural, QSize shown) {
+                   return !Pictures::TooManyPixels(natural) && shown == Pictures::TargetSize(natural, box);
+               });
+}
+
+Outcome RenderMetafile(const QByteArray& bytes, int maxSide, int timeLimitMs)
+{
+    return run(bytes, {"wmf", QByteArray::number(maxSide)}, timeLimitMs, [maxSide](QSize natural, QSize shown) {
+        return natural == shown && shown.width() <= maxSide && shown.height() <= maxSide;
+    });
+}
+
+} // namespace DecoderProcess

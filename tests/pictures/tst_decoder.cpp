@@ -1,0 +1,271 @@
+// The sealed decoder helper: PNG, WebP, TIFF, HEIC and AVIF added, shown, saved
+// as the album's bitmap and read back upright; a helper that tries what no
+// picture needs is stopped, and the page shows the slot's placeholder.
+#include "decoderprocess.h"
+#include "frmpage1.h"
+#include "forms.h"
+#include "pageloader.h"
+#include "pagereadahead.h"
+#include "pagewriter.h"
+#include "picturebox.h"
+#include "pictureloader.h"
+#include "screennames.h"
+#include "session.h"
+#include "testpictures.h"
+#include "testprogram.h"
+#include "thumbnailcache.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <libheif/heif.h>
+
+using namespace Pictures;
+
+namespace {
+
+// Four quadrants, each of one colour, so that every turn and mirror shows.
+const QRgb TopLeft = qRgb(220, 30, 30), TopRight = qRgb(30, 200, 30), BottomLeft = qRgb(30, 30, 220),
+           BottomRight = qRgb(230, 220, 40);
+
+QImage quadrants(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, y < height / 2 ? (x < width / 2 ? TopLeft : TopRight)
+                                                : (x < width / 2 ? BottomLeft : BottomRight));
+    return image;
+}
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance &&
+           qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// Empty when `image` shows the four quadrants upright; else what it shows.
+QString uprightQuadrants(const QImage& image)
+{
+    const int w = image.width(), h = image.height();
+    const QRgb seen[] = {image.pixel(w / 4, h / 4), image.pixel(3 * w / 4, h / 4), image.pixel(w / 4, 3 * h / 4),
+                         image.pixel(3 * w / 4, 3 * h / 4)};
+    const QRgb wanted[] = {TopLeft, TopRight, BottomLeft, BottomRight};
+    QString wrong;
+    for (int q = 0; q < 4; ++q) {
+        if (!near(seen[q], wanted[q], 48))
+            wrong += QStringLiteral("quadrant %1 is #%2; ").arg(q).arg(seen[q] & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+    }
+    return wrong;
+}
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(100);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+// An uncompressed RGB TIFF of the given pages; the first carries `orientation`.
+QByteArray tiff(const QList<QImage>& pages, int orientation)
+{
+    QByteArray out("II*\0\0\0\0\0", 8);
+    qsizetype linkAt = 4; // where the offset of the next page's directory goes
+    auto put16 = [&out](quint16 v) { char b[2]; qToLittleEndian(v, b); out.append(b, 2); };
+    auto put32 = [&out](quint32 v) { char b[4]; qToLittleEndian(v, b); out.append(b, 4); };
+    for (int p = 0; p < pages.size(); ++p) {
+        const QImage page = pages[p].convertToFormat(QImage::Format_RGB888);
+        const quint32 pixelsAt = quint32(out.size());
+        for (int y = 0; y < page.height(); ++y)
+            out.append(reinterpret_cast<const char*>(page.constScanLine(y)), page.width() * 3);
+        const quint32 bitsAt = quint32(out.size());
+        put16(8); put16(8); put16(8);
+        if (out.size() % 2)
+            out.append('\0');
+        qToLittleEndian(quint32(out.size()), out.data() + linkAt);
+        struct Entry { quint16 tag, type; quint32 count, value; };
+        const QList<Entry> entries{
+            {256, 4, 1, quint32(page.width())}, {257, 4, 1, quint32(page.height())}, {258, 3, 3, bitsAt},
+            {259, 3, 1, 1}, {262, 3, 1, 2}, {273, 4, 1, pixelsAt}, {274, 3, 1, quint32(p == 0 ? orientation : 1)},
+            {277, 3, 1, 3}, {278, 4, 1, quint32(page.height())},
+            {279, 4, 1, quint32(page.width() * page.height() * 3)}, {284, 3, 1, 1}};
+        put16(quint16(entries.size()));
+        for (const Entry& e : entries) {
+            put16(e.tag); put16(e.type); put32(e.count);
+            if (e.type == 3 && e.count == 1) { put16(quint16(e.value)); put16(0); } else put32(e.value);
+        }
+        linkAt = out.size();
+        put32(0);
+    }
+    return out;
+}
+
+heif_error keep(heif_context*, const void* data, size_t size, void* into)
+{
+    static_cast<QByteArray*>(into)->append(static_cast<const char*>(data), qsizetype(size));
+    return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+// A HEIC or AVIF of `stored`, with the file's own turn or mirror (EXIF numbering) to stand it upright.
+QByteArray heif(const QImage& stored, heif_compression_format format, heif_orientation orientation)
+{
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    QByteArray bytes;
+    if (heif_context_get_encoder_for_format(context, format, &encoder).code == heif_error_Ok) {
+        heif_encoder_set_lossy_quality(encoder, 90);
+        heif_image* image = nullptr;
+        heif_image_create(stored.width(), stored.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+        heif_image_add_plane(image, heif_channel_interleaved, stored.width(), stored.height(), 8);
+        int stride = 0;
+        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        const QImage rgb = stored.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < rgb.height(); ++y)
+            memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+        heif_encoding_options* options = heif_encoding_options_alloc();
+        options->image_orientation = orientation;
+        if (heif_context_encode_image(context, image, encoder, options, nullptr).code == heif_error_Ok) {
+            heif_writer writer{1, keep};
+            heif_context_write(context, &writer, &bytes);
+        }
+        heif_encoding_options_free(options);
+        heif_image_release(image);
+        heif_encoder_release(encoder);
+    }
+    heif_context_free(context);
+    return bytes;
+}
+
+QImage turnedLeft(const QImage& image)
+{
+    return image.transformed(QTransform().rotate(-90));
+}
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+} // namespace
+
+class TestDecoder : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+
+    void eachFormatAddedShownSavedAndReadBack_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QImage upright = quadrants(64, 48);
+        QTest::newRow("PNG") << encoded(upright, "PNG");
+        QTest::newRow("WebP") << encoded(upright, "WEBP");
+        // Turned a quarter clockwise to stand upright; its second page is another picture.
+        QTest::newRow("TIFF, two pages, turned") << tiff({turnedLeft(upright), quadrants(30, 30).mirrored()}, 6);
+        QTest::newRow("HEIC, turned by its own rotation")
+            << heif(turnedLeft(upright), heif_compression_HEVC, heif_orientation_rotate_90_cw);
+        QTest::newRow("AVIF, mirrored by its own mirroring")
+            << heif(upright.mirrored(true, false), heif_compression_AV1, heif_orientation_flip_horizontally);
+    }
+    void eachFormatAddedShownSavedAndReadBack()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(!file.isEmpty());
+        const QString path = dir.filePath(QStringLiteral("chosen.picture"));
+        QVERIFY(TestPictures::WriteBytes(path, file));
+
+        // Added into a slot: shown at slot size, upright.
+        const LoadResult added = LoadPicture(path, QSize(32, 32), 1.0);
+        QCOMPARE(added.error.number, 0);
+        QCOMPARE(added.picture.natural, QSize(64, 48));
+        QCOMPARE(added.picture.shown.size(), QSize(32, 24));
+        QVERIFY2(uprightQuadrants(added.picture.shown).isEmpty(), qPrintable(uprightQuadrants(added.picture.shown)));
+
+        // Saved into the album as its bitmap, and read back whole.
+        const QString album = dir.filePath(QStringLiteral("Album"));
+        QVERIFY(QDir().mkpath(album));
+        QCOMPARE(PageWriter::WritePage(album, 1, {{0, added.picture}}).number, 0);
+        const QString saved = album + QStringLiteral("/P1I0.bmp");
+        QVERIFY(TestPictures::ReadBytes(saved).startsWith("BM"));
+        const LoadResult back = LoadPicture(saved);
+        QCOMPARE(back.error.number, 0);
+        QCOMPARE(back.picture.shown.size(), QSize(64, 48));
+        QVERIFY2(uprightQuadrants(back.picture.shown).isEmpty(), qPrintable(uprightQuadrants(back.picture.shown)));
+        QVERIFY(QDir(album).removeRecursively());
+    }
+
+    void helperThatTriesWhatNoPictureNeedsIsStopped_data()
+    {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QByteArray>("call");
+        QTest::addColumn<bool>("killed"); // else refused: the metafile renderer may read its fonts, nothing else
+        const QByteArray png = encoded(quadrants(64, 48), "PNG");
+        for (const char* call : {"open", "socket", "exec"})
+            QTest::addRow("PNG, %s", call) << png << QByteArray(call) << true;
+        QTest::newRow("metafile, open") << TestPictures::BlueRectangleMetafile() << QByteArray("open") << false;
+        for (const char* call : {"socket", "exec"})
+            QTest::addRow("metafile, %s", call) << TestPictures::BlueRectangleMetafile() << QByteArray(call) << true;
+    }
+    void helperThatTriesWhatNoPictureNeedsIsStopped()
+    {
+        QFETCH(QByteArray, picture);
+        QFETCH(QByteArray, call);
+        QFETCH(bool, killed);
+        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, picture));
+        const QString secret = dir.filePath(QStringLiteral("PhotoData.mdb")); // there, and readable by this user
+        QVERIFY(TestPictures::WriteBytes(secret, "notes"));
+        qputenv("QUILL_DECODER_PROBE", call);
+        qputenv("QUILL_DECODER_PROBE_FILE", QFile::encodeName(secret));
+        const LoadResult stopped = LoadPicture(path, QSize(32, 32));
+        qunsetenv("QUILL_DECODER_PROBE");
+        qunsetenv("QUILL_DECODER_PROBE_FILE");
+        QCOMPARE(stopped.error.number, 481);
+        QCOMPARE(stopped.error.description.contains(QStringLiteral("stopped")), killed);
+        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0); // the next picture is read as ever
+    }
+
+    void stoppedHelperLeavesTheSlotPlaceholderAndTheProgramRuns()
+    {
+        auto program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->addPhotoData(); // what an exploited decoder would be after, in the current folder
+        program->takeAsProgramFolder();
+        const QString album = program->path(QStringLiteral("Trip"));
+        QVERIFY(QDir().mkdir(album));
+        session.albumFilePrefix = album + QStringLiteral("/P");
+        session.albumFolderName = QStringLiteral("Trip");
+        ThumbnailCache::UseShared({});
+        PageReadAhead::Instance().SetEnabled(false);
+        QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I0.bmp"), encoded(quadrants(64, 48), "PNG")));
+        page()->Show();
+
+        QVERIFY(QFile::exists(QStringLiteral("PhotoData.mdb")));
+        qputenv("QUILL_DECODER_PROBE", "open");
+        LoadPage(QStringLiteral("1"));
+        qunsetenv("QUILL_DECODER_PROBE");
+        PictureBox* slot = page()->Image1(0);
+        QCOMPARE(slot->Tag, QStringLiteral("0"));
+        QCOMPARE(slot->GetPicture().natural, QSize(111, 111)); // the drawn "cannot be shown" placeholder
+        QVERIFY(slot->Problem.contains(QStringLiteral("P1I0.bmp")));
+
+        LoadPage(QStringLiteral("1")); // the program runs on, and shows the picture
+        QCOMPARE(slot->Tag, QStringLiteral("1"));
+        QCOMPARE(slot->GetPicture().natural, QSize(64, 48));
+        QUILL_END_PROGRAM(program);
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+QTEST_MAIN(TestDecoder)
+#include "tst_decoder.moc"
