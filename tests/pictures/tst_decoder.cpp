@@ -1,6 +1,7 @@
 // The sealed decoder helper: PNG, WebP, TIFF, HEIC and AVIF added, shown, saved
 // as the album's bitmap and read back upright; a helper that tries what no
 // picture needs is stopped, and the page shows the slot's placeholder.
+#include "clipboardpicture.h"
 #include "decoderprocess.h"
 #include "frmpage1.h"
 #include "forms.h"
@@ -16,6 +17,10 @@
 #include "thumbnailcache.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -162,19 +167,7 @@ class TestDecoder : public QObject {
 private slots:
     void init() { QVERIFY(dir.isValid()); }
 
-    void eachFormatAddedShownSavedAndReadBack_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        const QImage upright = quadrants(64, 48);
-        QTest::newRow("PNG") << encoded(upright, "PNG");
-        QTest::newRow("WebP") << encoded(upright, "WEBP");
-        // Turned a quarter clockwise to stand upright; its second page is another picture.
-        QTest::newRow("TIFF, two pages, turned") << tiff({turnedLeft(upright), quadrants(30, 30).mirrored()}, 6);
-        QTest::newRow("HEIC, turned by its own rotation")
-            << heif(turnedLeft(upright), heif_compression_HEVC, heif_orientation_rotate_90_cw);
-        QTest::newRow("AVIF, mirrored by its own mirroring")
-            << heif(upright.mirrored(true, false), heif_compression_AV1, heif_orientation_flip_horizontally);
-    }
+    void eachFormatAddedShownSavedAndReadBack_data() { formats(); }
     void eachFormatAddedShownSavedAndReadBack()
     {
         QFETCH(QByteArray, file);
@@ -189,6 +182,15 @@ private slots:
         QCOMPARE(added.picture.shown.size(), QSize(32, 24));
         QVERIFY2(uprightQuadrants(added.picture.shown).isEmpty(), qPrintable(uprightQuadrants(added.picture.shown)));
 
+        // Printed (read again from its file, never enlarged) and copied out for other programs.
+        const Picture printed = Reload(added.picture, QSize(2000, 2000));
+        QCOMPARE(printed.shown.size(), QSize(64, 48));
+        QVERIFY2(uprightQuadrants(printed.shown).isEmpty(), qPrintable(uprightQuadrants(printed.shown)));
+        ClipboardPicture::Put(added.picture);
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(64, 48));
+        QVERIFY2(uprightQuadrants(copied).isEmpty(), qPrintable(uprightQuadrants(copied)));
+
         // Saved into the album as its bitmap, and read back whole.
         const QString album = dir.filePath(QStringLiteral("Album"));
         QVERIFY(QDir().mkpath(album));
@@ -200,6 +202,30 @@ private slots:
         QCOMPARE(back.picture.shown.size(), QSize(64, 48));
         QVERIFY2(uprightQuadrants(back.picture.shown).isEmpty(), qPrintable(uprightQuadrants(back.picture.shown)));
         QVERIFY(QDir(album).removeRecursively());
+    }
+
+    void eachFormatPastedAsDataAndAsACopiedFile_data() { formats(); }
+    void eachFormatPastedAsDataAndAsACopiedFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, type);
+        auto* data = new QMimeData;
+        data->setData(type, file);
+        QGuiApplication::clipboard()->setMimeData(data);
+        const LoadResult pasted = ClipboardPicture::Take(QSize(32, 32), 1.0);
+        QCOMPARE(pasted.error.number, 0);
+        QCOMPARE(pasted.picture.natural, QSize(64, 48));
+        QVERIFY2(uprightQuadrants(pasted.picture.shown).isEmpty(), qPrintable(uprightQuadrants(pasted.picture.shown)));
+
+        const QString path = dir.filePath(QStringLiteral("copied file"));
+        QVERIFY(TestPictures::WriteBytes(path, file));
+        data = new QMimeData;
+        data->setUrls({QUrl::fromLocalFile(path)});
+        QGuiApplication::clipboard()->setMimeData(data);
+        const LoadResult fromFile = ClipboardPicture::Take(QSize(32, 32), 1.0);
+        QCOMPARE(fromFile.error.number, 0);
+        QCOMPARE(fromFile.picture.sourcePath, path);
+        QVERIFY2(uprightQuadrants(fromFile.picture.shown).isEmpty(), qPrintable(uprightQuadrants(fromFile.picture.shown)));
     }
 
     void helperThatTriesWhatNoPictureNeedsIsStopped_data()
@@ -264,6 +290,24 @@ private slots:
     }
 
 private:
+    // Every new format, made here: a picture of four quadrants, as a file that stands it upright.
+    static void formats()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("type"); // as another program offers it on the clipboard
+        const QImage upright = quadrants(64, 48);
+        QTest::newRow("PNG") << encoded(upright, "PNG") << QStringLiteral("image/png");
+        QTest::newRow("WebP") << encoded(upright, "WEBP") << QStringLiteral("image/webp");
+        // Turned a quarter clockwise to stand upright; its second page is another picture.
+        QTest::newRow("TIFF, two pages, turned") << tiff({turnedLeft(upright), quadrants(30, 30).mirrored()}, 6) << QStringLiteral("image/tiff");
+        QTest::newRow("HEIC, turned by its own rotation")
+            << heif(turnedLeft(upright), heif_compression_HEVC, heif_orientation_rotate_90_cw)
+            << QStringLiteral("image/heic");
+        QTest::newRow("AVIF, mirrored by its own mirroring")
+            << heif(upright.mirrored(true, false), heif_compression_AV1, heif_orientation_flip_horizontally)
+            << QStringLiteral("image/avif");
+    }
+
     QTemporaryDir dir;
 };
 
