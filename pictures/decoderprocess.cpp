@@ -134,6 +134,8 @@ Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int tim
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (HelperDiedForTests && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL && WTERMSIG(status) != SIGXCPU)
+        HelperDiedForTests(WTERMSIG(status));
     if (clean || (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && !image.isNull())) {
         outcome.shown = image;
     } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS) {
@@ -149,6 +151,8 @@ Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int tim
 }
 
 } // namespace
+
+void (*HelperDiedForTests)(int signal) = nullptr;
 
 bool LooksLikeWmf(const QByteArray& head)
 {

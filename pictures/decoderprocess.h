@@ -30,6 +30,10 @@ struct Outcome {
 // over `timeLimitMs` or gives back anything but a picture of the promised size.
 Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 6000);
 
+// For the fuzz target: called when a helper ends by a signal of its own (a crash, its
+// seal, a sanitizer's report), not by its limits or by the program.
+extern void (*HelperDiedForTests)(int signal);
+
 // Renders the metafile in `bytes` (the longer side held to `maxSide`).
 Outcome RenderMetafile(const QByteArray& bytes, int maxSide, int timeLimitMs = 4000);
 

@@ -4,6 +4,7 @@
 #include "clipboardpicture.h"
 #include "decoderprocess.h"
 #include "frmpage1.h"
+#include "memoryprobe.h"
 #include "forms.h"
 #include "pageloader.h"
 #include "pagereadahead.h"
@@ -22,6 +23,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -286,6 +288,44 @@ private slots:
         LoadPage(QStringLiteral("1")); // the program runs on, and shows the picture
         QCOMPARE(slot->Tag, QStringLiteral("1"));
         QCOMPARE(slot->GetPicture().natural, QSize(64, 48));
+        QUILL_END_PROGRAM(program);
+    }
+
+    void pageOfHostileFilesInTheNewFormats()
+    {
+        QStringList hostile;
+        for (const char* kind : {"broken", "bomb"})
+            for (const char* format : {"png", "webp", "tiff", "heic", "avif"})
+                hostile << QStringLiteral(QUILL_CORPUS_DIR "/%1.%2").arg(QLatin1String(kind), QLatin1String(format));
+        for (const QString& path : hostile) {
+            const LoadResult r = LoadPicture(path, QSize(250, 250));
+            QVERIFY2(r.error.number == 481, qPrintable(path + u' ' + r.error.description));
+        }
+
+        auto program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->takeAsProgramFolder();
+        const QString album = program->path(QStringLiteral("Trip"));
+        QVERIFY(QDir().mkdir(album));
+        session.albumFilePrefix = album + QStringLiteral("/P");
+        session.albumFolderName = QStringLiteral("Trip");
+        ThumbnailCache::UseShared({});
+        PageReadAhead::Instance().SetEnabled(false);
+        for (int s = 0; s <= 11; ++s)
+            QVERIFY(QFile::copy(hostile[s % hostile.size()], album + QStringLiteral("/P1I%1.bmp").arg(s)));
+        page()->Show();
+        MemoryProbe::ResetPeak();
+        const qint64 before = MemoryProbe::ResidentKb();
+        QElapsedTimer t;
+        t.start();
+        LoadPage(QStringLiteral("1"));
+        // Bounded by the helpers' own limits (each slot is given up after its time limit), not a speed promise.
+        QVERIFY(t.elapsed() < 12 * 6000);
+        QVERIFY(MemoryProbe::PeakResidentKb() - before < 100 * 1024);
+        for (int s = 0; s <= 11; ++s) {
+            QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
+            QVERIFY(!page()->Image1(s)->Problem.isEmpty());
+        }
         QUILL_END_PROGRAM(program);
     }
 
