@@ -2,19 +2,24 @@
 // process. Every format but bitmaps and JPEG (which the program reads itself)
 // comes here: PNG, GIF, icons, WebP, TIFF, HEIC/HEIF and AVIF, and metafiles.
 //
-//   quillbook-wmf decode <box width> <box height>   (an empty box: the full picture within the budget)
-//   quillbook-wmf wmf <longest side>
+//   quillbook-wmf serve               pictures one after the other, on one channel
+//   quillbook-wmf wmf <longest side>  one metafile
 //
-// The picture's bytes come on standard input (a descriptor the program hands
-// over); "QPIX", the picture's own width and height and the width and height
-// shown (32-bit little-endian), then the RGB32 pixels row by row go out on
-// standard output. Before it reads a byte it limits its processor time and
+// The program keeps a few serving helpers and hands each picture over its
+// channel (standard input and output): "QREQ", the box to show it in (an
+// empty box: the full picture within the budget), the probe (tests only, see
+// below), all 32-bit, and the length (64-bit), then the bytes. The answer is
+// "QPIX", the picture's own width and height and the width and height shown
+// (32-bit little-endian), then the RGB32 pixels row by row. A picture that
+// cannot be decoded ends the helper; the program starts another. A metafile
+// comes on standard input and its answer goes out the same way. Before it reads a byte it limits its processor time and
 // memory and seals itself (seal.h): a hostile file can at worst end this
 // process, and an exploited decoder can open no file and reach no socket.
 //
-// QUILL_DECODER_PROBE=open|socket|exec (tests only): after sealing, the helper
-// first tries that call (open: $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"),
-// which must end it or be refused; refused, it stops with status 7.
+// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec in the program's
+// environment): after sealing, the helper first tries that call (open:
+// $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"), which must end it or be
+// refused; refused, it stops with status 7.
 #include "decoding.h"
 #include "heifdecoder.h"
 #include "seal.h"
@@ -28,6 +33,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -122,25 +129,70 @@ bool writePicture(const QImage& shown, QSize natural)
     return true;
 }
 
+bool readExactly(char* into, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::read(STDIN_FILENO, into, std::size_t(std::min<qint64>(size, 1 << 20)));
+        if (n <= 0)
+            return false;
+        into += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Pictures one after the other, for as long as the program keeps the channel open.
+int serve()
+{
+    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
+    static const QList<QByteArray> probes{"", "open", "socket", "exec"};
+    for (;;) {
+        char request[24];
+        if (!readExactly(request, sizeof request))
+            return 0; // the program closed the channel
+        if (QByteArray(request, 4) != "QREQ")
+            return 3;
+        const QSize box(qFromLittleEndian<qint32>(request + 4), qFromLittleEndian<qint32>(request + 8));
+        const qint32 probe = qFromLittleEndian<qint32>(request + 12);
+        const qint64 length = qFromLittleEndian<qint64>(request + 16);
+        if (box.width() < 0 || box.height() < 0 || length <= 0 || length > MaxInputBytes)
+            return 3;
+        if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
+            return 7;
+        QByteArray input(length, Qt::Uninitialized);
+        if (!readExactly(input.data(), length))
+            return 3;
+        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
+                                              ? Heif::Decode(input, box)
+                                              : Pictures::DecodeWithReader(std::move(input), box, accepted);
+        if (decoded.shown.isNull())
+            return 4; // the program starts a fresh helper after a picture that failed
+        if (!writePicture(decoded.shown, decoded.natural))
+            return 5;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool metafile = mode == "wmf";
-    if (!metafile && mode != "decode")
+    if (!metafile && mode != "serve")
         return 2;
     const int maxSide = metafile && argc > 2 ? std::atoi(argv[2]) : 0;
-    const QSize box = !metafile && argc > 3 ? QSize(std::atoi(argv[2]), std::atoi(argv[3])) : QSize();
-    if (metafile ? (maxSide <= 0 || maxSide > 16384) : (argc < 4 || box.width() < 0 || box.height() < 0))
+    if (metafile && (maxSide <= 0 || maxSide > 16384))
         return 2;
-    limit(RLIMIT_CPU, 3); // seconds of processor time, every thread together
+    // Seconds of processor time, every thread together: one metafile, or a helper's whole
+    // life of pictures (the program gives up each picture after its own time limit).
+    limit(RLIMIT_CPU, metafile ? 3 : 60);
 #if !defined(__SANITIZE_ADDRESS__)
     // The canvas or the decoded picture, its copies and the decoder's own (an
     // address-sanitizer build maps far more for itself).
     limit(RLIMIT_AS, rlim_t(1536) << 20);
 #endif
     limit(RLIMIT_CORE, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the program
 
     if (metafile) {
         if (!Wmf::Prepare())
@@ -152,28 +204,17 @@ int main(int argc, char** argv)
     }
     if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
         return 6;
+    if (!metafile)
+        return serve();
     if (const char* probe = std::getenv("QUILL_DECODER_PROBE")) {
         if (forbiddenCallRefused(QByteArray(probe)))
             return 7;
     }
-
     QByteArray input;
     if (!readInput(input))
         return 3;
-    QImage image;
-    QSize natural;
-    if (metafile) {
-        image = Wmf::Render(input, maxSide);
-        natural = image.size();
-    } else {
-        static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
-        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
-                                              ? Heif::Decode(input, box)
-                                              : Pictures::DecodeWithReader(input, box, accepted);
-        image = decoded.shown;
-        natural = decoded.natural;
-    }
+    const QImage image = Wmf::Render(input, maxSide);
     if (image.isNull())
         return 4;
-    return writePicture(image, natural) ? 0 : 5;
+    return writePicture(image, image.size()) ? 0 : 5;
 }

@@ -16,7 +16,11 @@
 #include <vector>
 #include <poll.h>
 #include <spawn.h>
+#include <atomic>
+#include <mutex>
+#include <optional>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -150,9 +154,185 @@ Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int tim
     return outcome;
 }
 
+// Writes all of `size` bytes before the deadline; false when the helper is gone or too slow.
+bool writeExactly(int fd, const char* from, qint64 size, std::chrono::steady_clock::time_point deadline)
+{
+    while (size > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, int(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        const ssize_t n = ::send(fd, from, std::size_t(std::min<qint64>(size, 1 << 20)), MSG_NOSIGNAL);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            return false;
+        from += n;
+        size -= n;
+    }
+    return true;
+}
+
+// A serving helper: its process and the program's end of its channel.
+struct Serving {
+    pid_t pid = -1;
+    int channel = -1;
+    QString program;
+    int served = 0;
+};
+
+// The exit status of a helper that is done with: it ends on its own (after a failed
+// picture) or is ended at the deadline.
+int endOf(Serving& h, std::chrono::steady_clock::time_point deadline)
+{
+    ::close(h.channel);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(h.pid, &status, WNOHANG);
+        if (done == h.pid || (done < 0 && errno != EINTR))
+            return status;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(h.pid, SIGKILL);
+            while (::waitpid(h.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return status;
+        }
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 2);
+    }
+}
+
+std::atomic<int> started{0};
+
+std::optional<Serving> startServing(const QString& helper)
+{
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return std::nullopt;
+    const QByteArray program = QFile::encodeName(helper);
+    char* args[] = {const_cast<char*>(program.constData()), const_cast<char*>("serve"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, program.constData(), &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    if (spawned != 0) {
+        ::close(ends[0]);
+        return std::nullopt;
+    }
+    ++started;
+    return Serving{child, ends[0], helper, 0};
+}
+
+// Helpers started once and used again; at most this many wait between pictures, each for at
+// most this many pictures.
+constexpr std::size_t IdleHelpers = 2;
+constexpr int PicturesPerHelper = 64;
+
+struct Pool {
+    std::mutex mutex;
+    std::vector<Serving> idle;
+
+    ~Pool()
+    {
+        for (Serving& h : idle) {
+            ::close(h.channel); // the helper reads the end of its channel and goes
+            ::kill(h.pid, SIGKILL);
+            ::waitpid(h.pid, nullptr, 0);
+        }
+    }
+    std::optional<Serving> take(const QString& helper)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        while (!idle.empty()) {
+            Serving h = idle.back();
+            idle.pop_back();
+            if (h.program == helper)
+                return h;
+            endOf(h, std::chrono::steady_clock::now());
+        }
+        return std::nullopt;
+    }
+    void give(Serving h)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (++h.served < PicturesPerHelper && idle.size() < IdleHelpers) {
+            idle.push_back(h);
+            return;
+        }
+        endOf(h, std::chrono::steady_clock::now());
+    }
+};
+
+Pool& pool()
+{
+    static Pool p;
+    return p;
+}
+
+QString failureOf(int status, bool late)
+{
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS)
+        return QStringLiteral("its decoder tried what no picture needs and was stopped");
+    if (late)
+        return QStringLiteral("its decoder took too long");
+    return QStringLiteral("its decoder could not read it");
+}
+
+// One picture through one serving helper, which goes back to the pool when it succeeds.
+Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
+                 std::chrono::steady_clock::time_point deadline)
+{
+    Outcome outcome;
+    char request[24] = {'Q', 'R', 'E', 'Q'};
+    qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.width(), request + 4);
+    qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.height(), request + 8);
+    qToLittleEndian<qint32>(probe, request + 12);
+    qToLittleEndian<qint64>(bytes.size(), request + 16);
+    if (writeExactly(h.channel, request, sizeof request, deadline) &&
+        writeExactly(h.channel, bytes.constData(), bytes.size(), deadline)) {
+        char header[20];
+        if (readExactly(h.channel, header, sizeof header, deadline) && QByteArray(header, 4) == "QPIX") {
+            const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
+            const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
+            if (!natural.isEmpty() && !shown.isEmpty() && !Pictures::TooManyPixels(natural) &&
+                shown == Pictures::TargetSize(natural, box)) {
+                // Straight into the picture's own buffer: RGB32 rows have no padding.
+                QImage image(shown, QImage::Format_RGB32);
+                if (!image.isNull() &&
+                    readExactly(h.channel, reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline)) {
+                    outcome.shown = image;
+                    outcome.natural = natural;
+                    pool().give(h);
+                    return outcome;
+                }
+            }
+        }
+    }
+    const int status = endOf(h, deadline);
+    if (HelperDiedForTests && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL && WTERMSIG(status) != SIGXCPU)
+        HelperDiedForTests(WTERMSIG(status));
+    outcome.failure = failureOf(status, std::chrono::steady_clock::now() >= deadline);
+    return outcome;
+}
+
 } // namespace
 
 void (*HelperDiedForTests)(int signal) = nullptr;
+
+int HelpersStarted()
+{
+    return started;
+}
 
 bool LooksLikeWmf(const QByteArray& head)
 {
@@ -191,11 +371,32 @@ QString HelperPath()
 
 Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
 {
-    const QSize asked = box.isEmpty() ? QSize(0, 0) : box;
-    return run(bytes, {"decode", QByteArray::number(asked.width()), QByteArray::number(asked.height())}, timeLimitMs,
-               [box](QSize natural, QSize shown) {
-                   return !Pictures::TooManyPixels(natural) && shown == Pictures::TargetSize(natural, box);
-               });
+    Outcome outcome;
+    const QString helper = HelperPath();
+    if (helper.isEmpty()) {
+        outcome.failure = QStringLiteral("the picture decoder is not installed");
+        return outcome;
+    }
+    static const QList<QByteArray> probes{"", "open", "socket", "exec"};
+    const qint32 probe = qint32(std::max<qsizetype>(0, probes.indexOf(qgetenv("QUILL_DECODER_PROBE"))));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
+    // A helper used before that fails is replaced once by a fresh one: it may have been
+    // spent by earlier pictures (its processor time) or ended from outside.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // A probe (tests only) gets a helper of its own, started in this environment.
+        std::optional<Serving> h = probe ? std::nullopt : pool().take(helper);
+        const bool reused = h.has_value();
+        if (!h)
+            h = startServing(helper);
+        if (!h) {
+            outcome.failure = QStringLiteral("the picture decoder could not be started");
+            return outcome;
+        }
+        outcome = serveOne(*h, bytes, box, probe, deadline);
+        if (!outcome.shown.isNull() || !reused || std::chrono::steady_clock::now() >= deadline)
+            return outcome;
+    }
+    return outcome;
 }
 
 Outcome RenderMetafile(const QByteArray& bytes, int maxSide, int timeLimitMs)

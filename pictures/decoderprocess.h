@@ -26,9 +26,13 @@ struct Outcome {
 };
 
 // Decodes the picture in `bytes`, shown within `box` (an empty box: the full
-// picture within the memory budget). A null image when the helper fails, runs
+// picture within the memory budget), in one of a few serving helpers started
+// once and used again (a fresh one after a picture that failed). A null image when the helper fails, runs
 // over `timeLimitMs` or gives back anything but a picture of the promised size.
 Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 6000);
+
+// How many serving helpers the program has started so far.
+int HelpersStarted();
 
 // For the fuzz target: called when a helper ends by a signal of its own (a crash, its
 // seal, a sanitizer's report), not by its limits or by the program.

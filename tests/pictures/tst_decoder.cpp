@@ -230,6 +230,23 @@ private slots:
         QVERIFY2(uprightQuadrants(fromFile.picture.shown).isEmpty(), qPrintable(uprightQuadrants(fromFile.picture.shown)));
     }
 
+    void helperIsStartedOnceAndUsedAgain()
+    {
+        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, encoded(quadrants(64, 48), "PNG")));
+        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
+        const int started = DecoderProcess::HelpersStarted();
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
+        QCOMPARE(DecoderProcess::HelpersStarted(), started);
+
+        // A picture that fails takes its helper with it; the next one gets a fresh helper.
+        const QString broken = QStringLiteral(QUILL_CORPUS_DIR "/broken.png");
+        QCOMPARE(LoadPicture(broken, QSize(32, 32)).error.number, 481);
+        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
+        QVERIFY(DecoderProcess::HelpersStarted() > started);
+    }
+
     void helperThatTriesWhatNoPictureNeedsIsStopped_data()
     {
         QTest::addColumn<QByteArray>("picture");
