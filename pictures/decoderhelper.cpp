@@ -33,8 +33,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <csignal>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -141,7 +139,8 @@ bool readExactly(char* into, qint64 size)
     return true;
 }
 
-// Pictures one after the other, for as long as the program keeps the channel open.
+// Pictures one after the other, for as long as the program keeps the channel open (when the
+// program ends, however it ends, the channel closes and the helper goes).
 int serve()
 {
     static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
@@ -185,14 +184,13 @@ int main(int argc, char** argv)
         return 2;
     // Seconds of processor time, every thread together: one metafile, or a helper's whole
     // life of pictures (the program gives up each picture after its own time limit).
-    limit(RLIMIT_CPU, metafile ? 3 : 60);
+    limit(RLIMIT_CPU, metafile ? 3 : 120);
 #if !defined(__SANITIZE_ADDRESS__)
     // The canvas or the decoded picture, its copies and the decoder's own (an
     // address-sanitizer build maps far more for itself).
     limit(RLIMIT_AS, rlim_t(1536) << 20);
 #endif
     limit(RLIMIT_CORE, 0);
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the program
 
     if (metafile) {
         if (!Wmf::Prepare())

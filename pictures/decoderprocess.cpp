@@ -236,7 +236,7 @@ std::optional<Serving> startServing(const QString& helper)
 // Helpers started once and used again; at most this many wait between pictures, each for at
 // most this many pictures.
 constexpr std::size_t IdleHelpers = 2;
-constexpr int PicturesPerHelper = 64;
+constexpr int PicturesPerHelper = 32;
 
 struct Pool {
     std::mutex mutex;
@@ -383,8 +383,9 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
     // A helper used before that fails is replaced once by a fresh one: it may have been
     // spent by earlier pictures (its processor time) or ended from outside.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        // A probe (tests only) gets a helper of its own, started in this environment.
-        std::optional<Serving> h = probe ? std::nullopt : pool().take(helper);
+        // A probe (tests only) gets a helper of its own, started in this environment; so does the
+        // second attempt.
+        std::optional<Serving> h = probe || attempt > 0 ? std::nullopt : pool().take(helper);
         const bool reused = h.has_value();
         if (!h)
             h = startServing(helper);

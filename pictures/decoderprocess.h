@@ -29,7 +29,7 @@ struct Outcome {
 // picture within the memory budget), in one of a few serving helpers started
 // once and used again (a fresh one after a picture that failed). A null image when the helper fails, runs
 // over `timeLimitMs` or gives back anything but a picture of the promised size.
-Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 6000);
+Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 10000);
 
 // How many serving helpers the program has started so far.
 int HelpersStarted();

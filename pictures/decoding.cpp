@@ -64,6 +64,21 @@ QImage Finished(const QImage& image, QSize want, qreal dpr)
     return shown;
 }
 
+void ToSrgb(QImage& image, const QColorSpace& space)
+{
+    static const QColorSpace srgb(QColorSpace::SRgb);
+    if (!space.isValid() || space == srgb || image.isNull())
+        return;
+    // On the pixels shown (after scaling): a slot costs a slot's worth of conversion.
+    const qreal dpr = image.devicePixelRatio();
+    image.setColorSpace(space);
+    image.convertToColorSpace(srgb);
+    image.setColorSpace(QColorSpace());
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+}
+
 bool LooksLikeJpeg(const QByteArray& head)
 {
     return head.startsWith("\xFF\xD8\xFF");
@@ -154,6 +169,7 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
         want = TargetSize(image.size(), box);
     r.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
     r.shown = Finished(image, want, 1.0);
+    ToSrgb(r.shown, image.colorSpace());
     return r;
 }
 

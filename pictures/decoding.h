@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColorSpace>
 #include <QImage>
 #include <QList>
 #include <QSize>
@@ -20,6 +21,11 @@ inline constexpr qint64 MaxPixels = 120'000'000;
 // The most scans a progressive JPEG may have: each one is a pass over every coefficient.
 inline constexpr int MaxProgressiveScans = 100;
 
+// The set of pictures the program can read. Raised whenever it grows (a format, a
+// decoder, a limit), so that a fail entry kept for a file the old set could not read
+// is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper).
+inline constexpr char ReadersGeneration[] = "2";
+
 // What the loader checks in a JPEG stream before decoding it.
 struct JpegFacts {
     bool complete = false;    // runs to its end-of-image marker (a truncated one does not)
@@ -38,6 +44,10 @@ QImage Opaque32(const QImage& image);
 // Opaque32, then area-averaged to `want` (an empty size keeps its own), carrying `dpr`.
 QImage Finished(const QImage& image, QSize want, qreal dpr);
 
+// The picture's pixels, given in `space` (a colour profile the file carries), converted to
+// sRGB as the screen, the printer and the saved bitmap take them; nothing when it has none.
+void ToSrgb(QImage& image, const QColorSpace& space);
+
 bool LooksLikeJpeg(const QByteArray& head);
 // An ISO media file whose brand is a HEIF one (HEIC, HEIF, AVIF and their sequences).
 bool LooksLikeHeif(const QByteArray& head);
@@ -50,8 +60,8 @@ struct Decoded {
     QString failure;
 };
 // Decodes `bytes` with Qt's readers, the format told from the content and
-// taken only when it is one of `accepted`; orientation applied, every limit
-// checked before a pixel is decoded.
+// taken only when it is one of `accepted`; orientation and colour profile
+// applied, every limit checked before a pixel is decoded.
 Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& accepted);
 
 } // namespace Pictures

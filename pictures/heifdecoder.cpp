@@ -20,6 +20,32 @@ Pictures::Decoded failed(const QString& why)
     return d;
 }
 
+// The colour profile the file carries: an ICC profile, or the primaries of a colour box
+// (Display P3; sRGB and BT.709 are left as they are).
+QColorSpace colourSpaceOf(const heif_image_handle* handle)
+{
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), '\0');
+        if (icc.isEmpty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+            return {};
+        return QColorSpace::fromIccProfile(icc);
+    }
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx* nclx = nullptr;
+        QColorSpace space;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx &&
+            nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
+            space = QColorSpace(QColorSpace::Primaries::DciP3D65, QColorSpace::TransferFunction::SRgb);
+        heif_nclx_color_profile_free(nclx);
+        return space;
+    }
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 void Prepare()
@@ -69,6 +95,7 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     Pictures::Decoded d;
     d.natural = natural;
     d.shown = Pictures::Finished(view, Pictures::TargetSize(natural, box), 1.0);
+    Pictures::ToSrgb(d.shown, colourSpaceOf(handle.get()));
     if (d.shown.constBits() == view.constBits())
         d.shown = d.shown.copy(); // never the decoder's plane, which goes with it
     return d;
