@@ -10,8 +10,9 @@
 // empty box: the full picture within the budget), the probe (tests only, see
 // below), all 32-bit, and the length (64-bit), then the bytes. The answer is
 // "QPIX", the picture's own width and height and the width and height shown
-// (32-bit little-endian), then the RGB32 pixels row by row. A picture that
-// cannot be decoded ends the helper; the program starts another. A metafile
+// (32-bit little-endian), then the RGB32 pixels row by row; or "QERR", a length
+// and why it is not a picture (UTF-8), after which the helper ends and the
+// program starts another. A metafile
 // comes on standard input and its answer goes out the same way. Before it reads a byte it limits its processor time and
 // memory and seals itself (seal.h): a hostile file can at worst end this
 // process, and an exploited decoder can open no file and reach no socket.
@@ -164,8 +165,14 @@ int serve()
         const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
                                               ? Heif::Decode(input, box)
                                               : Pictures::DecodeWithReader(std::move(input), box, accepted);
-        if (decoded.shown.isNull())
-            return 4; // the program starts a fresh helper after a picture that failed
+        if (decoded.shown.isNull()) {
+            // Why, for the program to tell; then the program starts a fresh helper.
+            const QByteArray why = decoded.failure.toUtf8().left(400);
+            char answer[8] = {'Q', 'E', 'R', 'R'};
+            qToLittleEndian<qint32>(qint32(why.size()), answer + 4);
+            writeAll(answer, sizeof answer) && writeAll(why.constData(), std::size_t(why.size()));
+            return 4;
+        }
         if (!writePicture(decoded.shown, decoded.natural))
             return 5;
     }

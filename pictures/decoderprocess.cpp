@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -293,6 +294,7 @@ Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
                  std::chrono::steady_clock::time_point deadline)
 {
     Outcome outcome;
+    QString reason; // what the helper said before it ended
     char request[24] = {'Q', 'R', 'E', 'Q'};
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.width(), request + 4);
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.height(), request + 8);
@@ -301,7 +303,12 @@ Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
     if (writeExactly(h.channel, request, sizeof request, deadline) &&
         writeExactly(h.channel, bytes.constData(), bytes.size(), deadline)) {
         char header[20];
-        if (readExactly(h.channel, header, sizeof header, deadline) && QByteArray(header, 4) == "QPIX") {
+        if (readExactly(h.channel, header, 8, deadline) && QByteArray(header, 4) == "QERR") {
+            const qint32 length = qFromLittleEndian<qint32>(header + 4);
+            QByteArray why(std::clamp(length, 0, 400), '\0');
+            if (length == why.size() && readExactly(h.channel, why.data(), why.size(), deadline))
+                reason = QString::fromUtf8(why);
+        } else if (QByteArray(header, 4) == "QPIX" && readExactly(h.channel, header + 8, 12, deadline)) {
             const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
             const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
             if (!natural.isEmpty() && !shown.isEmpty() && !Pictures::TooManyPixels(natural) &&
@@ -319,9 +326,10 @@ Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
         }
     }
     const int status = endOf(h, deadline);
+    const bool said = WIFEXITED(status) && WEXITSTATUS(status) == 4 && !reason.isEmpty();
     if (HelperDiedForTests && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL && WTERMSIG(status) != SIGXCPU)
         HelperDiedForTests(WTERMSIG(status));
-    outcome.failure = failureOf(status, std::chrono::steady_clock::now() >= deadline);
+    outcome.failure = said ? reason : failureOf(status, std::chrono::steady_clock::now() >= deadline);
     return outcome;
 }
 
