@@ -34,6 +34,9 @@
 
 #include <libheif/heif.h>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <thread>
 
 using namespace Pictures;
@@ -341,6 +344,42 @@ private slots:
         QCOMPARE(LoadPicture(broken, QSize(32, 32)).error.number, 481);
         QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
         QVERIFY(DecoderProcess::HelpersStarted() > started);
+    }
+
+    void stallingHelperIsGivenUpAndEnded()
+    {
+        // A serving helper that never answers: the picture is given up at the time limit (481),
+        // the helper is ended, and the next picture gets a helper that works.
+        const QString pidFile = dir.filePath(QStringLiteral("helper.pid"));
+        const QString stalling = dir.filePath(QStringLiteral("stall.sh"));
+        QVERIFY(TestPictures::WriteBytes(stalling, "#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) +
+                                                       "'\nexec sleep 3600\n"));
+        QFile::setPermissions(stalling, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, encoded(quadrants(64, 48), "PNG")));
+        qputenv("QUILL_DECODER_HELPER", QFile::encodeName(stalling));
+        std::atomic<int> error{-1};
+        struct Reading {
+            std::thread thread;
+            std::atomic<int>& error;
+            QString pidFile;
+            ~Reading()
+            {
+                if (error == -1) // still waiting: the helper is ended here, so the thread ends
+                    ::kill(pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt()), SIGKILL);
+                thread.join();
+                qunsetenv("QUILL_DECODER_HELPER");
+            }
+        };
+        {
+            Reading reading{std::thread([&] { error = LoadPicture(path, QSize(32, 32)).error.number; }), error, pidFile};
+            QTRY_VERIFY_WITH_TIMEOUT(error != -1, 30000);
+        }
+        QCOMPARE(error.load(), 481);
+        const pid_t helper = pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt());
+        QVERIFY(helper > 0);
+        QVERIFY(::kill(helper, 0) != 0 && errno == ESRCH);
+        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
     }
 
     void helperThatTriesWhatNoPictureNeedsIsStopped_data()
