@@ -243,13 +243,13 @@ struct Pool {
     std::mutex mutex;
     std::vector<Serving> idle;
 
-    ~Pool()
+    ~Pool() { endIdle(); }
+    void endIdle()
     {
-        for (Serving& h : idle) {
-            ::close(h.channel); // the helper reads the end of its channel and goes
-            ::kill(h.pid, SIGKILL);
-            ::waitpid(h.pid, nullptr, 0);
-        }
+        std::lock_guard<std::mutex> lock(mutex);
+        for (Serving& h : idle)
+            endOf(h, std::chrono::steady_clock::now());
+        idle.clear();
     }
     std::optional<Serving> take(const QString& helper)
     {
@@ -340,6 +340,11 @@ void (*HelperDiedForTests)(int signal) = nullptr;
 int HelpersStarted()
 {
     return started;
+}
+
+void EndIdleHelpers()
+{
+    pool().endIdle();
 }
 
 bool LooksLikeWmf(const QByteArray& head)

@@ -33,6 +33,8 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 10000);
 
 // How many serving helpers the program has started so far.
 int HelpersStarted();
+// Ends the serving helpers that wait for a picture (the next picture starts a fresh one).
+void EndIdleHelpers();
 
 // For the fuzz target: called when a helper ends by a signal of its own (a crash, its
 // seal, a sanitizer's report), not by its limits or by the program.

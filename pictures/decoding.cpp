@@ -130,7 +130,11 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
     }
 
     const QSize stored = reader.size();
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    // Where Qt's reader does not stand the picture upright by its EXIF, it is done here.
+    const int exifOrientation = reader.transformation() == QImageIOHandler::TransformationNone
+                                    ? ReaderMends::ExifOrientation(bytes, format)
+                                    : 1;
+    const bool turned = (reader.transformation() & QImageIOHandler::TransformationRotate90) || exifOrientation >= 5;
     QSize want;
     if (stored.isValid() && !stored.isEmpty()) {
         const QSize upright = turned ? stored.transposed() : stored;
@@ -165,6 +169,8 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
         image = ReaderMends::ApplyColourKey(image, *colourKey);
     if (format == "ico" && image.size() == stored)
         image = ReaderMends::ApplyIconMask(image, bytes);
+    if (exifOrientation != 1)
+        image = ReaderMends::Oriented(image, exifOrientation);
     if (want.isEmpty())
         want = TargetSize(image.size(), box);
     r.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();

@@ -33,6 +33,7 @@
 #include <QtEndian>
 
 #include <libheif/heif.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cerrno>
@@ -120,6 +121,47 @@ QByteArray tiff(const QList<QImage>& pages, int orientation)
         put32(0);
     }
     return out;
+}
+
+QByteArray exifOrientation(int orientation)
+{
+    QByteArray tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    tiff.append(char(orientation)).append(QByteArray(7, '\0'));
+    return tiff;
+}
+
+// A PNG of `stored` with an eXIf chunk saying how to stand it upright.
+QByteArray pngWithExif(const QImage& stored, int orientation)
+{
+    QByteArray png = encoded(stored, "PNG");
+    const QByteArray data = exifOrientation(orientation);
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), chunk.data());
+    const QByteArray typed = "eXIf" + data;
+    chunk += typed;
+    char crc[4];
+    qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size()))), crc);
+    chunk.append(crc, 4);
+    png.insert(33, chunk); // right after the header chunk
+    return png;
+}
+
+// A WebP of `stored` in the extended layout, with an EXIF chunk saying how to stand it upright.
+QByteArray webpWithExif(const QImage& stored, int orientation)
+{
+    const QByteArray simple = encoded(stored, "WEBP");
+    QByteArray vp8x("VP8X\x0a\0\0\0\x08\0\0\0", 12); // flags: EXIF
+    char size[3];
+    for (int side : {stored.width() - 1, stored.height() - 1}) {
+        size[0] = char(side & 0xFF), size[1] = char((side >> 8) & 0xFF), size[2] = char(side >> 16);
+        vp8x.append(size, 3);
+    }
+    QByteArray exif = "EXIF" + QByteArray(4, '\0') + exifOrientation(orientation);
+    qToLittleEndian<quint32>(quint32(exif.size() - 8), exif.data() + 4);
+    QByteArray body = "WEBP" + vp8x + simple.mid(12) + exif;
+    QByteArray riff = "RIFF" + QByteArray(4, '\0') + body;
+    qToLittleEndian<quint32>(quint32(body.size()), riff.data() + 4);
+    return riff;
 }
 
 heif_error keep(heif_context*, const void* data, size_t size, void* into)
@@ -259,6 +301,41 @@ private slots:
         QVERIFY(QDir(album).removeRecursively());
     }
 
+    void everyExifOrientationOfAPng_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QImage>("stored");
+        const QImage upright = quadrants(64, 48);
+        // Each stored as a camera would, made here pixel by pixel.
+        auto remap = [&upright](QSize size, auto from) {
+            QImage out(size, QImage::Format_RGB32);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    out.setPixel(x, y, upright.pixel(from(x, y)));
+            return out;
+        };
+        const int w = upright.width(), h = upright.height();
+        QTest::newRow("1") << 1 << upright;
+        QTest::newRow("2 mirrored") << 2 << remap({w, h}, [&](int x, int y) { return QPoint(w - 1 - x, y); });
+        QTest::newRow("3 half turn") << 3 << remap({w, h}, [&](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); });
+        QTest::newRow("4 flipped") << 4 << remap({w, h}, [&](int x, int y) { return QPoint(x, h - 1 - y); });
+        QTest::newRow("5 transposed") << 5 << remap({h, w}, [&](int x, int y) { return QPoint(y, x); });
+        QTest::newRow("6 quarter clockwise") << 6 << remap({h, w}, [&](int x, int y) { return QPoint(w - 1 - y, x); });
+        QTest::newRow("7 transversed") << 7 << remap({h, w}, [&](int x, int y) { return QPoint(w - 1 - y, h - 1 - x); });
+        QTest::newRow("8 quarter anticlockwise") << 8 << remap({h, w}, [&](int x, int y) { return QPoint(y, h - 1 - x); });
+    }
+    void everyExifOrientationOfAPng()
+    {
+        QFETCH(int, orientation);
+        QFETCH(QImage, stored);
+        const QString path = dir.filePath(QStringLiteral("oriented.png"));
+        QVERIFY(TestPictures::WriteBytes(path, pngWithExif(stored, orientation)));
+        const LoadResult r = LoadPicture(path);
+        QCOMPARE(r.error.number, 0);
+        QCOMPARE(r.picture.natural, QSize(64, 48));
+        QVERIFY2(uprightQuadrants(r.picture.shown).isEmpty(), qPrintable(uprightQuadrants(r.picture.shown)));
+    }
+
     void eachFormatPastedAsDataAndAsACopiedFile_data() { formats(); }
     void eachFormatPastedAsDataAndAsACopiedFile()
     {
@@ -331,6 +408,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
         QVERIFY(TestPictures::WriteBytes(path, encoded(quadrants(64, 48), "PNG")));
         // Started on a worker thread that then ends, as the page loader's threads do.
+        DecoderProcess::EndIdleHelpers();
         int first = -1;
         std::thread([&] { first = LoadPicture(path, QSize(32, 32)).error.number; }).join();
         QCOMPARE(first, 0);
@@ -492,6 +570,9 @@ private:
         const QImage upright = quadrants(64, 48);
         QTest::newRow("PNG") << encoded(upright, "PNG") << QStringLiteral("image/png");
         QTest::newRow("WebP") << encoded(upright, "WEBP") << QStringLiteral("image/webp");
+        QTest::newRow("PNG turned by its EXIF") << pngWithExif(turnedLeft(upright), 6) << QStringLiteral("image/png");
+        QTest::newRow("WebP mirrored by its EXIF") << webpWithExif(upright.mirrored(true, false), 2)
+                                                   << QStringLiteral("image/webp");
         // Turned a quarter clockwise to stand upright; its second page is another picture.
         QTest::newRow("TIFF, two pages, turned") << tiff({turnedLeft(upright), quadrants(30, 30).mirrored()}, 6) << QStringLiteral("image/tiff");
         QTest::newRow("HEIC, turned by its own rotation")
