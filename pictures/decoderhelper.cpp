@@ -31,6 +31,7 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -41,6 +42,8 @@
 namespace {
 
 constexpr qint64 MaxInputBytes = 128ll << 20;
+// Seconds of processor time one picture may take, every thread together.
+constexpr rlim_t PictureSeconds = 5;
 
 void limit(int resource, rlim_t value)
 {
@@ -157,6 +160,14 @@ int serve()
         const qint64 length = qFromLittleEndian<qint64>(request + 16);
         if (box.width() < 0 || box.height() < 0 || length <= 0 || length > MaxInputBytes)
             return 3;
+        // Processor time for this picture, every thread together, on top of what the helper has used.
+        rusage used{};
+        ::getrusage(RUSAGE_SELF, &used);
+        const rlim_t spent = rlim_t(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + 1;
+        rlimit cpu{};
+        ::getrlimit(RLIMIT_CPU, &cpu);
+        cpu.rlim_cur = std::min<rlim_t>(spent + PictureSeconds, cpu.rlim_max);
+        ::setrlimit(RLIMIT_CPU, &cpu);
         if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
             return 7;
         QByteArray input(length, Qt::Uninitialized);
@@ -189,9 +200,9 @@ int main(int argc, char** argv)
     const int maxSide = metafile && argc > 2 ? std::atoi(argv[2]) : 0;
     if (metafile && (maxSide <= 0 || maxSide > 16384))
         return 2;
-    // Seconds of processor time, every thread together: one metafile, or a helper's whole
-    // life of pictures (the program gives up each picture after its own time limit).
-    limit(RLIMIT_CPU, metafile ? 3 : 120);
+    // Seconds of processor time, every thread together: one metafile; for a serving helper its
+    // whole life of pictures, each picture getting its own share below this (see serve).
+    limit(RLIMIT_CPU, metafile ? 3 : 300);
 #if !defined(__SANITIZE_ADDRESS__)
     // The canvas or the decoded picture, its copies and the decoder's own (an
     // address-sanitizer build maps far more for itself).

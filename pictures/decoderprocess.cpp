@@ -284,14 +284,14 @@ QString failureOf(int status, bool late)
 {
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS)
         return QStringLiteral("its decoder tried what no picture needs and was stopped");
-    if (late)
+    if (late || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU))
         return QStringLiteral("its decoder took too long");
     return QStringLiteral("its decoder could not read it");
 }
 
 // One picture through one serving helper, which goes back to the pool when it succeeds.
 Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
-                 std::chrono::steady_clock::time_point deadline)
+                 std::chrono::steady_clock::time_point deadline, bool& endedFromOutside)
 {
     Outcome outcome;
     QString reason; // what the helper said before it ended
@@ -327,6 +327,10 @@ Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
     }
     const int status = endOf(h, deadline);
     const bool said = WIFEXITED(status) && WEXITSTATUS(status) == 4 && !reason.isEmpty();
+    endedFromOutside = !said && WIFSIGNALED(status) &&
+                       (WTERMSIG(status) == SIGKILL || WTERMSIG(status) == SIGTERM || WTERMSIG(status) == SIGPIPE ||
+                        WTERMSIG(status) == SIGHUP || WTERMSIG(status) == SIGINT) &&
+                       std::chrono::steady_clock::now() < deadline;
     if (HelperDiedForTests && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL && WTERMSIG(status) != SIGXCPU)
         HelperDiedForTests(WTERMSIG(status));
     outcome.failure = said ? reason : failureOf(status, std::chrono::steady_clock::now() >= deadline);
@@ -393,8 +397,9 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
     static const QList<QByteArray> probes{"", "open", "socket", "exec"};
     const qint32 probe = qint32(std::max<qsizetype>(0, probes.indexOf(qgetenv("QUILL_DECODER_PROBE"))));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
-    // A helper used before that fails is replaced once by a fresh one: it may have been
-    // spent by earlier pictures (its processor time) or ended from outside.
+    // A helper used before that was gone before it could answer (ended from outside while it
+    // waited) is replaced once by a fresh one; a picture that crashes, stalls or takes over its
+    // helper is not tried again.
     for (int attempt = 0; attempt < 2; ++attempt) {
         // A probe (tests only) gets a helper of its own, started in this environment; so does the
         // second attempt.
@@ -406,8 +411,9 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
             outcome.failure = QStringLiteral("the picture decoder could not be started");
             return outcome;
         }
-        outcome = serveOne(*h, bytes, box, probe, deadline);
-        if (!outcome.shown.isNull() || !reused || std::chrono::steady_clock::now() >= deadline)
+        bool endedFromOutside = false;
+        outcome = serveOne(*h, bytes, box, probe, deadline, endedFromOutside);
+        if (!outcome.shown.isNull() || !reused || !endedFromOutside || std::chrono::steady_clock::now() >= deadline)
             return outcome;
     }
     return outcome;

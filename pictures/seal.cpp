@@ -73,7 +73,7 @@ bool Install(FileOpening opening)
                      SCMP_SYS(sched_getaffinity), SCMP_SYS(getpid), SCMP_SYS(gettid), SCMP_SYS(getrandom),
                      SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday),
                      SCMP_SYS(clock_nanosleep), SCMP_SYS(nanosleep), SCMP_SYS(rt_sigaction),
-                     SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack), SCMP_SYS(getrlimit),
+                     SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack), SCMP_SYS(getrlimit), SCMP_SYS(getrusage),
                      SCMP_SYS(prlimit64), SCMP_SYS(sysinfo), SCMP_SYS(uname), SCMP_SYS(eventfd2), SCMP_SYS(exit), SCMP_SYS(exit_group)})
         allow(call);
     // A new thread, never a new process: clone only with CLONE_THREAD; clone3's flags sit
