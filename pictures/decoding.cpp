@@ -4,9 +4,12 @@
 #include "readermends.h"
 
 #include <QBuffer>
+#include <QColorTransform>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstring>
 
 namespace Pictures {
@@ -69,11 +72,22 @@ void ToSrgb(QImage& image, const QColorSpace& space)
     static const QColorSpace srgb(QColorSpace::SRgb);
     if (!space.isValid() || space == srgb || image.isNull())
         return;
-    // On the pixels shown (after scaling): a slot costs a slot's worth of conversion.
+    // On the pixels shown (after scaling): a slot costs a slot's worth of conversion. The
+    // transform's tables take longer to make than a slot to convert, so the last few are kept.
+    struct Made {
+        QColorSpace space;
+        QColorTransform transform;
+    };
+    thread_local std::vector<Made> made;
+    auto found = std::find_if(made.begin(), made.end(), [&space](const Made& m) { return m.space == space; });
+    if (found == made.end()) {
+        if (made.size() >= 4)
+            made.erase(made.begin());
+        made.push_back({space, space.transformationToColorSpace(srgb)});
+        found = made.end() - 1;
+    }
     const qreal dpr = image.devicePixelRatio();
-    image.setColorSpace(space);
-    image.convertToColorSpace(srgb);
-    image.setColorSpace(QColorSpace());
+    image.applyColorTransform(found->transform);
     if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
