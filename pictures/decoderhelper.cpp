@@ -17,7 +17,7 @@
 // memory and seals itself (seal.h): a hostile file can at worst end this
 // process, and an exploited decoder can open no file and reach no socket.
 //
-// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec in the program's
+// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec|execmem in the program's
 // environment): after sealing, the helper first tries that call (open:
 // $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"), which must end it or be
 // refused; refused, it stops with status 7.
@@ -35,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -91,6 +92,11 @@ bool forbiddenCallRefused(const QByteArray& probe)
         if (fd < 0)
             return true;
         ::close(fd);
+    } else if (probe == "execmem") {
+        void* code = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (code == MAP_FAILED)
+            return true;
+        ::munmap(code, 4096);
     } else if (probe == "exec") {
         char* args[] = {const_cast<char*>("/bin/true"), nullptr};
         ::execve("/bin/true", args, environ);
@@ -148,7 +154,7 @@ bool readExactly(char* into, qint64 size)
 int serve()
 {
     static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
-    static const QList<QByteArray> probes{"", "open", "socket", "exec"};
+    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem"};
     for (;;) {
         char request[24];
         if (!readExactly(request, sizeof request))

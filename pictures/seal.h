@@ -3,7 +3,8 @@
 // The decoder helper's seal: a seccomp filter, installed before the helper
 // reads a byte of the picture, that lets it read what it was handed, write
 // its result, manage its memory and threads, and end; any other call (open,
-// socket, connect, exec, ptrace, kill, ...) ends the process at once.
+// socket, connect, exec, ptrace, kill, memory made executable, ...) ends the
+// process at once.
 namespace Seal {
 
 enum class FileOpening {

@@ -466,10 +466,10 @@ private slots:
         QTest::addColumn<QByteArray>("call");
         QTest::addColumn<bool>("killed"); // else refused: the metafile renderer may read its fonts, nothing else
         const QByteArray png = encoded(quadrants(64, 48), "PNG");
-        for (const char* call : {"open", "socket", "exec"})
+        for (const char* call : {"open", "socket", "exec", "execmem"})
             QTest::addRow("PNG, %s", call) << png << QByteArray(call) << true;
         QTest::newRow("metafile, open") << TestPictures::BlueRectangleMetafile() << QByteArray("open") << false;
-        for (const char* call : {"socket", "exec"})
+        for (const char* call : {"socket", "exec", "execmem"})
             QTest::addRow("metafile, %s", call) << TestPictures::BlueRectangleMetafile() << QByteArray(call) << true;
     }
     void helperThatTriesWhatNoPictureNeedsIsStopped()
