@@ -218,14 +218,16 @@ QByteArray profiled(QRgb colour, QColorSpace::NamedColorSpace space, const char*
     return bytes;
 }
 
-QByteArray profiledHeic(QRgb colour, QColorSpace::NamedColorSpace space)
+// A HEIC with `space` as its ICC profile, or (`colourBox`) an AVIF whose colour box gives Display P3 primaries.
+QByteArray profiledHeic(QRgb colour, QColorSpace::NamedColorSpace space, bool colourBox = false)
 {
     const QImage rgb = solid(colour).convertToFormat(QImage::Format_RGB888);
     const QByteArray icc = QColorSpace(space).iccProfile();
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     QByteArray bytes;
-    if (!icc.isEmpty() && heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
+    if (!icc.isEmpty() && heif_context_get_encoder_for_format(context, colourBox ? heif_compression_AV1 : heif_compression_HEVC,
+                                                              &encoder).code == heif_error_Ok) {
         heif_encoder_set_lossy_quality(encoder, 95);
         heif_image* image = nullptr;
         heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
@@ -234,7 +236,16 @@ QByteArray profiledHeic(QRgb colour, QColorSpace::NamedColorSpace space)
         uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
         for (int y = 0; y < rgb.height(); ++y)
             memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-        heif_image_set_raw_color_profile(image, "prof", icc.constData(), size_t(icc.size()));
+        heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+        nclx->color_primaries = heif_color_primaries_SMPTE_EG_432_1; // Display P3
+        nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
+        nclx->matrix_coefficients = heif_matrix_coefficients_ITU_R_BT_601_6;
+        nclx->full_range_flag = 1;
+        if (colourBox)
+            heif_image_set_nclx_color_profile(image, nclx);
+        else
+            heif_image_set_raw_color_profile(image, "prof", icc.constData(), size_t(icc.size()));
+        heif_nclx_color_profile_free(nclx);
         if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code == heif_error_Ok) {
             heif_writer writer{1, keep};
             heif_context_write(context, &writer, &bytes);
@@ -373,6 +384,12 @@ private slots:
                                                        << int(QColorSpace::AdobeRgb) << 6;
         QTest::newRow("HEIC with a Display P3 profile") << profiledHeic(green, QColorSpace::DisplayP3) << green
                                                        << int(QColorSpace::DisplayP3) << 10;
+        QTest::newRow("AVIF with Display P3 primaries in its colour box")
+            << profiledHeic(green, QColorSpace::DisplayP3, true) << green << int(QColorSpace::DisplayP3) << 10;
+        QTest::newRow("WebP with a Display P3 profile") << profiled(green, QColorSpace::DisplayP3, "WEBP") << green
+                                                       << int(QColorSpace::DisplayP3) << 2;
+        QTest::newRow("TIFF with an Adobe RGB profile") << profiled(green, QColorSpace::AdobeRgb, "TIFF") << green
+                                                       << int(QColorSpace::AdobeRgb) << 2;
         QTest::newRow("PNG without a profile: left alone") << encoded(solid(green), "PNG") << green << 0 << 0;
     }
     void colourProfilesShownInSrgb()
