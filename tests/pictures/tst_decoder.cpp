@@ -3,6 +3,8 @@
 // picture needs is stopped, and the page shows the slot's placeholder.
 #include "clipboardpicture.h"
 #include "decoderprocess.h"
+#include "filechooser.h"
+#include "frmgetfile.h"
 #include "frmpage1.h"
 #include "memoryprobe.h"
 #include "forms.h"
@@ -29,6 +31,9 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <QtEndian>
 
@@ -310,6 +315,37 @@ private slots:
         QCOMPARE(back.picture.shown.size(), QSize(64, 48));
         QVERIFY2(uprightQuadrants(back.picture.shown).isEmpty(), qPrintable(uprightQuadrants(back.picture.shown)));
         QVERIFY(QDir(album).removeRecursively());
+    }
+
+    void eachFormatListedAndPreviewedInTheChooser_data() { formats(); }
+    void eachFormatListedAndPreviewedInTheChooser()
+    {
+        QFETCH(QByteArray, file);
+        auto program = std::make_unique<TestProgram>();
+        program->addEmptyPicture();
+        program->takeAsProgramFolder();
+        const QString folder = program->path(QStringLiteral("phone"));
+        QVERIFY(QDir().mkdir(folder));
+        const QString name = QStringLiteral("IMG_0001.") + QString::fromLatin1(QTest::currentDataTag()).section(u' ', 0, 0).toLower();
+        QVERIFY(TestPictures::WriteBytes(folder + u'/' + name, file));
+        FrmGetFile* chooser = Forms::Get<FrmGetFile>(Screen::GetFile);
+        chooser->SetDirectoryPath(folder);
+        chooser->cboFileType->clear();
+        chooser->cboFileType->addItems(FileChooser::FileTypes());
+        chooser->cboFileType->setCurrentIndex(0); // "All Files (*.*)"
+        chooser->Show();
+        const QList<QListWidgetItem*> items = chooser->filFiles->findItems(name, Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        QTest::mouseClick(chooser->filFiles->viewport(), Qt::LeftButton, {},
+                          chooser->filFiles->visualItemRect(items.first()).center());
+        // Upright, 64 by 48: the width fills the preview box.
+        const PictureBox* preview = chooser->Image1;
+        QVERIFY(preview->HasPicture());
+        QCOMPARE(QRectF(preview->Left(), preview->Top(), preview->Width(), preview->Height()),
+                 QRectF(1622.5, 4021.375, 1455, 1091.25));
+        chooser->cmdOK->click();
+        QCOMPARE(chooser->Tag, folder + u'/' + name);
+        QUILL_END_PROGRAM(program);
     }
 
     void everyExifOrientationOfAPng_data()
