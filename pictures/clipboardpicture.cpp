@@ -13,7 +13,8 @@ namespace {
 
 // Encoded pictures as other programs offer them, best first.
 const char* const EncodedTypes[] = {"image/png", "image/jpeg", "image/bmp", "image/x-bmp", "image/x-MS-bmp",
-                                    "image/gif", "image/webp", "image/x-icon", "image/vnd.microsoft.icon"};
+                                    "image/gif", "image/webp", "image/x-icon", "image/vnd.microsoft.icon",
+                                    "image/tiff", "image/heic", "image/heif", "image/avif"};
 
 // Encoded bytes are kept in a private file and go through the loader from
 // there, so they meet the same checks as any picture file and no decoded

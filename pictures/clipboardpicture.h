@@ -11,7 +11,7 @@ namespace ClipboardPicture {
 // file (or its full image): as the platform's image and as PNG.
 void Put(const Picture& picture);
 
-// The picture on the clipboard (PNG, JPEG, BMP, GIF and the other encoded
+// The picture on the clipboard (PNG, JPEG, BMP, GIF, WebP, TIFF, HEIC, AVIF and the other encoded
 // types other programs offer, a copied picture file, or the platform's own
 // image), read through the picture loader with all its limits; fitted into
 // `box` for showing and kept whole for saving. Error 481 when the clipboard

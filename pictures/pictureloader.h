@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoding.h"
 #include "picture.h"
 #include "runerror.h"
 
@@ -8,20 +9,14 @@
 
 // The one picture loader: every place that shows or prints a picture loads it here.
 //
-// The format is told from the content, not the name; EXIF orientation is
-// applied; the picture is decoded straight to the size asked for where the
-// format allows it (scaled JPEG decoding, the streaming bitmap reader) and
-// never held at more than the memory budget. A missing file fails as 53;
+// The format is told from the content, not the name; orientation (EXIF, and
+// HEIF's own rotation and mirroring) is applied; the picture is decoded
+// straight to the size asked for where the format allows it (scaled JPEG
+// decoding, the streaming bitmap reader) and never held at more than the
+// memory budget. Bitmaps and JPEG are read here; every other format in the
+// sealed decoder helper (decoderprocess.h). A missing file fails as 53;
 // anything that holds no loadable picture fails as 481.
 namespace Pictures {
-
-// The most one decoded picture may take in memory.
-inline constexpr qint64 MemoryBudgetBytes = 256ll << 20;
-// The most pixels a picture may have, whatever size it is read at: reading
-// every one of them must stay within about a second.
-inline constexpr qint64 MaxPixels = 120'000'000;
-// The most scans a progressive JPEG may have: each one is a pass over every coefficient.
-inline constexpr int MaxProgressiveScans = 100;
 
 struct LoadResult {
     Picture picture;
@@ -48,14 +43,5 @@ Picture DrawnPlaceholder(QSize box, qreal devicePixelRatio, bool unreadable);
 // The same picture again from its full source (its file, or its full image)
 // at another size; the picture as given when that source cannot be read.
 Picture Reload(const Picture& picture, QSize box, qreal devicePixelRatio = 1.0);
-
-// What the loader checks in a JPEG stream before decoding it.
-struct JpegFacts {
-    bool complete = false;    // runs to its end-of-image marker (a truncated one does not)
-    bool progressive = false; // its decoder keeps every coefficient of the picture in memory
-    qint64 coefficientBytes = 0; // what those coefficients take
-    int scans = 0;               // start-of-scan markers
-};
-JpegFacts ScanJpeg(const uchar* data, qint64 size);
 
 } // namespace Pictures

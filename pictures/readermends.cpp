@@ -1,6 +1,9 @@
 #include "readermends.h"
 
+#include <QTransform>
 #include <QtEndian>
+
+#include <cstring>
 
 namespace ReaderMends {
 
@@ -69,6 +72,85 @@ QImage ApplyIconMask(const QImage& image, const QByteArray& ico)
                 line[x] = qRgba(0, 0, 0, 0);
     }
     return out;
+}
+
+namespace {
+
+// The orientation tag of IFD0 of a TIFF structure (an EXIF block).
+int tiffOrientation(const uchar* d, qint64 n)
+{
+    if (n >= 6 && std::memcmp(d, "Exif\0\0", 6) == 0) {
+        d += 6;
+        n -= 6;
+    }
+    if (n < 8)
+        return 1;
+    const bool little = d[0] == 'I' && d[1] == 'I';
+    if (!little && !(d[0] == 'M' && d[1] == 'M'))
+        return 1;
+    const auto u16 = [&](qint64 at) { return little ? qFromLittleEndian<quint16>(d + at) : qFromBigEndian<quint16>(d + at); };
+    const auto u32 = [&](qint64 at) { return little ? qFromLittleEndian<quint32>(d + at) : qFromBigEndian<quint32>(d + at); };
+    if (u16(2) != 42)
+        return 1;
+    const qint64 ifd = u32(4);
+    if (ifd < 8 || ifd + 2 > n)
+        return 1;
+    const int entries = u16(ifd);
+    for (int e = 0; e < entries && ifd + 2 + 12 * (e + 1) <= n; ++e) {
+        const qint64 at = ifd + 2 + 12 * e;
+        if (u16(at) == 0x0112 && u16(at + 2) == 3) { // orientation, SHORT
+            const int value = u16(at + 8);
+            return value >= 1 && value <= 8 ? value : 1;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int ExifOrientation(const QByteArray& file, const QByteArray& format)
+{
+    const auto* d = reinterpret_cast<const uchar*>(file.constData());
+    const qint64 n = file.size();
+    if (format == "png") {
+        for (qint64 at = 8; at + 12 <= n;) {
+            const qint64 length = qFromBigEndian<quint32>(d + at);
+            if (length > n - at - 12)
+                return 1;
+            const QByteArray type(file.constData() + at + 4, 4);
+            if (type == "eXIf")
+                return tiffOrientation(d + at + 8, length);
+            if (type == "IDAT" || type == "IEND")
+                return 1;
+            at += 12 + length;
+        }
+    } else if (format == "webp") {
+        if (n < 12 || std::memcmp(d, "RIFF", 4) != 0 || std::memcmp(d + 8, "WEBP", 4) != 0)
+            return 1;
+        for (qint64 at = 12; at + 8 <= n;) {
+            const qint64 length = qFromLittleEndian<quint32>(d + at + 4);
+            if (length > n - at - 8)
+                return 1;
+            if (std::memcmp(d + at, "EXIF", 4) == 0)
+                return tiffOrientation(d + at + 8, length);
+            at += 8 + length + (length & 1);
+        }
+    }
+    return 1;
+}
+
+QImage Oriented(const QImage& image, int orientation)
+{
+    switch (orientation) {
+    case 2: return image.mirrored(true, false);
+    case 3: return image.mirrored(true, true);
+    case 4: return image.mirrored(false, true);
+    case 5: return image.transformed(QTransform().rotate(90)).mirrored(true, false); // transpose
+    case 6: return image.transformed(QTransform().rotate(90));
+    case 7: return image.transformed(QTransform().rotate(90)).mirrored(false, true); // transverse
+    case 8: return image.transformed(QTransform().rotate(270));
+    default: return image;
+    }
 }
 
 } // namespace ReaderMends

@@ -21,4 +21,10 @@ QImage ApplyColourKey(const QImage& image, const ColourKey& key);
 // Qt's icon reader ignores the transparency mask of a 24-bit icon; this lays it in.
 QImage ApplyIconMask(const QImage& image, const QByteArray& ico);
 
+// Qt's PNG and WebP readers ignore the EXIF orientation these files can carry (PNG's eXIf
+// chunk, WebP's EXIF chunk). The orientation tag (1 to 8, as in EXIF), or 1 when there is none.
+int ExifOrientation(const QByteArray& file, const QByteArray& format);
+// `image` stood upright by an EXIF orientation.
+QImage Oriented(const QImage& image, int orientation);
+
 } // namespace ReaderMends

@@ -1,5 +1,7 @@
 #include "thumbnailcache.h"
 
+#include "decoding.h"
+
 #include "fileops.h"
 
 #include <QBuffer>
@@ -316,6 +318,9 @@ std::optional<RunError> ThumbnailCache::FindFailure(const FileFacts& facts) cons
     const QString number = kept->texts.value(QStringLiteral("X-Quillbook::Error"));
     if (!number.isEmpty() && number.toInt() != RunError::InvalidPicture)
         return std::nullopt;
+    // Nor one kept when the program read fewer kinds of picture: the file may be one it reads now.
+    if (kept->texts.value(QStringLiteral("X-Quillbook::Readers")) != QLatin1String(Pictures::ReadersGeneration))
+        return std::nullopt;
     return RunError{RunError::InvalidPicture, kept->texts.value(ReasonKey)};
 }
 
@@ -338,6 +343,7 @@ bool ThumbnailCache::StoreFailure(const FileFacts& facts, const RunError& error)
     dot.fill(Qt::transparent);
     return writePng(target, dot, facts,
                     {{QStringLiteral("X-Quillbook::Error"), QString::number(error.number)},
+                     {QStringLiteral("X-Quillbook::Readers"), QLatin1String(Pictures::ReadersGeneration)},
                      {ReasonKey, error.description.left(MaxReasonBytes)}});
 }
 

@@ -12,13 +12,11 @@ extern "C" {
 
 namespace Wmf {
 
-QImage Render(const QByteArray& data, int maxSide)
-{
-    // libwmf keeps global state in places; one rendering at a time.
-    static std::mutex serial;
-    std::lock_guard<std::mutex> lock(serial);
+namespace {
+wmfAPI* prepared = nullptr;
 
-    QByteArray copy = data; // libwmf reads from a mutable buffer
+wmfAPI* createApi()
+{
     wmfAPI* api = nullptr;
     wmfAPI_Options options;
     std::memset(&options, 0, sizeof options);
@@ -27,8 +25,30 @@ QImage Render(const QByteArray& data, int maxSide)
     if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
         if (api)
             wmf_api_destroy(api);
-        return {};
+        return nullptr;
     }
+    return api;
+}
+} // namespace
+
+bool Prepare()
+{
+    if (!prepared)
+        prepared = createApi();
+    return prepared != nullptr;
+}
+
+QImage Render(const QByteArray& data, int maxSide)
+{
+    // libwmf keeps global state in places; one rendering at a time.
+    static std::mutex serial;
+    std::lock_guard<std::mutex> lock(serial);
+
+    QByteArray copy = data; // libwmf reads from a mutable buffer
+    wmfAPI* api = prepared ? prepared : createApi();
+    prepared = nullptr; // one rendering for each
+    if (!api)
+        return {};
     QImage image;
     wmfD_Rect bbox;
     if (wmf_mem_open(api, reinterpret_cast<unsigned char*>(copy.data()), long(copy.size())) == wmf_E_None) {

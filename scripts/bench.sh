@@ -6,6 +6,7 @@
 #   bench.sh save [ARGS]     saving a page of twelve 24-megapixel pictures against cp (about 1.7 GB in /tmp)
 #   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
+#   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -16,6 +17,7 @@ case "${1:-page}" in
     save) shift; exec "$QUILL_BUILD/bench/quill_savebench" "$@" ;;
     turn) shift; exec "$QUILL_BUILD/bench/quill_turnbench" "$@" ;;
     keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
+    decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac

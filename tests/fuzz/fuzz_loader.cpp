@@ -1,7 +1,11 @@
 // libFuzzer target: any bytes as a picture file, through the one picture
 // loader (every format it tells from the content, the bitmap reader among
-// them), at slot size and at full size.
+// them), at slot size and at full size. PNG, GIF, icons, WebP, TIFF, HEIC,
+// AVIF and metafiles are decoded in the sealed helper (built with the same
+// sanitizers): a helper that dies of a crash, of its seal or of a sanitizer's
+// report is a finding here, as a crash of the loader itself is.
 #include "bmpreader.h"
+#include "decoderprocess.h"
 #include "pictureloader.h"
 
 #include <QFile>
@@ -21,6 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static QGuiApplication app(*argc, *argv);
     workDir = new QTemporaryDir;
     target = workDir->filePath(QStringLiteral("input"));
+    DecoderProcess::HelperDiedForTests = [](int) { __builtin_trap(); };
     return 0;
 }
 

@@ -122,9 +122,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<int>("error");
-        for (const char* f : {"PNG", "WEBP", "JPEG"})
+        for (const char* f : {"PNG", "WEBP", "JPEG", "TIFF"})
             QTest::newRow(f) << QByteArray(f) << 0;
-        QTest::newRow("TIFF (its reader can be made to allocate gigabytes)") << QByteArray("TIFF") << 481;
     }
     void everyKindOfPictureAlbumsHold()
     {
@@ -442,9 +441,9 @@ private slots:
         const QString crashing = dir.filePath(QStringLiteral("crash.sh"));
         QVERIFY(TestPictures::WriteBytes(crashing, "#!/bin/sh\nkill -SEGV $$\n"));
         QFile::setPermissions(crashing, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("QUILL_WMF_HELPER", QFile::encodeName(crashing));
+        qputenv("QUILL_DECODER_HELPER", QFile::encodeName(crashing));
         const LoadResult failed = LoadPicture(dir.filePath(QStringLiteral("fills.wmf")), QSize(100, 100));
-        qunsetenv("QUILL_WMF_HELPER");
+        qunsetenv("QUILL_DECODER_HELPER");
         QCOMPARE(failed.error.number, 481);
     }
 
@@ -460,7 +459,7 @@ private slots:
         QFile::setPermissions(stalling, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString metafile = dir.filePath(QStringLiteral("P1I1.bmp"));
         QVERIFY(TestPictures::WriteBytes(metafile, TestPictures::BlueRectangleMetafile()));
-        qputenv("QUILL_WMF_HELPER", QFile::encodeName(stalling));
+        qputenv("QUILL_DECODER_HELPER", QFile::encodeName(stalling));
         std::atomic<int> error{-1};
         struct Reading {
             std::thread thread;
@@ -471,7 +470,7 @@ private slots:
                 if (error == -1) // still waiting: the helper is ended here, so the thread ends
                     ::kill(pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt()), SIGKILL);
                 thread.join();
-                qunsetenv("QUILL_WMF_HELPER");
+                qunsetenv("QUILL_DECODER_HELPER");
             }
         } reading{std::thread([&] { error = LoadPicture(metafile, QSize(100, 100)).error.number; }), error, pidFile};
         QTRY_VERIFY_WITH_TIMEOUT(error != -1, 20000);

@@ -639,7 +639,7 @@ private slots:
             const QString path = dir.filePath(QStringLiteral("picture.bmp"));
             QVERIFY(TestPictures::WriteBytes(path, made.file));
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, SlotBox, 1.0, cache);
-            QCOMPARE(read.result.error.number, 0);
+            QVERIFY2(read.result.error.number == 0, qPrintable(read.result.error.description));
             slot = read.result.picture;
             if (read.keep) { // the kept thumbnail, and the slot shown from it
                 QVERIFY(SlotReader::Keep(cache, *read.keep));

@@ -324,11 +324,32 @@ private slots:
                                                        {"Thumb::MTime", QByteArray::number(facts.mtime)},
                                                        {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
                                                        {"X-Quillbook::Reason", QByteArray(4 << 20, 'x')},
+                                                       {"X-Quillbook::Readers", Pictures::ReadersGeneration},
                                                        {"X-Quillbook::Error", "481"}})));
         const std::optional<RunError> failed = cache.FindFailure(facts);
         QVERIFY(failed);
         QCOMPARE(failed->number, int(RunError::InvalidPicture));
         QCOMPARE(failed->description, QString(400, u'x'));
+    }
+
+    void failEntryOfFewerReadersIsNotBelieved()
+    {
+        // A TIFF the program once could not read, remembered then; it reads TIFF now.
+        QVERIFY(TestPictures::Save(TestPictures::Photo(300, 200), picture, "TIFF"));
+        const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
+        QVERIFY(QDir().mkpath(QFileInfo(cache.FailPath(facts)).path()));
+        QImage dot(1, 1, QImage::Format_ARGB32);
+        dot.fill(Qt::transparent);
+        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
+                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
+                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
+                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
+                                                       {"X-Quillbook::Error", "481"},
+                                                       {"X-Quillbook::Reason", "not a kind of picture an album holds (tiff)"}})));
+        QVERIFY(!cache.FindFailure(facts));
+        const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+        QCOMPARE(read.result.error.number, 0);
+        QCOMPARE(read.result.picture.natural, QSize(300, 200));
     }
 
     void hostileFilesReadOnce()

@@ -1,0 +1,254 @@
+// The sealed decoder helper against the same libraries decoding in the program:
+// a page of twelve 12-megapixel HEIC pictures and a page of twelve PNG
+// screenshots, each read at slot size on two threads, both ways in the same run,
+// interleaved round by round. Prints medians and the ratio (the promise: at most 1.15).
+// And the cost of a colour profile on a JPEG page (read in the program): the same
+// pictures with an Adobe RGB profile and without one (the promise: at most 1.10).
+// Argument "jpeg": that page only.
+#include "decoding.h"
+#include "pictureloader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QColorSpace>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QImageReader>
+#include <QPainter>
+#include <QStandardPaths>
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Rounds = 5;
+const QSize SlotBox(250, 250);
+
+heif_error keep(heif_context*, const void* data, size_t size, void* into)
+{
+    static_cast<QByteArray*>(into)->append(static_cast<const char*>(data), qsizetype(size));
+    return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+QImage photo(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            const int n = ((x * 7 + y * 13 + seed * 31) ^ (x * y)) & 15;
+            line[3 * x] = uchar((x * 255 / width + n) & 255);
+            line[3 * x + 1] = uchar((y * 255 / height + n) & 255);
+            line[3 * x + 2] = uchar(((x + y) * 128 / (width + height) + 64 + n) & 255);
+        }
+    }
+    return image;
+}
+
+QByteArray heic(const QImage& rgb)
+{
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_encoder_set_lossy_quality(encoder, 85);
+    heif_encoder_set_parameter_string(encoder, "preset", "ultrafast");
+    heif_image* image = nullptr;
+    heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
+    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+    heif_context_encode_image(context, image, encoder, nullptr, nullptr);
+    QByteArray bytes;
+    heif_writer writer{1, keep};
+    heif_context_write(context, &writer, &bytes);
+    heif_image_release(image);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return bytes;
+}
+
+QImage screenshot(int seed)
+{
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    image.fill(QColor(0xf4, 0xf4, 0xf4));
+    QPainter p(&image);
+    for (int i = 0; i < 40; ++i) {
+        p.fillRect(QRect((i * 97 + seed * 13) % 1800, (i * 53) % 1000, 120 + i * 3, 60), QColor::fromHsv((i * 37 + seed * 50) % 360, 80, 230));
+        p.drawText(QPoint((i * 131) % 1800, (i * 71) % 1050 + 20), QStringLiteral("Quillbook window %1 — settings, files, pictures").arg(i));
+    }
+    p.end();
+    return image;
+}
+
+// Makes the pages once, in a cache folder.
+QStringList prepare(const QString& folder, const char* kind)
+{
+    QDir().mkpath(folder);
+    QStringList files;
+    const bool isHeic = QByteArray(kind) == "heic";
+    const bool isJpeg = QByteArray(kind).startsWith("jpg");
+    for (int i = 0; i < 12; ++i) {
+        const QString path = folder + QStringLiteral("/%1-%2.pic").arg(QLatin1String(kind)).arg(i);
+        files << path;
+        if (QFile::exists(path))
+            continue;
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        if (isHeic) {
+            f.write(heic(photo(4000, 3000, i % 3)));
+        } else if (isJpeg) {
+            QImage picture = photo(4000, 3000, i % 3);
+            if (QByteArray(kind) == "jpg-adobergb")
+                picture.setColorSpace(QColorSpace(QColorSpace::AdobeRgb)); // written as its ICC profile
+            QImageWriter writer(&f, "JPEG");
+            writer.setQuality(90);
+            writer.write(picture);
+        } else {
+            screenshot(i).save(&f, "PNG");
+        }
+    }
+    return files;
+}
+
+// Each picture on one of two threads, in turn.
+double onTwoThreads(const QStringList& files, const std::function<bool(const QString&)>& read, int& read_ok)
+{
+    std::atomic<int> next{0}, ok{0};
+    const auto t0 = Clock::now();
+    auto work = [&] {
+        for (int i = next++; i < files.size(); i = next++)
+            ok += read(files[i]) ? 1 : 0;
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    read_ok = ok;
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// The same library in the program: libheif, then the same finish to the slot.
+bool heifInProcess(const QString& path)
+{
+    const QByteArray bytes = bytesOf(path);
+    heif_context* context = heif_context_alloc();
+    heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr);
+    heif_image_handle* handle = nullptr;
+    heif_context_get_primary_image_handle(context, &handle);
+    heif_image* decoded = nullptr;
+    heif_decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr);
+    bool ok = false;
+    if (decoded) {
+        int stride = 0;
+        const uint8_t* plane = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+        const QImage view(plane, heif_image_get_width(decoded, heif_channel_interleaved),
+                          heif_image_get_height(decoded, heif_channel_interleaved), stride, QImage::Format_RGB888);
+        ok = !Pictures::Finished(view, Pictures::TargetSize(view.size(), SlotBox), 1.0).isNull();
+        heif_image_release(decoded);
+    }
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+    return ok;
+}
+
+// Qt's PNG reader in the program, then the same finish to the slot.
+bool pngInProcess(const QString& path)
+{
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    return !Pictures::Finished(image, Pictures::TargetSize(image.size(), SlotBox), 1.0).isNull();
+}
+
+// The program's own loader: the sealed helper for HEIC and PNG, libjpeg-turbo in the program for JPEG.
+bool throughLoader(const QString& path)
+{
+    const Pictures::LoadResult r = Pictures::LoadPicture(path, SlotBox);
+    if (r.error.failed())
+        std::printf("%s: %s\n", qPrintable(path), qPrintable(r.error.description));
+    return !r.error.failed();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
+    heif_init(nullptr);
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/quillbook-bench/decoder");
+    struct Page {
+        const char* name;
+        QStringList files;
+        std::function<bool(const QString&)> inProcess;
+    };
+    std::vector<Page> pages{{"HEIC, 12 x 12 MP", prepare(cache, "heic"), heifInProcess},
+                            {"PNG screenshots, 12 x 1920x1080", prepare(cache, "png"), pngInProcess}};
+    int status = 0;
+    // The colour profile's cost on the JPEG page: the same pictures with and without one.
+    {
+        const QStringList profiled = prepare(cache, "jpg-adobergb"), plain = prepare(cache, "jpg-plain");
+        std::vector<double> withProfile, without;
+        int ok = 0;
+        onTwoThreads(profiled, throughLoader, ok);
+        onTwoThreads(plain, throughLoader, ok);
+        for (int round = 0; round < Rounds; ++round) {
+            withProfile.push_back(onTwoThreads(profiled, throughLoader, ok));
+            without.push_back(onTwoThreads(plain, throughLoader, ok));
+        }
+        const double ratio = median(withProfile) / median(without);
+        std::printf("%-34s with an Adobe RGB profile %8.1f ms   without %8.1f ms   ratio %.2f %s\n",
+                    "JPEG, 12 x 12 MP", median(withProfile), median(without), ratio,
+                    ratio <= 1.10 ? "(within 1.10)" : "(OVER 1.10)");
+        if (ratio > 1.10)
+            status = 1;
+    }
+    if (argc > 1 && QByteArray(argv[1]) == "jpeg")
+        pages.clear(); // the colour profile's cost only
+    for (const Page& page : pages) {
+        std::vector<double> helper, direct;
+        int ok = 0;
+        onTwoThreads(page.files, throughLoader, ok); // helpers started, files in the page cache
+        for (int round = 0; round < Rounds; ++round) {
+            int okHelper = 0, okDirect = 0;
+            helper.push_back(onTwoThreads(page.files, throughLoader, okHelper));
+            direct.push_back(onTwoThreads(page.files, page.inProcess, okDirect));
+            if (okHelper != 12 || okDirect != 12) {
+                std::printf("%s: only %d (helper) and %d (in the program) of 12 read\n", page.name, okHelper, okDirect);
+                return 2;
+            }
+        }
+        const double ratio = median(helper) / median(direct);
+        std::printf("%-34s sealed helper %8.1f ms   in the program %8.1f ms   ratio %.2f %s\n", page.name,
+                    median(helper), median(direct), ratio, ratio <= 1.15 ? "(within 1.15)" : "(OVER 1.15)");
+        if (ratio > 1.15)
+            status = 1;
+    }
+    heif_deinit();
+    return status;
+}

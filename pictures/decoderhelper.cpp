@@ -1,0 +1,242 @@
+// quillbook-wmf, the decoder helper: decodes one picture outside the program's
+// process. Every format but bitmaps and JPEG (which the program reads itself)
+// comes here: PNG, GIF, icons, WebP, TIFF, HEIC/HEIF and AVIF, and metafiles.
+//
+//   quillbook-wmf serve               pictures one after the other, on one channel
+//   quillbook-wmf wmf <longest side>  one metafile
+//
+// The program keeps a few serving helpers and hands each picture over its
+// channel (standard input and output): "QREQ", the box to show it in (an
+// empty box: the full picture within the budget), the probe (tests only, see
+// below), all 32-bit, and the length (64-bit), then the bytes. The answer is
+// "QPIX", the picture's own width and height and the width and height shown
+// (32-bit little-endian), then the RGB32 pixels row by row; or "QERR", a length
+// and why it is not a picture (UTF-8), after which the helper ends and the
+// program starts another. A metafile
+// comes on standard input and its answer goes out the same way. Before it reads a byte it limits its processor time and
+// memory and seals itself (seal.h): a hostile file can at worst end this
+// process, and an exploited decoder can open no file and reach no socket.
+//
+// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec|execmem in the program's
+// environment): after sealing, the helper first tries that call (open:
+// $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"), which must end it or be
+// refused; refused, it stops with status 7.
+#include "decoding.h"
+#include "heifdecoder.h"
+#include "seal.h"
+#include "wmfreader.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 MaxInputBytes = 128ll << 20;
+// Seconds of processor time one picture may take, every thread together.
+constexpr rlim_t PictureSeconds = 5;
+
+void limit(int resource, rlim_t value)
+{
+    rlimit l{value, value};
+    setrlimit(resource, &l);
+}
+
+bool writeAll(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// Every image plugin loaded now: once sealed, a plugin could no longer be opened.
+void loadReaders()
+{
+    QBuffer empty;
+    empty.open(QIODevice::ReadOnly);
+    QImageReader probe(&empty);
+    probe.setDecideFormatFromContent(true);
+    probe.canRead(); // asks every plugin, which loads each one
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        QImageReader named(&empty, format);
+        named.canRead();
+    }
+}
+
+// True when the call was refused (a killed process never returns here).
+bool forbiddenCallRefused(const QByteArray& probe)
+{
+    if (probe == "open") {
+        const char* target = std::getenv("QUILL_DECODER_PROBE_FILE");
+        const int fd = ::open(target ? target : "PhotoData.mdb", O_RDONLY);
+        if (fd < 0)
+            return true;
+        ::close(fd);
+    } else if (probe == "socket") {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0)
+            return true;
+        ::close(fd);
+    } else if (probe == "execmem") {
+        void* code = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (code == MAP_FAILED)
+            return true;
+        ::munmap(code, 4096);
+    } else if (probe == "exec") {
+        char* args[] = {const_cast<char*>("/bin/true"), nullptr};
+        ::execve("/bin/true", args, environ);
+        return true;
+    }
+    return false;
+}
+
+bool readInput(QByteArray& input)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        input.append(buffer, n);
+        if (input.size() > MaxInputBytes)
+            return false;
+    }
+}
+
+bool writePicture(const QImage& shown, QSize natural)
+{
+    const QImage image = shown.convertToFormat(QImage::Format_RGB32);
+    char header[20] = {'Q', 'P', 'I', 'X'};
+    qToLittleEndian<qint32>(natural.width(), header + 4);
+    qToLittleEndian<qint32>(natural.height(), header + 8);
+    qToLittleEndian<qint32>(image.width(), header + 12);
+    qToLittleEndian<qint32>(image.height(), header + 16);
+    if (!writeAll(header, sizeof header))
+        return false;
+    for (int y = 0; y < image.height(); ++y) {
+        if (!writeAll(reinterpret_cast<const char*>(image.constScanLine(y)), std::size_t(image.width()) * 4))
+            return false;
+    }
+    return true;
+}
+
+bool readExactly(char* into, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::read(STDIN_FILENO, into, std::size_t(std::min<qint64>(size, 1 << 20)));
+        if (n <= 0)
+            return false;
+        into += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Pictures one after the other, for as long as the program keeps the channel open (when the
+// program ends, however it ends, the channel closes and the helper goes).
+int serve()
+{
+    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
+    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem"};
+    for (;;) {
+        char request[24];
+        if (!readExactly(request, sizeof request))
+            return 0; // the program closed the channel
+        if (QByteArray(request, 4) != "QREQ")
+            return 3;
+        const QSize box(qFromLittleEndian<qint32>(request + 4), qFromLittleEndian<qint32>(request + 8));
+        const qint32 probe = qFromLittleEndian<qint32>(request + 12);
+        const qint64 length = qFromLittleEndian<qint64>(request + 16);
+        if (box.width() < 0 || box.height() < 0 || length <= 0 || length > MaxInputBytes)
+            return 3;
+        // Processor time for this picture, every thread together, on top of what the helper has used.
+        rusage used{};
+        ::getrusage(RUSAGE_SELF, &used);
+        const rlim_t spent = rlim_t(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + 1;
+        rlimit cpu{};
+        ::getrlimit(RLIMIT_CPU, &cpu);
+        cpu.rlim_cur = std::min<rlim_t>(spent + PictureSeconds, cpu.rlim_max);
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
+            return 7;
+        QByteArray input(length, Qt::Uninitialized);
+        if (!readExactly(input.data(), length))
+            return 3;
+        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
+                                              ? Heif::Decode(input, box)
+                                              : Pictures::DecodeWithReader(std::move(input), box, accepted);
+        if (decoded.shown.isNull()) {
+            // Why, for the program to tell; then the program starts a fresh helper.
+            const QByteArray why = decoded.failure.toUtf8().left(400);
+            char answer[8] = {'Q', 'E', 'R', 'R'};
+            qToLittleEndian<qint32>(qint32(why.size()), answer + 4);
+            writeAll(answer, sizeof answer) && writeAll(why.constData(), std::size_t(why.size()));
+            return 4;
+        }
+        if (!writePicture(decoded.shown, decoded.natural))
+            return 5;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const bool metafile = mode == "wmf";
+    if (!metafile && mode != "serve")
+        return 2;
+    const int maxSide = metafile && argc > 2 ? std::atoi(argv[2]) : 0;
+    if (metafile && (maxSide <= 0 || maxSide > 16384))
+        return 2;
+    // Seconds of processor time, every thread together: one metafile; for a serving helper its
+    // whole life of pictures, each picture getting its own share below this (see serve).
+    limit(RLIMIT_CPU, metafile ? 3 : 300);
+#if !defined(__SANITIZE_ADDRESS__)
+    // The canvas or the decoded picture, its copies and the decoder's own (an
+    // address-sanitizer build maps far more for itself).
+    limit(RLIMIT_AS, rlim_t(1536) << 20);
+#endif
+    limit(RLIMIT_CORE, 0);
+
+    if (metafile) {
+        if (!Wmf::Prepare())
+            return 4;
+    } else {
+        QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
+        loadReaders();
+        Heif::Prepare();
+    }
+    if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
+        return 6;
+    if (!metafile)
+        return serve();
+    if (const char* probe = std::getenv("QUILL_DECODER_PROBE")) {
+        if (forbiddenCallRefused(QByteArray(probe)))
+            return 7;
+    }
+    QByteArray input;
+    if (!readInput(input))
+        return 3;
+    const QImage image = Wmf::Render(input, maxSide);
+    if (image.isNull())
+        return 4;
+    return writePicture(image, image.size()) ? 0 : 5;
+}

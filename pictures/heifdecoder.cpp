@@ -1,0 +1,104 @@
+#include "heifdecoder.h"
+
+#include <libheif/heif.h>
+
+#include <memory>
+
+namespace Heif {
+namespace {
+
+struct Release {
+    void operator()(heif_context* c) const { heif_context_free(c); }
+    void operator()(const heif_image_handle* h) const { heif_image_handle_release(h); }
+    void operator()(const heif_image* i) const { heif_image_release(i); }
+};
+
+Pictures::Decoded failed(const QString& why)
+{
+    Pictures::Decoded d;
+    d.failure = why;
+    return d;
+}
+
+// The colour profile the file carries: an ICC profile, or the primaries of a colour box
+// (Display P3; sRGB and BT.709 are left as they are).
+QColorSpace colourSpaceOf(const heif_image_handle* handle)
+{
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), '\0');
+        if (icc.isEmpty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+            return {};
+        return QColorSpace::fromIccProfile(icc);
+    }
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx* nclx = nullptr;
+        QColorSpace space;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx &&
+            nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
+            space = QColorSpace(QColorSpace::Primaries::DciP3D65, QColorSpace::TransferFunction::SRgb);
+        heif_nclx_color_profile_free(nclx);
+        return space;
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void Prepare()
+{
+    heif_init(nullptr);
+}
+
+Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
+{
+    std::unique_ptr<heif_context, Release> context(heif_context_alloc());
+    if (!context)
+        return failed(QStringLiteral("out of memory"));
+    // No side longer than the pixel limit allows; checked while the boxes are read.
+    heif_context_set_maximum_image_size_limit(context.get(), 32768);
+    heif_error e = heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),
+                                                              std::size_t(bytes.size()), nullptr);
+    if (e.code != heif_error_Ok)
+        return failed(QString::fromUtf8(e.message));
+    heif_image_handle* raw = nullptr;
+    e = heif_context_get_primary_image_handle(context.get(), &raw);
+    std::unique_ptr<const heif_image_handle, Release> handle(raw);
+    if (e.code != heif_error_Ok || !handle)
+        return failed(QString::fromUtf8(e.message));
+    // The size after the file's rotation: the upright picture.
+    const QSize natural(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
+    if (natural.isEmpty())
+        return failed(QStringLiteral("no picture size"));
+    if (Pictures::TooManyPixels(natural))
+        return failed(QStringLiteral("too many pixels to read"));
+    if (Pictures::PixelBytes(natural) > Pictures::MemoryBudgetBytes)
+        return failed(QStringLiteral("too large to read"));
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    heif_image* decodedRaw = nullptr;
+    e = heif_decode_image(handle.get(), &decodedRaw, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+    std::unique_ptr<const heif_image, Release> decoded(decodedRaw);
+    if (e.code != heif_error_Ok || !decoded)
+        return failed(QString::fromUtf8(e.message));
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    const QSize size(heif_image_get_width(decoded.get(), heif_channel_interleaved),
+                     heif_image_get_height(decoded.get(), heif_channel_interleaved));
+    if (!plane || size != natural || stride <= 0)
+        return failed(QStringLiteral("the decoder gave back another size"));
+    const QImage view(plane, size.width(), size.height(), stride,
+                      alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    Pictures::Decoded d;
+    d.natural = natural;
+    d.shown = Pictures::Finished(view, Pictures::TargetSize(natural, box), 1.0);
+    Pictures::ToSrgb(d.shown, colourSpaceOf(handle.get()));
+    if (d.shown.constBits() == view.constBits())
+        d.shown = d.shown.copy(); // never the decoder's plane, which goes with it
+    return d;
+}
+
+} // namespace Heif
