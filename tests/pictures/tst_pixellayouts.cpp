@@ -215,7 +215,7 @@ QByteArray Gif(QSize s, int bits, const QList<QRgb>& palette, int transparentInd
 
 // ---- Bitmaps (the program's own reader, and Qt's for run-length ones) and icons.
 
-struct BmpSpec {
+struct BmpLayout {
     int bpp = 24;
     quint32 compression = 0; // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields
     QList<quint32> masks;    // red, green, blue (, alpha) for bit fields
@@ -223,22 +223,22 @@ struct BmpSpec {
 };
 
 // The pixel rows of a bitmap, bottom-up unless asked; `colour` for 16 bits and up, else `index`.
-QByteArray dibRows(QSize s, const BmpSpec& spec, const std::function<QRgb(int, int)>& colour,
+QByteArray dibRows(QSize s, const BmpLayout& layout, const std::function<QRgb(int, int)>& colour,
                    const std::function<int(int, int)>& index)
 {
     QByteArray rows;
-    const int stride = ((s.width() * spec.bpp + 31) / 32) * 4;
+    const int stride = ((s.width() * layout.bpp + 31) / 32) * 4;
     for (int r = 0; r < s.height(); ++r) {
-        const int y = spec.topDown ? r : s.height() - 1 - r;
+        const int y = layout.topDown ? r : s.height() - 1 - r;
         QByteArray row;
-        if (spec.compression == 1 || spec.compression == 2) {
+        if (layout.compression == 1 || layout.compression == 2) {
             // Runs of one index, an end-of-line after each row.
             for (int x = 0; x < s.width();) {
                 int run = 1;
                 while (x + run < s.width() && run < 255 && index(x + run, y) == index(x, y))
                     ++run;
                 const int i = index(x, y);
-                row.append(char(run)).append(char(spec.compression == 2 ? (i << 4) | i : i));
+                row.append(char(run)).append(char(layout.compression == 2 ? (i << 4) | i : i));
                 x += run;
             }
             row.append('\0').append('\0');
@@ -248,42 +248,42 @@ QByteArray dibRows(QSize s, const BmpSpec& spec, const std::function<QRgb(int, i
         BitRow bits(row);
         for (int x = 0; x < s.width(); ++x) {
             const QRgb c = colour(x, y);
-            if (spec.bpp <= 8) {
-                bits.put(quint32(index(x, y)), spec.bpp);
-            } else if (spec.bpp == 16) {
-                const quint32 v = spec.masks.isEmpty()
+            if (layout.bpp <= 8) {
+                bits.put(quint32(index(x, y)), layout.bpp);
+            } else if (layout.bpp == 16) {
+                const quint32 v = layout.masks.isEmpty()
                                       ? ((qRed(c) >> 3) << 10) | ((qGreen(c) >> 3) << 5) | (qBlue(c) >> 3)
                                       : ((qRed(c) >> 3) << 11) | ((qGreen(c) >> 2) << 5) | (qBlue(c) >> 3);
                 le16(row, quint16(v));
             } else {
                 row.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
-                if (spec.bpp == 32)
+                if (layout.bpp == 32)
                     row.append(char(qAlpha(c)));
             }
         }
         bits.flush();
         rows += row.leftJustified(stride, '\0');
     }
-    if (spec.compression == 1 || spec.compression == 2)
+    if (layout.compression == 1 || layout.compression == 2)
         rows.append('\0').append('\1');
     return rows;
 }
 
-QByteArray infoHeader(QSize s, int height, const BmpSpec& spec, int headerSize, quint32 imageBytes)
+QByteArray infoHeader(QSize s, int height, const BmpLayout& layout, int headerSize, quint32 imageBytes)
 {
     QByteArray h;
     le32(h, quint32(headerSize));
     le32(h, quint32(s.width()));
     le32(h, quint32(height));
     le16(h, 1);
-    le16(h, quint16(spec.bpp));
-    le32(h, spec.compression);
+    le16(h, quint16(layout.bpp));
+    le32(h, layout.compression);
     le32(h, imageBytes);
     le32(h, 2835);
     le32(h, 2835);
     le32(h, 0);
     le32(h, 0);
-    for (quint32 m : spec.masks)
+    for (quint32 m : layout.masks)
         le32(h, m);
     if (headerSize > 40) {
         while (h.size() < 56)
@@ -301,13 +301,13 @@ QByteArray paletteBytes(const QList<QRgb>& palette)
     return out;
 }
 
-QByteArray Bmp(QSize s, const BmpSpec& spec, const QList<QRgb>& palette, const std::function<QRgb(int, int)>& colour,
+QByteArray Bmp(QSize s, const BmpLayout& layout, const QList<QRgb>& palette, const std::function<QRgb(int, int)>& colour,
                const std::function<int(int, int)>& index)
 {
-    const QByteArray rows = dibRows(s, spec, colour, index);
+    const QByteArray rows = dibRows(s, layout, colour, index);
     // Alpha needs the longer header; plain bit fields follow the short one.
-    const int headerSize = spec.masks.size() == 4 ? 124 : 40;
-    QByteArray info = infoHeader(s, spec.topDown ? -s.height() : s.height(), spec, headerSize, quint32(rows.size()));
+    const int headerSize = layout.masks.size() == 4 ? 124 : 40;
+    QByteArray info = infoHeader(s, layout.topDown ? -s.height() : s.height(), layout, headerSize, quint32(rows.size()));
     const QByteArray pal = paletteBytes(palette);
     const quint32 offset = quint32(14 + info.size() + pal.size());
     QByteArray bmp("BM");
@@ -320,9 +320,9 @@ QByteArray Bmp(QSize s, const BmpSpec& spec, const QList<QRgb>& palette, const s
 QByteArray Ico(QSize s, int bpp, const QList<QRgb>& palette, const std::function<QRgb(int, int)>& colour,
                const std::function<int(int, int)>& index, const IsA& transparent)
 {
-    BmpSpec spec;
-    spec.bpp = bpp;
-    QByteArray dib = infoHeader(s, s.height() * 2, spec, 40, 0) + paletteBytes(palette) + dibRows(s, spec, colour, index);
+    BmpLayout layout;
+    layout.bpp = bpp;
+    QByteArray dib = infoHeader(s, s.height() * 2, layout, 40, 0) + paletteBytes(palette) + dibRows(s, layout, colour, index);
     const int maskStride = ((s.width() + 31) / 32) * 4;
     for (int r = 0; r < s.height(); ++r) {
         QByteArray row;
@@ -441,11 +441,11 @@ Layout gif(const char* name, int bits, bool transparent)
             }};
 }
 
-Layout bmp(const char* name, BmpSpec spec, QRgb b = Gold, int tolerance = 0)
+Layout bmp(const char* name, BmpLayout layout, QRgb b = Gold, int tolerance = 0)
 {
-    return {name, FileSize, Green, b, tolerance, [spec](QSize s, const IsA& isA, QRgb a, QRgb b) {
-                const int n = spec.bpp <= 8 ? 1 << spec.bpp : 0, ia = n - 1, ib = n == 2 ? 0 : n / 2;
-                return Made{Bmp(s, spec, n ? paletteWith(n, ia, a, ib, b) : QList<QRgb>{},
+    return {name, FileSize, Green, b, tolerance, [layout](QSize s, const IsA& isA, QRgb a, QRgb b) {
+                const int n = layout.bpp <= 8 ? 1 << layout.bpp : 0, ia = n - 1, ib = n == 2 ? 0 : n / 2;
+                return Made{Bmp(s, layout, n ? paletteWith(n, ia, a, ib, b) : QList<QRgb>{},
                                 [&](int x, int y) { return isA(x, y) ? a : b; },
                                 [&](int x, int y) { return isA(x, y) ? ia : ib; }),
                             {}};
@@ -499,7 +499,7 @@ Layout pasted(const char* name, QImage::Format layout, QRgb a, QRgb b)
 QList<Layout> layouts()
 {
     const QRgb grey = qRgb(150, 150, 150), darkGrey = qRgb(60, 60, 60);
-    BmpSpec v5;
+    BmpLayout v5;
     v5.bpp = 32;
     v5.compression = 3;
     v5.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
