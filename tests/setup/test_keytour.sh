@@ -9,14 +9,7 @@ for tool in Xvfb openbox xdotool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root/tests/setup/realwindow.sh"
 fail() {
     echo "FAIL: $*" >&2
     echo "window with the keyboard: [$(active_window)]" >&2
@@ -25,21 +18,7 @@ fail() {
     exit 1
 }
 
-# A display of our own (QUILL_TEST_DISPLAY names one to use instead), so the test runs beside any other.
-if [ -n "${QUILL_TEST_DISPLAY:-}" ]; then
-    number="$QUILL_TEST_DISPLAY"
-    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
-else
-    exec {fd}<> <(:)
-    Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    read -r -t 20 number <&"$fd" || { echo "SKIP: Xvfb did not start"; exit 77; }
-fi
-export DISPLAY=":$number"
-openbox >/dev/null 2>&1 &
-pids+=($!)
+start_display
 
 # The window the window manager made active, once the keyboard has followed it there.
 active_window() {
@@ -57,13 +36,7 @@ wait_for_active() {
     return 1
 }
 
-folder="$work/program"
-bash "$root/scripts/layout-program-folder.sh" "$build" "$folder" >/dev/null
-# The supplied album as a first start leaves it, without the first start's long cover.
-mkdir -p "$folder/Wren Photo Album" "$work/home/.config/Quillbook"
-cp "$folder"/P*I*.bmp "$folder/Wren Photo Album/"
-chmod 0555 "$folder/Wren Photo Album"
-printf '[Startup]\nDisplay%%20Readme=1\n' >"$work/home/.config/Quillbook/Quillbook.ini"
+lay_out_program supplied
 (cd "$folder" && QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_DATA_HOME="$work/home/data" exec ./quillbook >"$work/log" 2>&1) &
 program=$!
 pids+=($program)
