@@ -7,6 +7,7 @@
 // Argument "jpeg": that page only.
 #include "decoding.h"
 #include "pictureloader.h"
+#include "testheif.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int Rounds = 5;
 const QSize SlotBox(250, 250);
 
-heif_error keep(heif_context*, const void* data, size_t size, void* into)
-{
-    static_cast<QByteArray*>(into)->append(static_cast<const char*>(data), qsizetype(size));
-    return {heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-
 QImage photo(int width, int height, int seed)
 {
     QImage image(width, height, QImage::Format_RGB888);
@@ -57,26 +52,10 @@ QImage photo(int width, int height, int seed)
 
 QByteArray heic(const QImage& rgb)
 {
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
-    heif_encoder_set_lossy_quality(encoder, 85);
-    heif_encoder_set_parameter_string(encoder, "preset", "ultrafast");
-    heif_image* image = nullptr;
-    heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-    heif_context_encode_image(context, image, encoder, nullptr, nullptr);
-    QByteArray bytes;
-    heif_writer writer{1, keep};
-    heif_context_write(context, &writer, &bytes);
-    heif_image_release(image);
-    heif_encoder_release(encoder);
-    heif_context_free(context);
-    return bytes;
+    TestHeif::Options options;
+    options.quality = 85;
+    options.preset = "ultrafast";
+    return TestHeif::Encode(rgb, heif_compression_HEVC, options);
 }
 
 QImage screenshot(int seed)

@@ -15,6 +15,7 @@
 #include "pictureloader.h"
 #include "screennames.h"
 #include "session.h"
+#include "testheif.h"
 #include "testpictures.h"
 #include "testprogram.h"
 #include "thumbnailcache.h"
@@ -173,40 +174,12 @@ QByteArray webpWithExif(const QImage& stored, int orientation)
     return riff;
 }
 
-heif_error keep(heif_context*, const void* data, size_t size, void* into)
-{
-    static_cast<QByteArray*>(into)->append(static_cast<const char*>(data), qsizetype(size));
-    return {heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-
 // A HEIC or AVIF of `stored`, with the file's own turn or mirror (EXIF numbering) to stand it upright.
 QByteArray heif(const QImage& stored, heif_compression_format format, heif_orientation orientation)
 {
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    QByteArray bytes;
-    if (heif_context_get_encoder_for_format(context, format, &encoder).code == heif_error_Ok) {
-        heif_encoder_set_lossy_quality(encoder, 90);
-        heif_image* image = nullptr;
-        heif_image_create(stored.width(), stored.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-        heif_image_add_plane(image, heif_channel_interleaved, stored.width(), stored.height(), 8);
-        int stride = 0;
-        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-        const QImage rgb = stored.convertToFormat(QImage::Format_RGB888);
-        for (int y = 0; y < rgb.height(); ++y)
-            memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-        heif_encoding_options* options = heif_encoding_options_alloc();
-        options->image_orientation = orientation;
-        if (heif_context_encode_image(context, image, encoder, options, nullptr).code == heif_error_Ok) {
-            heif_writer writer{1, keep};
-            heif_context_write(context, &writer, &bytes);
-        }
-        heif_encoding_options_free(options);
-        heif_image_release(image);
-        heif_encoder_release(encoder);
-    }
-    heif_context_free(context);
-    return bytes;
+    TestHeif::Options options;
+    options.orientation = orientation;
+    return TestHeif::Encode(stored, format, options);
 }
 
 QImage solid(QRgb colour)
@@ -230,40 +203,25 @@ QByteArray profiled(QRgb colour, QColorSpace::NamedColorSpace space, const char*
 // A HEIC with `space` as its ICC profile, or (`colourBox`) an AVIF whose colour box gives Display P3 primaries.
 QByteArray profiledHeic(QRgb colour, QColorSpace::NamedColorSpace space, bool colourBox = false)
 {
-    const QImage rgb = solid(colour).convertToFormat(QImage::Format_RGB888);
     const QByteArray icc = QColorSpace(space).iccProfile();
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    QByteArray bytes;
-    if (!icc.isEmpty() && heif_context_get_encoder_for_format(context, colourBox ? heif_compression_AV1 : heif_compression_HEVC,
-                                                              &encoder).code == heif_error_Ok) {
-        heif_encoder_set_lossy_quality(encoder, 95);
-        heif_image* image = nullptr;
-        heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-        heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
-        int stride = 0;
-        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-        for (int y = 0; y < rgb.height(); ++y)
-            memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+    if (icc.isEmpty())
+        return {};
+    TestHeif::Options options;
+    options.quality = 95;
+    options.prepare = [&](heif_image* image) {
+        if (!colourBox) {
+            heif_image_set_raw_color_profile(image, "prof", icc.constData(), size_t(icc.size()));
+            return;
+        }
         heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
         nclx->color_primaries = heif_color_primaries_SMPTE_EG_432_1; // Display P3
         nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
         nclx->matrix_coefficients = heif_matrix_coefficients_ITU_R_BT_601_6;
         nclx->full_range_flag = 1;
-        if (colourBox)
-            heif_image_set_nclx_color_profile(image, nclx);
-        else
-            heif_image_set_raw_color_profile(image, "prof", icc.constData(), size_t(icc.size()));
+        heif_image_set_nclx_color_profile(image, nclx);
         heif_nclx_color_profile_free(nclx);
-        if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code == heif_error_Ok) {
-            heif_writer writer{1, keep};
-            heif_context_write(context, &writer, &bytes);
-        }
-        heif_image_release(image);
-        heif_encoder_release(encoder);
-    }
-    heif_context_free(context);
-    return bytes;
+    };
+    return TestHeif::Encode(solid(colour), colourBox ? heif_compression_AV1 : heif_compression_HEVC, options);
 }
 
 QImage turnedLeft(const QImage& image)
