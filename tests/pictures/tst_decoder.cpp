@@ -439,17 +439,28 @@ private slots:
         QVERIFY(DecoderProcess::HelpersStarted() > started);
     }
 
+    void stallingHelperIsGivenUpAndEnded_data()
+    {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QSize>("box");
+        QTest::newRow("PNG, a serving helper") << encoded(quadrants(64, 48), "PNG") << QSize(32, 32);
+        QTest::newRow("metafile, a helper of its own") << TestPictures::BlueRectangleMetafile() << QSize(100, 100);
+    }
     void stallingHelperIsGivenUpAndEnded()
     {
-        // A serving helper that never answers: the picture is given up at the time limit (481),
-        // the helper is ended, and the next picture gets a helper that works.
+        // A helper that never answers: the picture is given up at the time limit (481), so the
+        // page screen goes on, the helper is ended, and the next picture gets a helper that
+        // works. Read on a thread of its own, so that a loader that waits for ever fails this
+        // test instead of hanging the suite.
+        QFETCH(QByteArray, picture);
+        QFETCH(QSize, box);
         const QString pidFile = dir.filePath(QStringLiteral("helper.pid"));
         const QString stalling = dir.filePath(QStringLiteral("stall.sh"));
         QVERIFY(TestPictures::WriteBytes(stalling, "#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) +
                                                        "'\nexec sleep 3600\n"));
         QFile::setPermissions(stalling, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
-        QVERIFY(TestPictures::WriteBytes(path, encoded(quadrants(64, 48), "PNG")));
+        QVERIFY(TestPictures::WriteBytes(path, picture));
         qputenv("QUILL_DECODER_HELPER", QFile::encodeName(stalling));
         std::atomic<int> error{-1};
         struct Reading {
@@ -465,14 +476,14 @@ private slots:
             }
         };
         {
-            Reading reading{std::thread([&] { error = LoadPicture(path, QSize(32, 32)).error.number; }), error, pidFile};
+            Reading reading{std::thread([&] { error = LoadPicture(path, box).error.number; }), error, pidFile};
             QTRY_VERIFY_WITH_TIMEOUT(error != -1, 30000);
         }
         QCOMPARE(error.load(), 481);
         const pid_t helper = pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt());
         QVERIFY(helper > 0);
         QVERIFY(::kill(helper, 0) != 0 && errno == ESRCH);
-        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0);
+        QCOMPARE(LoadPicture(path, box).error.number, 0);
     }
 
     void helperThatTriesWhatNoPictureNeedsIsStopped_data()

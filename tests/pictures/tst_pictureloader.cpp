@@ -447,39 +447,6 @@ private slots:
         QCOMPARE(failed.error.number, 481);
     }
 
-    void stallingMetafileHelperIsGivenUp()
-    {
-        // A helper that never answers is given up within the loader's time limit (481), so the
-        // page screen goes on; its process goes with it. Read on a thread of its own, so that a
-        // loader that waits for ever fails this test instead of hanging the suite.
-        const QString pidFile = dir.filePath(QStringLiteral("helper.pid"));
-        const QString stalling = dir.filePath(QStringLiteral("stall.sh"));
-        QVERIFY(TestPictures::WriteBytes(stalling, "#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) +
-                                                       "'\nexec sleep 3600\n"));
-        QFile::setPermissions(stalling, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QString metafile = dir.filePath(QStringLiteral("P1I1.bmp"));
-        QVERIFY(TestPictures::WriteBytes(metafile, TestPictures::BlueRectangleMetafile()));
-        qputenv("QUILL_DECODER_HELPER", QFile::encodeName(stalling));
-        std::atomic<int> error{-1};
-        struct Reading {
-            std::thread thread;
-            std::atomic<int>& error;
-            QString pidFile;
-            ~Reading()
-            {
-                if (error == -1) // still waiting: the helper is ended here, so the thread ends
-                    ::kill(pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt()), SIGKILL);
-                thread.join();
-                qunsetenv("QUILL_DECODER_HELPER");
-            }
-        } reading{std::thread([&] { error = LoadPicture(metafile, QSize(100, 100)).error.number; }), error, pidFile};
-        QTRY_VERIFY_WITH_TIMEOUT(error != -1, 20000);
-        QCOMPARE(error.load(), 481);
-        const pid_t helper = pid_t(TestPictures::ReadBytes(pidFile).trimmed().toInt());
-        QVERIFY(helper > 0);
-        QVERIFY(::kill(helper, 0) != 0 && errno == ESRCH);
-    }
-
     void onlyRegularFilesAreRead()
     {
         const QString pipe = dir.filePath(QStringLiteral("pipe.bmp"));
