@@ -16,9 +16,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <atomic>
-#include <csignal>
-#include <thread>
 
 #include <sys/stat.h>
 
