@@ -16,9 +16,7 @@
 #include <QTest>
 #include <QtEndian>
 
-
 #include <sys/stat.h>
-
 
 using namespace Pictures;
 
