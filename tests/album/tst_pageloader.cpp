@@ -12,6 +12,7 @@
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
+#include "slowquestion.h"
 #include "startup.h"
 #include "testpictures.h"
 #include "testprogram.h"
@@ -216,24 +217,7 @@ private slots:
         Forms::Hide(Screen::Pbar3);
 
         // A question that stays open a while, as a user takes time to answer.
-        struct SlowQuestion final : Interaction {
-            int startedMeanwhile = -1;
-            int messageBox(const Question&) override
-            {
-                const int before = PageReadAhead::Instance().PicturesStarted();
-                QTest::qWait(300);
-                startedMeanwhile = PageReadAhead::Instance().PicturesStarted() - before;
-                return vbOK;
-            }
-            QString inputBox(const Question&) override { return {}; }
-            void showModal(Form&, const Question&) override {}
-            bool printerSetup(QPrinter&, const Question&) override { return false; }
-            void endProgram() override {}
-        } slow;
-        InstallInteraction(&slow);
-        MsgBox(QStringLiteral("Still there?"));
-        InstallInteraction(&program->user);
-        QCOMPARE(slow.startedMeanwhile, 0);
+        QCOMPARE(PicturesStartedDuringAQuestion([] { QTest::qWait(300); }, program->user), 0);
 
         page()->mnuDeletePicture_Click();
         QTest::qWait(300);

@@ -8,6 +8,7 @@
 #include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
+#include "slowquestion.h"
 #include "testpictures.h"
 #include "testprogram.h"
 #include "thumbnailcache.h"
@@ -159,24 +160,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ahead.PicturesStarted() - started > 13, 60000); // into page 3
 
         // A question that stays open while the read-ahead looks a few times whether to go on.
-        struct SlowQuestion final : Interaction {
-            int startedMeanwhile = -1;
-            int messageBox(const Question&) override
-            {
-                const int before = PageReadAhead::Instance().PicturesStarted();
-                letItCheck(4);
-                startedMeanwhile = PageReadAhead::Instance().PicturesStarted() - before;
-                return vbOK;
-            }
-            QString inputBox(const Question&) override { return {}; }
-            void showModal(Form&, const Question&) override {}
-            bool printerSetup(QPrinter&, const Question&) override { return false; }
-            void endProgram() override {}
-        } slow;
-        InstallInteraction(&slow);
-        MsgBox(QStringLiteral("Still there?"));
-        InstallInteraction(&program->user);
-        QCOMPARE(slow.startedMeanwhile, 0);
+        QCOMPARE(PicturesStartedDuringAQuestion([] { letItCheck(4); }, program->user), 0);
         QVERIFY(ahead.Working());
 
         // A key: nothing new starts until the user has been idle again (here 300 ms).

@@ -87,6 +87,22 @@ QByteArray pngWith(const QImage& image, const QList<std::pair<QByteArray, QByteA
     return png.left(33) + chunks + png.mid(33);
 }
 
+// A fail entry as another program, or an older version of this one, leaves it:
+// stamped for `facts`, with `keys` (error, reason, ...) besides.
+bool writeFailEntry(const ThumbnailCache& cache, const ThumbnailCache::FileFacts& facts,
+                    const QList<std::pair<QByteArray, QByteArray>>& keys)
+{
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(Qt::transparent);
+    const QString path = cache.FailPath(facts);
+    return QDir().mkpath(QFileInfo(path).path()) &&
+           TestPictures::WriteBytes(path, pngWith(dot, QList<std::pair<QByteArray, QByteArray>>{
+                                                           {"Thumb::URI", facts.uri.toLatin1()},
+                                                           {"Thumb::MTime", QByteArray::number(facts.mtime)},
+                                                           {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)}} +
+                                                           keys));
+}
+
 // A passing error of access, made real for as long as it lives.
 class AccessFault {
 public:
@@ -295,16 +311,8 @@ private slots:
             QVERIFY(!cache.StoreFailure(*ThumbnailCache::Facts(picture), read.result.error));
         }
         QVERIFY(!QFile::exists(cache.FailPath(*ThumbnailCache::Facts(picture))));
-        const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
-        QVERIFY(QDir().mkpath(QFileInfo(cache.FailPath(facts)).path()));
-        QImage dot(1, 1, QImage::Format_ARGB32);
-        dot.fill(Qt::transparent);
-        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
-                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
-                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
-                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
-                                                       {"X-Quillbook::Error", "75"},
-                                                       {"X-Quillbook::Reason", "Permission denied"}})));
+        QVERIFY(writeFailEntry(cache, *ThumbnailCache::Facts(picture),
+                               {{"X-Quillbook::Error", "75"}, {"X-Quillbook::Reason", "Permission denied"}}));
         // The access given back (its time unchanged): the picture shows.
         QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).result.error.failed());
     }
@@ -317,15 +325,10 @@ private slots:
         QVERIFY(cache.StoreFailure(facts, RunError{RunError::InvalidPicture, QString(5000, u'r')}));
         QCOMPARE(cache.FindFailure(facts)->description, QString(400, u'r'));
         // Another's of 4 MB is read only as far as it is shown.
-        QImage dot(1, 1, QImage::Format_ARGB32);
-        dot.fill(Qt::transparent);
-        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
-                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
-                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
-                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
-                                                       {"X-Quillbook::Reason", QByteArray(4 << 20, 'x')},
-                                                       {"X-Quillbook::Readers", Pictures::ReadersGeneration},
-                                                       {"X-Quillbook::Error", "481"}})));
+        QVERIFY(writeFailEntry(cache, facts,
+                               {{"X-Quillbook::Reason", QByteArray(4 << 20, 'x')},
+                                {"X-Quillbook::Readers", Pictures::ReadersGeneration},
+                                {"X-Quillbook::Error", "481"}}));
         const std::optional<RunError> failed = cache.FindFailure(facts);
         QVERIFY(failed);
         QCOMPARE(failed->number, int(RunError::InvalidPicture));
@@ -337,15 +340,9 @@ private slots:
         // A TIFF the program once could not read, remembered then; it reads TIFF now.
         QVERIFY(TestPictures::Save(TestPictures::Photo(300, 200), picture, "TIFF"));
         const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
-        QVERIFY(QDir().mkpath(QFileInfo(cache.FailPath(facts)).path()));
-        QImage dot(1, 1, QImage::Format_ARGB32);
-        dot.fill(Qt::transparent);
-        QVERIFY(TestPictures::WriteBytes(cache.FailPath(facts),
-                                         pngWith(dot, {{"Thumb::URI", facts.uri.toLatin1()},
-                                                       {"Thumb::MTime", QByteArray::number(facts.mtime)},
-                                                       {"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)},
-                                                       {"X-Quillbook::Error", "481"},
-                                                       {"X-Quillbook::Reason", "not a kind of picture an album holds (tiff)"}})));
+        QVERIFY(writeFailEntry(cache, facts,
+                               {{"X-Quillbook::Error", "481"},
+                                {"X-Quillbook::Reason", "not a kind of picture an album holds (tiff)"}}));
         QVERIFY(!cache.FindFailure(facts));
         const SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
         QCOMPARE(read.result.error.number, 0);
