@@ -289,15 +289,18 @@ void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, con
                 m_cacheReads.push_front(path);
             return;
         }
-        ++m_started;
     }
-    // A kept entry of the file as it is now is found and left; anything else is decoded
-    // and its entry written at once, so nothing waits in memory. The entry carries the
-    // file's time and size as they were before the read: a file changed meanwhile is
-    // never answered from it.
-    const SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
-    if (read.keep)
-        SlotReader::Keep(cache, *read.keep);
+    // A kept entry of the file as it is now is left unread: decoding it again (after every
+    // start of the program) would only compete with the user's page for the processor.
+    // Anything else is decoded and its entry written at once, so nothing waits in memory.
+    // The entry carries the file's time and size as they were before the read: a file
+    // changed meanwhile is never answered from it.
+    if (!SlotReader::Kept(path, box, cache)) {
+        ++m_started;
+        const SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
+        if (read.keep)
+            SlotReader::Keep(cache, *read.keep);
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_inCache.insert(path, before);
 }

@@ -60,6 +60,8 @@ public:
     // Waits (processing events) until nothing is left to do or `ms` pass; for tests and benchmarks.
     bool WaitUntilIdle(int ms);
 
+    // Pictures read: into memory, or decoded into the thumbnail cache (a picture the cache
+    // already holds as it is now is not read again).
     int PicturesStarted() const { return m_started.load(); }
     int PicturesHandedOver() const { return m_handedOver.load(); }
     bool Working() const;

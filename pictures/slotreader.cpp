@@ -52,6 +52,14 @@ Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailC
     return read;
 }
 
+bool Kept(const QString& path, QSize box, const ThumbnailCache& cache)
+{
+    const int size = ThumbnailCache::SizeFor(std::max(box.width(), box.height()));
+    const std::optional<ThumbnailCache::FileFacts> facts =
+        cache.enabled() && size > 0 ? ThumbnailCache::Facts(path) : std::nullopt;
+    return facts && (cache.Has(*facts, size) || cache.FindFailure(*facts));
+}
+
 bool Keep(const ThumbnailCache& cache, const ToKeep& entry)
 {
     return entry.size == 0 ? cache.StoreFailure(entry.facts, entry.error)

@@ -26,6 +26,10 @@ struct Read {
 
 Read ReadSlotPicture(const QString& path, QSize box, qreal devicePixelRatio, const ThumbnailCache& cache);
 
+// Whether the cache already answers for the file as it is now (a thumbnail at slot size
+// or a fail entry), so that reading it ahead would add nothing; no pixels are decoded.
+bool Kept(const QString& path, QSize box, const ThumbnailCache& cache);
+
 // Writes an entry; false when the cache cannot take it.
 bool Keep(const ThumbnailCache& cache, const ToKeep& entry);
 

@@ -305,6 +305,16 @@ std::optional<ThumbnailCache::Thumbnail> ThumbnailCache::Find(const FileFacts& f
     return std::nullopt;
 }
 
+bool ThumbnailCache::Has(const FileFacts& facts, int size) const
+{
+    if (!enabled() || facts.path.startsWith(m_root + u'/'))
+        return false;
+    for (const auto& [px, name] : Sizes)
+        if (px >= size && readKept(ThumbnailPath(facts, px), facts, px, false))
+            return true;
+    return false;
+}
+
 std::optional<RunError> ThumbnailCache::FindFailure(const FileFacts& facts) const
 {
     if (!enabled())

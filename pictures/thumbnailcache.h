@@ -54,6 +54,9 @@ public:
 
     // A thumbnail of the file as it is now, at `size` or a larger kept size.
     std::optional<Thumbnail> Find(const FileFacts& facts, int size) const;
+    // Whether a thumbnail of the file as it is now is kept at `size` or larger, by its
+    // stamp alone: its pixels are not read (a damaged one is found when it is used).
+    bool Has(const FileFacts& facts, int size) const;
     // Why the file as it is now could not be read, when a fail entry says so.
     std::optional<RunError> FindFailure(const FileFacts& facts) const;
 

@@ -126,6 +126,15 @@ private slots:
         held = ahead.Held();
         held.sort();
         QCOMPARE(held, filesOf(album, {5, 7}));
+
+        // The next run of the program reads its neighbour pages into memory again, and
+        // leaves the rest of the album where it is: in the cache, unread.
+        ahead.Forget();
+        const int started = ahead.PicturesStarted();
+        LoadPage(QStringLiteral("6"));
+        Forms::Hide(Screen::Pbar3);
+        QVERIFY(ahead.WaitUntilIdle(60000));
+        QCOMPARE(ahead.PicturesStarted() - started, 24);
     }
 
     void memoryStaysBoundedWhileNothingMayRun()
