@@ -6,11 +6,11 @@
 //   cache after a dwell
 //                 the same, each turn after 1 s, 2 s or 5 s with nothing running: the
 //                 baseline of the rows below that dwell as long. A virtual machine may
-//                 touch memory many times more slowly after the guest has idled (on ours,
-//                 copying 8 MB takes 0.7 ms back to back, 18 ms after 1 s and 77 ms after
-//                 5 s): the ratios show the read-ahead's gain apart from the machine's idling
+//                 touch memory many times more slowly once the guest has idled: the ratios
+//                 show the read-ahead's gain apart from the machine's idling
 //   repaint only after 5 s
-//                 the page painted again, nothing changed, after 5 s idle: the floor of a turn
+//                 the page painted again, nothing changed, after 5 s idle: the floor of any
+//                 turn there (about 5 ms back to back)
 //   cold page     a page with nothing ahead and no thumbnails (the first page of a first
 //                 visit), against the same page loaded without any cache, and against
 //                 libjpeg-turbo's own scaled decode of its files on two threads
