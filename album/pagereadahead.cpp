@@ -279,16 +279,22 @@ void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, con
     const Stamp before = StampOf(path);
     if (!before.exists)
         return; // an empty slot: nothing to read
+    // Whether it may start, asked under the lock where the decode is counted: once the user
+    // has acted, nothing new starts.
+    const auto mayStart = [&] {
+        if (m_running)
+            return true;
+        if (generation == m_generation) // it waits, first in line
+            m_cacheReads.push_front(path);
+        return false;
+    };
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto done = m_inCache.constFind(path);
         if (done != m_inCache.cend() && *done == before)
             return; // read into the cache before, and unchanged since
-        if (!m_running) { // the user acted meanwhile: it waits, first in line
-            if (generation == m_generation)
-                m_cacheReads.push_front(path);
+        if (!mayStart())
             return;
-        }
     }
     // A kept entry of the file as it is now is left unread: decoding it again (after every
     // start of the program) would only compete with the user's page for the processor.
@@ -296,7 +302,12 @@ void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, con
     // The entry carries the file's time and size as they were before the read: a file
     // changed meanwhile is never answered from it.
     if (!SlotReader::Kept(path, box, cache)) {
-        ++m_started;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!mayStart()) // the user acted while the cache was looked at
+                return;
+            ++m_started;
+        }
         const SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
         if (read.keep)
             SlotReader::Keep(cache, *read.keep);
