@@ -32,28 +32,50 @@ namespace {
 
 const char HelperName[] = "quillbook-wmf";
 
-// Reads exactly `size` bytes before the deadline; false on a short read or a timeout.
-bool readExactly(int fd, char* into, qint64 size, std::chrono::steady_clock::time_point deadline)
+// Moves all of `size` bytes through `fd` before the deadline, waiting for `events` and then
+// taking one `step` (a read or a send of at most the count given, returning what it moved);
+// false on a short transfer (the helper gone) or a timeout.
+template <typename Step>
+bool moveExactly(int fd, short events, qint64 size, std::chrono::steady_clock::time_point deadline, Step step)
 {
     while (size > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
-        pollfd p{fd, POLLIN, 0};
+        pollfd p{fd, events, 0};
         const int ready = ::poll(&p, 1, int(left.count()));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return false;
-        const ssize_t n = ::read(fd, into, std::size_t(std::min<qint64>(size, 1 << 20)));
-        if (n < 0 && errno == EINTR)
+        const ssize_t n = step(std::size_t(std::min<qint64>(size, 1 << 20)));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             return false;
-        into += n;
         size -= n;
     }
     return true;
+}
+
+// Reads exactly `size` bytes before the deadline; false on a short read or a timeout.
+bool readExactly(int fd, char* into, qint64 size, std::chrono::steady_clock::time_point deadline)
+{
+    return moveExactly(fd, POLLIN, size, deadline, [&](std::size_t most) {
+        const ssize_t n = ::read(fd, into, most);
+        into += std::max<ssize_t>(n, 0);
+        return n;
+    });
+}
+
+// Writes all of `size` bytes before the deadline; false when the helper is gone or too slow.
+bool writeExactly(int fd, const char* from, qint64 size, std::chrono::steady_clock::time_point deadline)
+{
+    return moveExactly(fd, POLLOUT, size, deadline, [&](std::size_t most) {
+        const ssize_t n = ::send(fd, from, most, MSG_NOSIGNAL);
+        from += std::max<ssize_t>(n, 0);
+        return n;
+    });
 }
 
 // The bytes as a descriptor of their own, read from its start: the helper's standard input.
@@ -153,30 +175,6 @@ Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int tim
     if (outcome.shown.isNull())
         outcome.natural = {};
     return outcome;
-}
-
-// Writes all of `size` bytes before the deadline; false when the helper is gone or too slow.
-bool writeExactly(int fd, const char* from, qint64 size, std::chrono::steady_clock::time_point deadline)
-{
-    while (size > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{fd, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, int(left.count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return false;
-        const ssize_t n = ::send(fd, from, std::size_t(std::min<qint64>(size, 1 << 20)), MSG_NOSIGNAL);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        from += n;
-        size -= n;
-    }
-    return true;
 }
 
 // A serving helper: its process and the program's end of its channel.

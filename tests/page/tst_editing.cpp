@@ -54,6 +54,16 @@ QStringList menuState()
     return state;
 }
 
+// The file chooser, when it opens, is given `path` and OK.
+void chooseFile(ScriptedInteraction& user, const QString& path)
+{
+    user.answerModal([path](Form& f) {
+        auto& c = static_cast<FrmGetFile&>(f);
+        c.txtFileName->setText(path);
+        c.cmdOK->click();
+    });
+}
+
 int notesOf(const QString& key)
 {
     auto db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
@@ -102,12 +112,7 @@ private slots:
 
     void addOverAFilledSlot()
     {
-        const QString tall = program->path(QStringLiteral("tall.png"));
-        program->user.answerModal([tall](Form& f) {
-            auto& c = static_cast<FrmGetFile&>(f);
-            c.txtFileName->setText(tall);
-            c.cmdOK->click();
-        });
+        chooseFile(program->user, program->path(QStringLiteral("tall.png")));
         page()->mnuAddPicture_Click();
         QCOMPARE(page()->editMode, QStringLiteral("1"));
         QCOMPARE(page()->lblAddDelIns->text(), QStringLiteral("Click the blank where you want the picture to appear"));
@@ -127,11 +132,7 @@ private slots:
 
     void addOfAPathThatIsNoPicture()
     {
-        program->user.answerModal([](Form& f) {
-            auto& c = static_cast<FrmGetFile&>(f);
-            c.txtFileName->setText(QStringLiteral("/no/such/file.jpg"));
-            c.cmdOK->click();
-        });
+        chooseFile(program->user, QStringLiteral("/no/such/file.jpg"));
         page()->mnuAddPicture_Click();
         program->user.answerButton(vbOK);
         click(3);
@@ -342,12 +343,7 @@ private slots:
         QFETCH(bool, added);
         QFETCH(bool, offersFile);
         if (added) {
-            const QString tall = program->path(QStringLiteral("tall.png"));
-            program->user.answerModal([tall](Form& f) {
-                auto& c = static_cast<FrmGetFile&>(f);
-                c.txtFileName->setText(tall);
-                c.cmdOK->click();
-            });
+            chooseFile(program->user, program->path(QStringLiteral("tall.png")));
             page()->mnuAddPicture_Click();
             click(slot);
         }

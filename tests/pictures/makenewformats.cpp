@@ -7,10 +7,9 @@
 #include <QImageWriter>
 #include <QtEndian>
 
-#include <libheif/heif.h>
-#include <zlib.h>
+#include "testheif.h"
 
-#include <cstring>
+#include <zlib.h>
 
 namespace {
 
@@ -31,35 +30,6 @@ QByteArray encoded(const char* format, int quality)
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
     writer.write(picture());
-    return bytes;
-}
-
-heif_error keep(heif_context*, const void* data, size_t size, void* into)
-{
-    static_cast<QByteArray*>(into)->append(static_cast<const char*>(data), qsizetype(size));
-    return {heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-
-QByteArray heif(heif_compression_format format)
-{
-    const QImage rgb = picture().convertToFormat(QImage::Format_RGB888);
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    heif_context_get_encoder_for_format(context, format, &encoder);
-    heif_image* image = nullptr;
-    heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
-    heif_image_add_plane(image, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(plane + y * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-    heif_context_encode_image(context, image, encoder, nullptr, nullptr);
-    QByteArray bytes;
-    heif_writer writer{1, keep};
-    heif_context_write(context, &writer, &bytes);
-    heif_image_release(image);
-    heif_encoder_release(encoder);
-    heif_context_free(context);
     return bytes;
 }
 
@@ -174,7 +144,8 @@ int main()
 {
     heif_init(nullptr);
     const QByteArray png = encoded("PNG", 0), webp = encoded("WEBP", 80), tiff = encoded("TIFF", 0);
-    const QByteArray heic = heif(heif_compression_HEVC), avif = heif(heif_compression_AV1);
+    const QByteArray heic = TestHeif::Encode(picture(), heif_compression_HEVC);
+    const QByteArray avif = TestHeif::Encode(picture(), heif_compression_AV1);
     write("broken.png", png.left(png.size() / 2));
     write("broken.webp", webp.left(webp.size() * 2 / 3));
     write("broken.tiff", tiff.left(tiff.size() - 40)); // its directory cut off

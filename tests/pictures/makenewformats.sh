@@ -5,7 +5,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-g++ -std=c++20 -fPIC -O1 "$here/makenewformats.cpp" -o "$work/makenewformats" \
+g++ -std=c++20 -fPIC -O1 -I"$here/../support" "$here/makenewformats.cpp" "$here/../support/testheif.cpp" \
+    -o "$work/makenewformats" \
     $(pkg-config --cflags --libs Qt6Gui libheif zlib)
 cd "$here/corpus"
 "$work/makenewformats"

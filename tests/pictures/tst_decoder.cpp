@@ -234,6 +234,20 @@ FrmPage1* page()
     return Forms::Get<FrmPage1>(Screen::Page1);
 }
 
+// An empty album "Trip" in the program folder, open, with no thumbnail cache and nothing
+// read ahead: each page load decodes its files. Empty when the folder cannot be made.
+QString openEmptyAlbum(TestProgram& program)
+{
+    const QString album = program.path(QStringLiteral("Trip"));
+    if (!QDir().mkdir(album))
+        return {};
+    session.albumFilePrefix = album + QStringLiteral("/P");
+    session.albumFolderName = QStringLiteral("Trip");
+    ThumbnailCache::UseShared({});
+    PageReadAhead::Instance().SetEnabled(false);
+    return album;
+}
+
 } // namespace
 
 class TestDecoder : public QObject {
@@ -525,12 +539,8 @@ private slots:
         program->addEmptyPicture();
         program->addPhotoData(); // what an exploited decoder would be after, in the current folder
         program->takeAsProgramFolder();
-        const QString album = program->path(QStringLiteral("Trip"));
-        QVERIFY(QDir().mkdir(album));
-        session.albumFilePrefix = album + QStringLiteral("/P");
-        session.albumFolderName = QStringLiteral("Trip");
-        ThumbnailCache::UseShared({});
-        PageReadAhead::Instance().SetEnabled(false);
+        const QString album = openEmptyAlbum(*program);
+        QVERIFY(!album.isEmpty());
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I0.bmp"), encoded(quadrants(64, 48), "PNG")));
         page()->Show();
 
@@ -565,12 +575,8 @@ private slots:
         auto program = std::make_unique<TestProgram>();
         program->addEmptyPicture();
         program->takeAsProgramFolder();
-        const QString album = program->path(QStringLiteral("Trip"));
-        QVERIFY(QDir().mkdir(album));
-        session.albumFilePrefix = album + QStringLiteral("/P");
-        session.albumFolderName = QStringLiteral("Trip");
-        ThumbnailCache::UseShared({});
-        PageReadAhead::Instance().SetEnabled(false);
+        const QString album = openEmptyAlbum(*program);
+        QVERIFY(!album.isEmpty());
         for (int s = 0; s <= 11; ++s)
             QVERIFY(QFile::copy(hostile[s % hostile.size()], album + QStringLiteral("/P1I%1.bmp").arg(s)));
         page()->Show();
