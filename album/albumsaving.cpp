@@ -46,17 +46,16 @@ QString AlbumNameProblem(const QString& name)
     return {};
 }
 
-void CheckPagePictures()
+void CheckPagePictures(SlotScreen& page)
 {
     session.pageHasPictures = 0;
-    auto* page = Forms::Get<SlotScreen>(Screen::Page1);
-    for (int s = 0; page && s <= 11; ++s) {
-        if (PictureBox* slot = page->Image1(s); slot && Val(slot->Tag) == 1)
+    for (int s = 0; s <= 11; ++s) {
+        if (PictureBox* slot = page.Image1(s); slot && Val(slot->Tag) == 1)
             session.pageHasPictures = 1;
     }
 }
 
-RunError WritePagePictures()
+RunError WritePagePictures(SlotScreen& screen)
 {
     session.pagePaths[0] += u'/';
     for (int n = 1; n <= 10; ++n)
@@ -67,9 +66,8 @@ RunError WritePagePictures()
                         QStringLiteral("There is no page %1.\r\nNo picture file of this page was changed.").arg(session.pageNr)};
 
     std::vector<PageWriter::Slot> pictures;
-    auto* screen = Forms::Get<SlotScreen>(Screen::Page1);
-    for (int s = 0; screen && s <= 11; ++s) {
-        PictureBox* box = screen->Image1(s);
+    for (int s = 0; s <= 11; ++s) {
+        PictureBox* box = screen.Image1(s);
         if (box && Val(box->Tag) == 1)
             pictures.push_back({s, box->GetPicture()});
     }
@@ -86,7 +84,7 @@ RunError WritePagePictures()
     });
 }
 
-RunError SavePageWithProgress()
+RunError SavePageWithProgress(SlotScreen& screen)
 {
     auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
     if (bar) {
@@ -95,7 +93,7 @@ RunError SavePageWithProgress()
         bar->SetProgress(0);
         bar->lblSloc->setText(QStringLiteral("At ") + session.appPath);
     }
-    const RunError written = WritePagePictures();
+    const RunError written = WritePagePictures(screen);
     Forms::Hide(Screen::Pbar3);
     return written;
 }
@@ -107,9 +105,9 @@ void ShowWriteFailure(const RunError& error)
            vbOKOnly | vbCritical, QStringLiteral("ERROR"));
 }
 
-bool SaveAlbum()
+bool SaveAlbum(SlotScreen& screen)
 {
-    CheckPagePictures();
+    CheckPagePictures(screen);
     if (session.pageHasPictures == 0) {
         MsgBox(QStringLiteral("There are no pictures in the album\r\n    and it will not be saved."),
                vbOKOnly | vbInformation, QStringLiteral("WARNING"));
@@ -122,19 +120,19 @@ bool SaveAlbum()
                                          vbOKCancel | vbInformation, QStringLiteral("WARNING"));
         if (session.saveAlbumResult == vbCancel)
             return true;
-        return SaveAlbum();
+        return SaveAlbum(screen);
     }
     if (const QString problem = AlbumNameProblem(session.saveAlbumName); !problem.isEmpty()) {
         MsgBox(problem + QStringLiteral("\r\nPlease type another name."), vbOKOnly | vbExclamation,
                QStringLiteral("WARNING"));
-        return SaveAlbum();
+        return SaveAlbum(screen);
     }
     session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.saveAlbumName);
     const RunError made = Files::MkDir(session.pagePaths[0]);
-    auto write = [](bool naming) {
+    auto write = [&screen](bool naming) {
         if (auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3); bar && naming)
             bar->lblAName->setText(session.saveAlbumName);
-        const RunError written = SavePageWithProgress();
+        const RunError written = SavePageWithProgress(screen);
         if (written.failed())
             ShowWriteFailure(written);
         return !written.failed();
@@ -151,7 +149,7 @@ bool SaveAlbum()
                        QStringLiteral(" )"),
                    vbYesNo | vbInformation, QStringLiteral("WARNING")));
         if (session.deletePictureAnswer == QStringLiteral("7")) {
-            const bool saved = SaveAlbum();
+            const bool saved = SaveAlbum(screen);
             session.deletePictureAnswer.clear();
             return saved;
         }
@@ -161,7 +159,7 @@ bool SaveAlbum()
     MsgBox(QStringLiteral("The album folder \"") + session.pagePaths[0] + QStringLiteral("\" could not be made:\r\n") +
                made.description + QStringLiteral("\r\nPlease type another name."),
            vbOKOnly | vbExclamation, QStringLiteral("WARNING"));
-    return SaveAlbum();
+    return SaveAlbum(screen);
 }
 
 void AskSaveAlbum()
@@ -181,7 +179,7 @@ void AskSaveAlbum()
     }
 }
 
-void SelectNewAlbum()
+bool SelectNewAlbum(SlotScreen& screen)
 {
     // The list is read afresh each time, so an album saved since it was last shown is in it.
     auto showFreshList = [] {
@@ -193,13 +191,13 @@ void SelectNewAlbum()
         session.albumName.clear();
         showFreshList();
         Forms::Hide(Screen::Cover);
-        return;
+        return false;
     }
     AskSaveAlbum();
-    if (session.saveAlbumAnswer == QStringLiteral("6") && !SaveAlbum())
-        return; // a page that could not be written stays on screen
+    if (session.saveAlbumAnswer == QStringLiteral("6") && !SaveAlbum(screen))
+        return false; // a page that could not be written stays on screen
     session.albumChanged = 0; // the user has decided: the page screen goes without asking again
     session.albumName.clear();
     showFreshList();
-    Forms::Unload(Screen::Page1);
+    return true;
 }

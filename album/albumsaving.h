@@ -2,24 +2,27 @@
 
 #include "runerror.h"
 
+class SlotScreen;
+
 // Saving the page on screen into an album folder: "Save Page to Disk", the
 // page writer both it and the page-change save use, and the question asked
-// before the page screen is left.
+// before the page screen is left. The page screen hands itself in as the
+// slots to read.
 
 // Sets session.pageHasPictures: 1 when any slot of the page screen holds a picture.
-void CheckPagePictures();
+void CheckPagePictures(SlotScreen& page);
 // "Save Page to Disk": asks for the album's name and writes the page there.
 // Never changes albumName. Returns false when a picture file could not be
 // written (the user has been told which).
-bool SaveAlbum();
+bool SaveAlbum(SlotScreen& screen);
 // The page writer with the progress screen shown around it.
-RunError SavePageWithProgress();
+RunError SavePageWithProgress(SlotScreen& screen);
 // Writes every slot tagged "1" as P<pageNr>I<slot>.bmp into the folder in
 // session.pagePaths[0]; sets pagePaths[1..10] and the progress screen's
 // percentage after each slot. All or nothing: when a file cannot be put in
 // place, the page's files are as they were (the error says so, or names the
 // files the file system would not let be put back).
-RunError WritePagePictures();
+RunError WritePagePictures(SlotScreen& screen);
 // The question before the page screen is left; session.saveAlbumAnswer "6" or "7".
 void AskSaveAlbum();
 // Tells the user the writer's error (the file, the system's reason, what became
@@ -28,5 +31,6 @@ void ShowWriteFailure(const RunError& error);
 // Why `name` cannot be an album folder's name ("New Album" included: it
 // stands for an album not yet saved), or empty when it can.
 QString AlbumNameProblem(const QString& name);
-// "Select New Album": the save question, then the stored album list.
-void SelectNewAlbum();
+// "Select New Album": the save question, then the stored album list. True when
+// the page screen is to go (it unloads itself); false when it stays on screen.
+bool SelectNewAlbum(SlotScreen& screen);

@@ -2,6 +2,7 @@
 
 #include "albumpaths.h"
 #include "controls.h"
+#include "elementscreens.h"
 #include "fileops.h"
 #include "forms.h"
 #include "listreadahead.h"
@@ -165,7 +166,8 @@ void FrmSelectAlbum1::cmdSelect_Click()
     session.albumFilePrefix = folder + QStringLiteral("/P");
     session.albumFolderName = name;
     Forms::Show(Screen::Page1);
-    LoadPage(QStringLiteral("1"));
+    if (auto* pageSlots = Forms::Get<SlotScreen>(Screen::Page1))
+        LoadPage(*pageSlots, QStringLiteral("1"));
     session.albumName = name;
     if (Form* page = Forms::Get(Screen::Page1))
         page->SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));

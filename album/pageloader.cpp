@@ -64,10 +64,9 @@ int SlotProgress(int slot)
     return slot >= 0 && slot < int(Progress.size()) ? Progress[std::size_t(slot)] : 100;
 }
 
-void LoadPage(const QString& page)
+void LoadPage(SlotScreen& pageScreen, const QString& page)
 {
     auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
-    auto* pageScreen = Forms::Get<SlotScreen>(Screen::Page1);
     if (bar) {
         bar->Show();
         bar->lblTitle->setText(QStringLiteral("Loading"));
@@ -80,8 +79,6 @@ void LoadPage(const QString& page)
     if (bar)
         bar->Refresh();
     Forms::Hide(Screen::Option1);
-    if (!pageScreen)
-        return;
     // A save that was killed part-way left its hidden files here: they go now.
     if (session.albumFilePrefix.endsWith(QStringLiteral("/P")))
         PageWriter::RemoveLeftovers(session.albumFilePrefix.chopped(2));
@@ -105,7 +102,7 @@ void LoadPage(const QString& page)
     std::optional<Picture> unreadable; // drawn once, when a page first needs it
 
     for (std::int16_t s = 0; s <= 11; ++s) {
-        PictureBox* slot = pageScreen->Image1(s);
+        PictureBox* slot = pageScreen.Image1(s);
         slot->SetPicture(placeholder.picture);
         slot->Move(Fitting::SlotLeft(s), Fitting::SlotTop(s), Fitting::SlotSide, Fitting::SlotSide);
         const Pictures::LoadResult loaded = prefetch.take(s);
@@ -156,14 +153,14 @@ void LoadPage(const QString& page)
     ahead.Want(neighbours, box, dpr, rest);
 }
 
-void ShowWrenAlbum()
+void ShowWrenAlbum(SlotScreen& pageScreen)
 {
     const QString folder = AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::SuppliedAlbum);
     if (Files::ChDir(folder).failed())
         return;
     session.albumFilePrefix = folder + QStringLiteral("/P");
     session.albumFolderName = ProgramFiles::SuppliedAlbum;
-    LoadPage(QStringLiteral("1"));
+    LoadPage(pageScreen, QStringLiteral("1"));
     session.albumName = ProgramFiles::SuppliedAlbum;
     Forms::Hide(Screen::Pbar3);
 }

@@ -85,7 +85,7 @@ Outcome realLoadPage(int page)
         session.albumFilePrefix = album.folder + QStringLiteral("/P");
         session.albumFolderName = QStringLiteral("Bench");
         session.pageNr = QString::number(page);
-        LoadPage(QString::number(page));
+        LoadPage(*Forms::Get<FrmPage1>(Screen::Page1), QString::number(page));
         Forms::Hide(Screen::Pbar3);
         auto* screen = Forms::Get<FrmPage1>(Screen::Page1);
         for (int s = 0; s < 12; ++s) {

@@ -279,7 +279,7 @@ void FrmPage1::GoToPage()
 {
     session.albumFilePrefix =
         AlbumPaths::InProgramFolder(session.appPath, session.albumName) + QStringLiteral("/P");
-    LoadPage(session.goToPageNr);
+    LoadPage(*this, session.goToPageNr);
     Refresh();
     Forms::Hide(Screen::Pbar3);
     Refresh();
@@ -379,7 +379,8 @@ void FrmPage1::ButtonTwo(int slot)
 
 void FrmPage1::mnuop_Click()
 {
-    SelectNewAlbum();
+    if (SelectNewAlbum(*this))
+        Forms::Unload(Screen::Page1);
 }
 
 void FrmPage1::mnuDeleteAlbum_Click()

@@ -19,7 +19,7 @@ void FrmPage1::mnuSaveAlbum_Click()
 {
     if (SuppliedAlbumRefuses())
         return;
-    const bool written = SaveAlbum();
+    const bool written = SaveAlbum(*this);
     if (session.saveAlbumResult != vbCancel && written) {
         HideCover();
         session.albumChanged = 0;
@@ -28,7 +28,7 @@ void FrmPage1::mnuSaveAlbum_Click()
 
 void FrmPage1::SavePage()
 {
-    CheckPagePictures();
+    CheckPagePictures(*this);
     session.savePageAnswer = MsgBox(QStringLiteral("Do you want to save changes to Page ") + session.pageNr,
                                     vbYesNo | vbQuestion, QStringLiteral("SAVE CHANGES"));
     if (session.savePageAnswer == vbYes) {
@@ -40,7 +40,7 @@ void FrmPage1::SavePage()
 bool FrmPage1::ChPgSave(bool leaving)
 {
     session.newAlbumName = NoNameMarker;
-    CheckPagePictures();
+    CheckPagePictures(*this);
     if (session.pageHasPictures != 1 || session.albumChanged == 0)
         return true;
     // The supplied album is saved like any other once the user has made it writable.
@@ -81,7 +81,7 @@ bool FrmPage1::ChPgSave(bool leaving)
         }
     }
     session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
-    if (const RunError written = WritePagePictures(); written.failed()) {
+    if (const RunError written = WritePagePictures(*this); written.failed()) {
         Forms::Hide(Screen::Pbar3);
         ShowWriteFailure(written);
         SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));

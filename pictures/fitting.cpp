@@ -1,10 +1,6 @@
 #include "fitting.h"
 
-#include "elementscreens.h"
-#include "form.h"
-#include "forms.h"
 #include "picturebox.h"
-#include "screennames.h"
 #include "session.h"
 
 using Fitting::SlotSide;
@@ -91,20 +87,4 @@ void FitViewPictureByHeight(PictureBox& img1)
     img1.SetWidth(img1.Height() * r);
     img1.SetTop(Fitting::ViewMargin);
     img1.SetLeft((100.0f - img1.Width()) / 2.0f);
-}
-
-void FitSlotPicture(std::int16_t& index)
-{
-    if (auto* page = Forms::Get<SlotScreen>(Screen::Page1)) {
-        if (PictureBox* element = page->Image1(index))
-            FitSlotPicture(*element, index);
-    }
-}
-
-void FitViewPicture()
-{
-    if (auto* view = Forms::Get<ViewScreen>(Screen::DisplayPicture)) {
-        if (PictureBox* element = view->img1())
-            FitViewPicture(*element);
-    }
 }

@@ -28,7 +28,3 @@ void PlaceTallSlotPicture(PictureBox& element, std::int16_t index);
 // Read picWidth and picHeight of the session.
 void FitViewPicture(PictureBox& img1);
 void FitViewPictureByHeight(PictureBox& img1);
-
-// The same on the screens' own elements: the page screen's Image1(index) and the view's img1.
-void FitSlotPicture(std::int16_t& index);
-void FitViewPicture();

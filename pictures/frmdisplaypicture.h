@@ -1,6 +1,5 @@
 #pragma once
 
-#include "elementscreens.h"
 #include "form.h"
 #include "picture.h"
 
@@ -10,7 +9,7 @@ class PictureBox;
 class QPushButton;
 
 // The full-size view: one picture as large as the screen allows, printed on request.
-class FrmDisplayPicture final : public Form, public ViewScreen {
+class FrmDisplayPicture final : public Form {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrmDisplayPicture)
 public:
@@ -20,7 +19,7 @@ public:
     // The title-bar close button is Back (nothing while it is a disabled backdrop).
     void CloseByUser() override;
 
-    PictureBox* img1() override { return m_img1; }
+    PictureBox* img1() { return m_img1; }
 
     // Gives img1 the full-resolution picture behind `shown` (its file, or its
     // full image), sized for this screen; the picture's own size is kept.

@@ -1,6 +1,7 @@
 #include "frmoption1.h"
 
 #include "albumpaths.h"
+#include "elementscreens.h"
 #include "forms.h"
 #include "interaction.h"
 #include "pageloader.h"
@@ -145,7 +146,8 @@ void FrmOption1::actOnSelection(bool unloadDeclinedBrowser)
     }
     if (optDefault->isChecked()) {
         Forms::Show(Screen::Page1);
-        ShowWrenAlbum();
+        if (auto* page = Forms::Get<SlotScreen>(Screen::Page1))
+            ShowWrenAlbum(*page);
         Forms::Refresh(Screen::Page1);
     }
     if (optNewAlbum->isChecked()) {

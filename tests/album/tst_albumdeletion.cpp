@@ -7,6 +7,7 @@
 #include "frmpage1.h"
 #include "photorecordset.h"
 #include "photostore.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "testnotes.h"
@@ -42,16 +43,13 @@ void touch(const QString& path)
 
 } // namespace
 
-class TestAlbumDeletion : public QObject {
+class TestAlbumDeletion : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
+        StartProgram();
         outside = program->path(QStringLiteral("outside"));
         QVERIFY(QDir().mkpath(outside + QStringLiteral("/inner")));
         touch(outside + QStringLiteral("/keep.bmp"));
@@ -233,7 +231,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestProgram> program;
     QString outside;
 };
 

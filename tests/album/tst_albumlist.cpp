@@ -5,6 +5,7 @@
 #include "frmpage1.h"
 #include "frmselectalbum1.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "startup.h"
@@ -43,15 +44,13 @@ QStringList shown()
 
 } // namespace
 
-class TestAlbumList : public QObject {
+class TestAlbumList : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->takeAsProgramFolder();
+        StartProgram(false);
     }
     void cleanup()
     {
@@ -164,8 +163,6 @@ private slots:
         QVERIFY(list()->isVisible());
     }
 
-private:
-    std::unique_ptr<TestProgram> program;
 };
 
 QTEST_MAIN(TestAlbumList)

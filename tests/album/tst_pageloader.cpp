@@ -10,6 +10,7 @@
 #include "pageloader.h"
 #include "pagereadahead.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "slowquestion.h"
@@ -42,17 +43,14 @@ const QList<int> FullRun{0, 8, 16, 24, 33, 41, 50, 58, 66, 75, 83, 91, 100};
 
 } // namespace
 
-class TestPageLoader : public QObject {
+class TestPageLoader : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->takeAsProgramFolder();
-        album = program->path(QStringLiteral("Trip"));
-        QVERIFY(QDir().mkdir(album));
+        StartProgram(false);
+        QVERIFY(MakeAlbum(QStringLiteral("Trip")));
         session.albumFilePrefix = album + QStringLiteral("/P");
         session.albumFolderName = QStringLiteral("Trip");
         page()->Show();
@@ -70,7 +68,7 @@ private slots:
     void pageWithoutFilesShowsPlaceholders()
     {
         progress << bar()->pbr2->value();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         QCOMPARE(progress, FullRun);
         QCOMPARE(bar()->lblADone->text(), QStringLiteral("100%"));
         QCOMPARE(bar()->lblTitle->text(), QStringLiteral("Loading"));
@@ -93,7 +91,7 @@ private slots:
         QVERIFY(TestPictures::Save(TestPictures::Photo(300, 600), album + QStringLiteral("/P1I6.bmp"), "BMP"));
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I7.bmp"), "not a picture at all"));
         QVERIFY(TestPictures::Save(TestPictures::Photo(50, 50), album + QStringLiteral("/P1I10.bmp"), "PNG"));
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         PictureBox* wide = page()->Image1(5);
         QCOMPARE(wide->Tag, QStringLiteral("1"));
         QCOMPARE(wide->GetPicture().natural, QSize(640, 480));
@@ -117,11 +115,11 @@ private slots:
         QVERIFY(TestPictures::Save(TestPictures::Photo(800, 200), album + QStringLiteral("/P1I3.bmp"), "BMP"));
         QVERIFY(TestPictures::Save(TestPictures::Photo(800, 200), album + QStringLiteral("/P1I4.bmp"), "BMP"));
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P2I3.bmp"), "BM corrupt")); // slot 4: no file
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         QCOMPARE(page()->Image1(3)->Tag, QStringLiteral("1"));
         QVERIFY(page()->Image1(3)->Height() < 83.25f);
         session.pageNr = QStringLiteral("2");
-        LoadPage(QStringLiteral("2"));
+        LoadPage(*page(), QStringLiteral("2"));
         for (int s : {3, 4}) {
             QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
             QCOMPARE(page()->Image1(s)->GetPicture().natural, QSize(111, 111)); // the placeholder, not page 1's picture
@@ -134,19 +132,19 @@ private slots:
     void progressLabelFollowsPageNrNotTheArgument()
     {
         session.pageNr = QStringLiteral("7");
-        LoadPage(QStringLiteral("3"));
+        LoadPage(*page(), QStringLiteral("3"));
         QCOMPARE(bar()->lblSloc->text(), QStringLiteral("Page 7"));
     }
 
     void missingPlaceholderFile()
     {
         QVERIFY(TestPictures::Save(TestPictures::Photo(640, 480), album + QStringLiteral("/P1I0.bmp"), "BMP"));
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(640, 480));
         QVERIFY(QFile::remove(program->path(QStringLiteral("Empty.bmp"))));
         // Slot 0's file is now broken: never the picture it showed before.
         QVERIFY(TestPictures::WriteBytes(album + QStringLiteral("/P1I0.bmp"), "broken"));
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         for (int s : {0, 1}) {
             QCOMPARE(page()->Image1(s)->Tag, QStringLiteral("0"));
             QCOMPARE(page()->Image1(s)->GetPicture().natural, QSize(111, 111)); // drawn by the program
@@ -166,7 +164,7 @@ private slots:
                                 album + QStringLiteral("/P1I%1.bmp").arg(s)));
         MemoryProbe::ResetPeak();
         const qint64 before = MemoryProbe::ResidentKb();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 400 * 1024);
         for (int s = 0; s <= 11; ++s)
             QVERIFY(page()->Image1(s)->Tag == QStringLiteral("1") || !page()->Image1(s)->Problem.isEmpty());
@@ -181,7 +179,7 @@ private slots:
         ahead.SetEnabled(true);
         ahead.SetIdleDelay(0);
         const int started = ahead.PicturesStarted(), handed = ahead.PicturesHandedOver();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
         QCOMPARE(ahead.PicturesStarted() - started, 12); // page 2; page 1 has no page before it
@@ -195,7 +193,7 @@ private slots:
         QVERIFY(QFile::remove(album + QStringLiteral("/P2I4.bmp")));
         progress.clear();
         session.pageNr = QStringLiteral("2");
-        LoadPage(QStringLiteral("2"));
+        LoadPage(*page(), QStringLiteral("2"));
         QCOMPARE(ahead.PicturesHandedOver() - handed, 10);
         QCOMPARE(progress, FullRun); // the progress screen runs however fast the page comes
         QCOMPARE(page()->Image1(0)->GetPicture().natural, QSize(900, 600));
@@ -213,7 +211,7 @@ private slots:
         ahead.SetEnabled(true);
         ahead.SetIdleDelay(0);
         const int started = ahead.PicturesStarted();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         Forms::Hide(Screen::Pbar3);
 
         // A question that stays open a while, as a user takes time to answer.
@@ -231,7 +229,7 @@ private slots:
             QVERIFY(TestPictures::Save(TestPictures::Photo(2400, 1600, s), album + QStringLiteral("/P3I%1.bmp").arg(s), "JPEG"));
         ahead.SetIdleDelay(1000);
         session.pageNr = QStringLiteral("2");
-        LoadPage(QStringLiteral("2"));
+        LoadPage(*page(), QStringLiteral("2"));
         Forms::Hide(Screen::Pbar3);
         const int beforePage3 = ahead.PicturesStarted();
         QTRY_VERIFY_WITH_TIMEOUT(ahead.PicturesStarted() > beforePage3, 60000);
@@ -248,7 +246,7 @@ private slots:
         QVERIFY(TestPictures::Save(TestPictures::Photo(40, 30), album + QStringLiteral("/P1I2.bmp"), "BMP"));
         session.albumName = QStringLiteral("Trip");
         session.pageNr = QStringLiteral("1");
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         // Screen readers hear every slot for what it is.
         QTRY_COMPARE(page()->Image1(2)->accessibleName(), QStringLiteral("Page 1, picture 2"));
         QCOMPARE(page()->Image1(2)->accessibleDescription(), QStringLiteral("P1I2.bmp"));
@@ -269,8 +267,8 @@ private slots:
     {
         QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), album + QStringLiteral("/P1I1.bmp"), "BMP"));
         const QByteArray before = QFile(album + QStringLiteral("/P1I1.bmp")).exists() ? QByteArray("x") : QByteArray();
-        LoadPage(QStringLiteral("1"));
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         QCOMPARE(QDir(album).entryList(QDir::Files), QStringList{QStringLiteral("P1I1.bmp")});
         QCOMPARE(page()->Image1(1)->Tag, QStringLiteral("1"));
         QVERIFY(!before.isEmpty());
@@ -305,7 +303,7 @@ private slots:
             QVERIFY(QFile::copy(MadeAsset(QStringLiteral("P1I%1.bmp").arg(s)),
                                 album + QStringLiteral("/P1I%1.bmp").arg(s)));
         for (int round = 0; round < 20; ++round) {
-            LoadPage(QStringLiteral("1"));
+            LoadPage(*page(), QStringLiteral("1"));
             for (int s = 0; s <= 11; ++s)
                 QVERIFY2(page()->Image1(s)->Tag == QStringLiteral("1"), qPrintable(QString::number(round)));
         }
@@ -314,7 +312,7 @@ private slots:
     void wrenAlbumMissingLoadsNothing()
     {
         session.albumName.clear();
-        ShowWrenAlbum();
+        ShowWrenAlbum(*page());
         QVERIFY(session.albumName.isEmpty());
         QVERIFY(!bar()->isVisible());
         for (int s = 0; s <= 11; ++s)
@@ -322,8 +320,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestProgram> program;
-    QString album;
     QList<int> progress;
 };
 

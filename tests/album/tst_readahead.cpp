@@ -6,6 +6,7 @@
 #include "pageloader.h"
 #include "pagereadahead.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "slowquestion.h"
@@ -69,15 +70,13 @@ void letItCheck(int checks)
 
 } // namespace
 
-class TestReadAhead : public QObject {
+class TestReadAhead : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->takeAsProgramFolder();
+        StartProgram(false);
         cacheFolder = std::make_unique<QTemporaryDir>(); // not a subfolder of the program folder: no album
         ThumbnailCache::UseShared(cacheFolder->path());
         PageReadAhead& ahead = PageReadAhead::Instance();
@@ -99,7 +98,7 @@ private slots:
         openAlbum(album);
         PageReadAhead& ahead = PageReadAhead::Instance();
         session.pageNr = QStringLiteral("5");
-        LoadPage(QStringLiteral("5"));
+        LoadPage(*page(), QStringLiteral("5"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
 
@@ -119,7 +118,7 @@ private slots:
         QVERIFY(TestPictures::Save(TestPictures::Photo(keptSize() + 80, 100, 77), changed, "JPEG"));
         QVERIFY(!inCache(changed));
         session.pageNr = QStringLiteral("6");
-        LoadPage(QStringLiteral("6"));
+        LoadPage(*page(), QStringLiteral("6"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
         QVERIFY(inCache(changed));
@@ -131,7 +130,7 @@ private slots:
         // leaves the rest of the album where it is: in the cache, unread.
         ahead.Forget();
         const int started = ahead.PicturesStarted();
-        LoadPage(QStringLiteral("6"));
+        LoadPage(*page(), QStringLiteral("6"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
         QCOMPARE(ahead.PicturesStarted() - started, 24);
@@ -146,7 +145,7 @@ private slots:
         page()->mnuDeletePicture_Click();
         for (int p = 1; p <= 10; ++p) {
             session.pageNr = QString::number(p);
-            LoadPage(session.pageNr);
+            LoadPage(*page(), session.pageNr);
         }
         Forms::Hide(Screen::Pbar3);
         const QSize box = SlotPixels();
@@ -164,7 +163,7 @@ private slots:
         openAlbum(album);
         PageReadAhead& ahead = PageReadAhead::Instance();
         const int started = ahead.PicturesStarted();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         Forms::Hide(Screen::Pbar3);
         QTRY_VERIFY_WITH_TIMEOUT(ahead.PicturesStarted() - started > 13, 60000); // into page 3
 
@@ -274,7 +273,6 @@ private:
         page()->Show();
     }
 
-    std::unique_ptr<TestProgram> program;
     std::unique_ptr<QTemporaryDir> cacheFolder;
 };
 

@@ -9,6 +9,7 @@
 #include "photorecordset.h"
 #include "photostore.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "slotdrop.h"
@@ -74,24 +75,20 @@ int notesOf(const QString& key)
 
 } // namespace
 
-class TestEditing : public QObject {
+class TestEditing : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
-        album = program->path(QStringLiteral("Holiday"));
-        QVERIFY(QDir().mkdir(album));
-        for (const char* name : {"P1I1.bmp", "P1I10.bmp", "P1I11.bmp", "P1I2.bmp"})
-            QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48), album + u'/' + QLatin1String(name), "BMP"));
+        StartProgram();
+        const QImage photo = TestPictures::Photo(64, 48);
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday"), {{QStringLiteral("P1I1.bmp"), photo},
+                                                      {QStringLiteral("P1I10.bmp"), photo},
+                                                      {QStringLiteral("P1I11.bmp"), photo},
+                                                      {QStringLiteral("P1I2.bmp"), photo}}));
         QVERIFY(TestPictures::Save(TestPictures::Photo(30, 90), program->path(QStringLiteral("tall.png")), "PNG"));
-        session.albumName = QStringLiteral("Holiday");
-        page()->Show();
-        page()->mnuP_Click(1);
+        OpenAlbum(QStringLiteral("Holiday"));
     }
     void cleanup()
     {
@@ -479,9 +476,6 @@ private slots:
         QCOMPARE(page()->editMode, QStringLiteral("0"));
     }
 
-private:
-    std::unique_ptr<TestProgram> program;
-    QString album;
 };
 
 QTEST_MAIN(TestEditing)

@@ -15,6 +15,7 @@
 #include "photostore.h"
 #include "picturebox.h"
 #include "pictureloader.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "testnotes.h"
@@ -85,20 +86,15 @@ const QString SavePageQuestion = QStringLiteral("Do you want to save changes to 
 
 } // namespace
 
-class TestLeaving : public QObject {
+class TestLeaving : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
-        album = program->path(QStringLiteral("Holiday"));
-        QVERIFY(QDir().mkdir(album));
-        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 1), album + QStringLiteral("/P1I3.bmp"), "BMP"));
-        open(QStringLiteral("Holiday"));
+        StartProgram();
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday"), {{QStringLiteral("P1I3.bmp"), TestPictures::Photo(64, 48, 1)}}));
+        OpenAlbum(QStringLiteral("Holiday"));
     }
     void cleanup()
     {
@@ -224,7 +220,7 @@ private slots:
         TestNotes::Add(AlbumPaths::NewAlbum, 1, 2);
         const QByteArray before = TestPictures::ReadBytes(other + QStringLiteral("/P1I2.bmp"));
 
-        open(AlbumPaths::NewAlbum);
+        OpenAlbum(AlbumPaths::NewAlbum);
         paste(2, TestPictures::Photo(40, 40));
         // Deleting in the album never saved asks as ever, and touches no folder and no note.
         program->user.answerButton(vbOK);
@@ -266,7 +262,7 @@ private slots:
     {
         Forms::Load(Screen::SelectAlbum1); // loaded at start-up, before any save
         QVERIFY(!listedAlbums().contains(QStringLiteral("Fresh")));
-        open(AlbumPaths::NewAlbum);
+        OpenAlbum(AlbumPaths::NewAlbum);
         paste(1, TestPictures::Photo(40, 40));
         program->user.answerButton(vbYes);
         program->user.answerText(QStringLiteral("Fresh"));
@@ -274,7 +270,7 @@ private slots:
         page()->mnuop_Click(); // saved: no question
         QVERIFY(listedAlbums().contains(QStringLiteral("Fresh")));
 
-        open(QStringLiteral("Fresh"));
+        OpenAlbum(QStringLiteral("Fresh"));
         paste(1, TestPictures::Photo(40, 40));
         program->user.answerText(QStringLiteral("Copy of Fresh"));
         page()->mnuSaveAlbum_Click();
@@ -287,7 +283,7 @@ private slots:
     {
         const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
         QVERIFY(QDir().mkdir(supplied)); // made writable by the user
-        open(ProgramFiles::SuppliedAlbum);
+        OpenAlbum(ProgramFiles::SuppliedAlbum);
         paste(0, TestPictures::Photo(40, 40));
         program->user.answerButton(vbYes);
         page()->mnuPU_Click();
@@ -296,7 +292,7 @@ private slots:
 
         // Read-only again: every change is refused, and a page change asks nothing.
         QVERIFY(!Files::SetAttr(supplied, Files::Directory + Files::ReadOnly).failed());
-        open(ProgramFiles::SuppliedAlbum);
+        OpenAlbum(ProgramFiles::SuppliedAlbum);
         program->user.asked.clear();
         program->user.answerButton(vbOK);
         page()->mnuPaste_Click();
@@ -343,7 +339,7 @@ private slots:
     {
         const QString supplied = program->path(ProgramFiles::SuppliedAlbum);
         QVERIFY(QDir().mkdir(supplied));
-        open(ProgramFiles::SuppliedAlbum);
+        OpenAlbum(ProgramFiles::SuppliedAlbum);
         paste(0, TestPictures::Photo(40, 40)); // while writable
         QVERIFY(!Files::SetAttr(supplied, Files::Directory + Files::ReadOnly).failed());
         program->user.asked.clear();
@@ -415,17 +411,6 @@ private:
         return all;
     }
 
-    void open(const QString& name)
-    {
-        session.albumName = name;
-        session.pageNr = QStringLiteral("1");
-        session.albumChanged = 0;
-        page()->Show();
-        page()->mnuP_Click(1);
-    }
-
-    std::unique_ptr<TestProgram> program;
-    QString album;
 };
 
 QTEST_MAIN(TestLeaving)

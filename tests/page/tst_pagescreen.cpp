@@ -5,6 +5,7 @@
 #include "frmdisplaypicture.h"
 #include "frmpage1.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "slotfocus.h"
@@ -67,17 +68,14 @@ bool activate(Form* form)
 
 } // namespace
 
-class TestPageScreen : public QObject {
+class TestPageScreen : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->takeAsProgramFolder();
-        album = program->path(QStringLiteral("Holiday"));
-        QVERIFY(QDir().mkdir(album));
+        StartProgram(false);
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday")));
         for (int p = 1; p <= 10; ++p)
             QVERIFY(TestPictures::Save(TestPictures::Photo(64 + p, 48, p),
                                        album + u'/' + AlbumPaths::SlotFileName(p, p % 12), "BMP"));
@@ -373,9 +371,6 @@ private slots:
         QVERIFY(Forms::Get(Screen::SelectAlbum1)->isVisible());
     }
 
-private:
-    std::unique_ptr<TestProgram> program;
-    QString album;
 };
 
 QTEST_MAIN(TestPageScreen)

@@ -2,7 +2,6 @@
 // change, naming a new album, failed writes, and the whole request end to end.
 #include "albumpaths.h"
 #include "albumsaving.h"
-#include "pagewriter.h"
 #include "fileops.h"
 #include "forms.h"
 #include "frmcover.h"
@@ -11,8 +10,10 @@
 #include "frmpage1.h"
 #include "frmpbar3.h"
 #include "frmselectalbum1.h"
+#include "pagewriter.h"
 #include "picturebox.h"
 #include "program.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "startup.h"
@@ -146,20 +147,15 @@ QByteArray saveOnAFullDisk(const QString& folder, const Picture& picture)
 
 } // namespace
 
-class TestSaving : public QObject {
+class TestSaving : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
-        album = program->path(QStringLiteral("Holiday"));
-        QVERIFY(QDir().mkdir(album));
-        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 1), album + QStringLiteral("/P1I3.bmp"), "BMP"));
-        open(QStringLiteral("Holiday"));
+        StartProgram();
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday"), {{QStringLiteral("P1I3.bmp"), TestPictures::Photo(64, 48, 1)}}));
+        OpenAlbum(QStringLiteral("Holiday"));
     }
     void cleanup()
     {
@@ -169,7 +165,7 @@ private slots:
 
     void nothingToSave()
     {
-        open(QStringLiteral("New Album"));
+        OpenAlbum(QStringLiteral("New Album"));
         program->user.answerButton(vbOK);
         page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
         QCOMPARE(prompts(program->user),
@@ -282,7 +278,7 @@ private slots:
 
     void newAlbumNamedAtThePageChange()
     {
-        open(QStringLiteral("New Album"));
+        OpenAlbum(QStringLiteral("New Album"));
         paste(2, TestPictures::Photo(40, 40));
         program->user.answerButton(vbYes);
         program->user.answerText({}); // Cancel at the name: nothing saved, the page still changes
@@ -328,7 +324,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, atPageChange);
-        open(QStringLiteral("New Album"));
+        OpenAlbum(QStringLiteral("New Album"));
         paste(2, TestPictures::Photo(40, 40));
         if (atPageChange)
             program->user.answerButton(vbYes);
@@ -435,7 +431,7 @@ private slots:
         QFETCH(int, way);
         QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 5), album + QStringLiteral("/P1I0.bmp"), "BMP"));
         QVERIFY(QDir().mkdir(album + QStringLiteral("/P1I5.bmp")));
-        open(QStringLiteral("Holiday"));
+        OpenAlbum(QStringLiteral("Holiday"));
         const QMap<QString, QByteArray> before = snapshot(album);
         paste(0, TestPictures::Photo(40, 40, 1)); // replaces a file
         paste(1, TestPictures::Photo(30, 30, 2)); // a new file
@@ -567,7 +563,7 @@ private slots:
     {
         StartUp();
         Forms::Get<FrmCover>(Screen::Cover)->tmrCover_Timer();
-        open(QStringLiteral("Holiday"));
+        OpenAlbum(QStringLiteral("Holiday"));
         page()->mnuP_Click(5);
         page()->Menu(QStringLiteral("mnuOptions"))->trigger(); // unchanged: no question
         auto* options = Forms::Get<FrmOption1>(Screen::Option1);
@@ -668,25 +664,12 @@ private slots:
         session = SessionState{};
         RegisterScreens();
         program->takeAsProgramFolder();
-        open(QStringLiteral("Holiday"));
+        OpenAlbum(QStringLiteral("Holiday"));
         page()->mnuP_Click(3);
         QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("1"));
         QCOMPARE(page()->Image1(7)->GetPicture().natural, QSize(120, 90));
     }
 
-private:
-    // Opens an album on page 1 as the options screen and the album list do.
-    void open(const QString& name)
-    {
-        session.albumName = name;
-        session.pageNr = QStringLiteral("1");
-        session.albumChanged = 0;
-        page()->Show();
-        page()->mnuP_Click(1);
-    }
-
-    std::unique_ptr<TestProgram> program;
-    QString album;
 };
 
 QTEST_MAIN(TestSaving)

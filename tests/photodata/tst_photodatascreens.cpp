@@ -11,6 +11,7 @@
 #include "photorecordset.h"
 #include "photostore.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "testnotes.h"
@@ -112,16 +113,13 @@ QStringList texts(std::initializer_list<const char*> list)
 
 } // namespace
 
-class TestPhotoDataScreens : public QObject {
+class TestPhotoDataScreens : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
+        StartProgram();
     }
     void cleanup()
     {
@@ -706,7 +704,6 @@ private:
         return screen == Browser ? static_cast<PhotoDataForm*>(browser()) : record();
     }
 
-    std::unique_ptr<TestProgram> program;
 };
 
 QTEST_MAIN(TestPhotoDataScreens)

@@ -546,14 +546,14 @@ private slots:
 
         QVERIFY(QFile::exists(QStringLiteral("PhotoData.mdb")));
         qputenv("QUILL_DECODER_PROBE", "open");
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         qunsetenv("QUILL_DECODER_PROBE");
         PictureBox* slot = page()->Image1(0);
         QCOMPARE(slot->Tag, QStringLiteral("0"));
         QCOMPARE(slot->GetPicture().natural, QSize(111, 111)); // the drawn "cannot be shown" placeholder
         QVERIFY(slot->Problem.contains(QStringLiteral("P1I0.bmp")));
 
-        LoadPage(QStringLiteral("1")); // the program runs on, and shows the picture
+        LoadPage(*page(), QStringLiteral("1")); // the program runs on, and shows the picture
         QCOMPARE(slot->Tag, QStringLiteral("1"));
         QCOMPARE(slot->GetPicture().natural, QSize(64, 48));
         QUILL_END_PROGRAM(program);
@@ -584,7 +584,7 @@ private slots:
         const qint64 before = MemoryProbe::ResidentKb();
         QElapsedTimer t;
         t.start();
-        LoadPage(QStringLiteral("1"));
+        LoadPage(*page(), QStringLiteral("1"));
         // Bounded by the helpers' own limits (each slot is given up after its time limit), not a speed promise.
         QVERIFY(t.elapsed() < 12 * 10000);
         QVERIFY(MemoryProbe::PeakResidentKb() - before < 100 * 1024);

@@ -4,6 +4,7 @@
 #include "forms.h"
 #include "frmgetfile.h"
 #include "picturebox.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "testpictures.h"
@@ -38,15 +39,13 @@ QStringList listed(const QListWidget* list)
 
 } // namespace
 
-class TestFileChooser : public QObject {
+class TestFileChooser : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->takeAsProgramFolder();
+        StartProgram(false);
         pictures = program->path(QStringLiteral("pictures"));
         QVERIFY(QDir().mkdir(pictures));
         QVERIFY(TestPictures::Save(TestPictures::Photo(640, 480), pictures + QStringLiteral("/photo.jpg"), "JPEG"));
@@ -256,7 +255,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestProgram> program;
     QString pictures;
 };
 

@@ -1,0 +1,40 @@
+#include "programfixture.h"
+
+#include "forms.h"
+#include "frmpage1.h"
+#include "screennames.h"
+#include "session.h"
+#include "testpictures.h"
+
+#include <QDir>
+
+void ProgramFixture::StartProgram(bool withNotes)
+{
+    program = std::make_unique<TestProgram>();
+    program->addEmptyPicture();
+    if (withNotes)
+        program->addPhotoData();
+    program->takeAsProgramFolder();
+}
+
+bool ProgramFixture::MakeAlbum(const QString& name, const QList<std::pair<QString, QImage>>& pictures)
+{
+    album = program->path(name);
+    if (!QDir().mkdir(album))
+        return false;
+    for (const auto& [file, picture] : pictures) {
+        if (!TestPictures::Save(picture, album + u'/' + file, "BMP"))
+            return false;
+    }
+    return true;
+}
+
+void ProgramFixture::OpenAlbum(const QString& name)
+{
+    session.albumName = name;
+    session.pageNr = QStringLiteral("1");
+    session.albumChanged = 0;
+    auto* page = Forms::Get<FrmPage1>(Screen::Page1);
+    page->Show();
+    page->mnuP_Click(1);
+}
