@@ -20,8 +20,6 @@
 #include "testprogram.h"
 #include "thumbnailcache.h"
 
-#include <linux/landlock.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QBuffer>
@@ -498,39 +496,6 @@ private slots:
         QVERIFY(helper > 0);
         QVERIFY(::kill(helper, 0) != 0 && errno == ESRCH);
         QCOMPARE(LoadPicture(path, box).error.number, 0);
-    }
-
-    void helperThatTriesWhatNoPictureNeedsIsStopped_data()
-    {
-        QTest::addColumn<QByteArray>("picture");
-        QTest::addColumn<QByteArray>("call");
-        QTest::addColumn<bool>("killed"); // else refused: the metafile renderer may read its fonts, nothing else
-        const QByteArray png = encoded(quadrants(64, 48), "PNG");
-        for (const char* call : {"open", "socket", "exec", "execmem"})
-            QTest::addRow("PNG, %s", call) << png << QByteArray(call) << true;
-        QTest::newRow("metafile, open") << TestPictures::BlueRectangleMetafile() << QByteArray("open") << false;
-        for (const char* call : {"socket", "exec", "execmem"})
-            QTest::addRow("metafile, %s", call) << TestPictures::BlueRectangleMetafile() << QByteArray(call) << true;
-    }
-    void helperThatTriesWhatNoPictureNeedsIsStopped()
-    {
-        QFETCH(QByteArray, picture);
-        QFETCH(QByteArray, call);
-        QFETCH(bool, killed);
-        if (!killed && ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION) < 1)
-            QSKIP("this kernel has no Landlock: a metafile helper keeps only the seccomp filter's read-only rule");
-        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
-        QVERIFY(TestPictures::WriteBytes(path, picture));
-        const QString secret = dir.filePath(QStringLiteral("PhotoData.mdb")); // there, and readable by this user
-        QVERIFY(TestPictures::WriteBytes(secret, "notes"));
-        qputenv("QUILL_DECODER_PROBE", call);
-        qputenv("QUILL_DECODER_PROBE_FILE", QFile::encodeName(secret));
-        const LoadResult stopped = LoadPicture(path, QSize(32, 32));
-        qunsetenv("QUILL_DECODER_PROBE");
-        qunsetenv("QUILL_DECODER_PROBE_FILE");
-        QCOMPARE(stopped.error.number, 481);
-        QCOMPARE(stopped.error.description.contains(QStringLiteral("stopped")), killed);
-        QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0); // the next picture is read as ever
     }
 
     void stoppedHelperLeavesTheSlotPlaceholderAndTheProgramRuns()
