@@ -216,6 +216,7 @@ private slots:
         QVERIFY(QFile::exists(program->path(QStringLiteral("Anns Trip/P1I0.bmp"))));
     }
 
+    // The notes go first: when they cannot, the album is kept whole.
     void damagedStoreIsToldAndKept()
     {
         QFile::remove(program->path(ProgramFiles::PhotoDatabase));
@@ -228,8 +229,10 @@ private slots:
         DeleteAlbum();
         QCOMPARE(program->user.asked.size(), 2);
         QVERIFY(program->user.asked.last().prompt.contains(program->path(ProgramFiles::PhotoDatabase)));
+        QVERIFY(program->user.asked.last().prompt.endsWith(QStringLiteral("The album and its notes are kept.")));
         QCOMPARE(QFileInfo(program->path(ProgramFiles::PhotoDatabase)).size(), 1);
-        QVERIFY(Forms::VisibleScreens().contains(Screen::Option1));
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Holiday/P1I1.bmp"))));
+        QVERIFY(!Forms::VisibleScreens().contains(Screen::Option1));
     }
 
 private:
