@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -174,15 +175,19 @@ void FinishInterruptedPictureDeletes(const QString& folder)
         // comes back. The note gone: the delete is finished. A store that cannot
         // be read keeps the picture.
         const QString page = QString::number(it.key().first);
-        int notes = 1;
-        if (db)
-            db->CountRecords(albumName, &notes, StoredFormIsOurs(albumName), page,
-                             AlbumPaths::PictureKey(page, it.key().second));
+        int notes = 0;
+        const bool noteGone = db &&
+                              !db->CountRecords(albumName, &notes, StoredFormIsOurs(albumName), page,
+                                                AlbumPaths::PictureKey(page, it.key().second))
+                                   .failed() &&
+                              notes == 0;
         for (const auto& [hidden, name] : it.value()) {
-            if (notes == 0)
+            if (noteGone)
                 ::unlinkat(dir, hidden.constData(), 0);
-            else // never over a file that took the name since
-                ::renameat2(dir, hidden.constData(), dir, name.constData(), RENAME_NOREPLACE);
+            else if (::renameat2(dir, hidden.constData(), dir, name.constData(), RENAME_NOREPLACE) != 0 &&
+                     errno != EEXIST && ::faccessat(dir, name.constData(), F_OK, AT_SYMLINK_NOFOLLOW) != 0)
+                ::renameat(dir, hidden.constData(), dir, name.constData()); // no RENAME_NOREPLACE here
+            // never over a file that took the name since
         }
     }
     ::fsync(dir);
