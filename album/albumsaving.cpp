@@ -1,5 +1,6 @@
 #include "albumsaving.h"
 
+#include "albumdeletion.h"
 #include "albumguard.h"
 #include "albumpaths.h"
 #include "elementscreens.h"
@@ -13,6 +14,7 @@
 #include "session.h"
 #include "val.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -55,7 +57,7 @@ void CheckPagePictures(SlotScreen& page)
     }
 }
 
-RunError WritePagePictures(SlotScreen& screen)
+RunError WritePagePictures(SlotScreen& screen, bool folderMadeNow)
 {
     session.pagePaths[0] += u'/';
     for (int n = 1; n <= 10; ++n)
@@ -74,17 +76,35 @@ RunError WritePagePictures(SlotScreen& screen)
     auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
     QString folder = session.pagePaths[0];
     folder.chop(1);
-    return PageWriter::WritePage(folder, page, pictures, [bar](int s) {
-        SetSlotText(s);
-        if (bar) {
-            bar->SetProgress(SavedPercent[s]);
-            bar->lblADone->setText(QString::number(SavedPercent[s]) + u'%');
-            bar->Refresh();
-        }
-    });
+    // A named album's folder that went away meanwhile (another program deleted
+    // the album) is made again, so the changed pictures can still be saved.
+    if (!folderMadeNow && !pictures.empty() && !QFileInfo::exists(folder) &&
+        AlbumPaths::IsPlainAlbumName(QFileInfo(folder).fileName()))
+        folderMadeNow = !Files::MkDir(folder).failed();
+    QStringList gone;
+    const RunError written = PageWriter::WritePage(
+        folder, page, pictures,
+        [bar](int s) {
+            SetSlotText(s);
+            if (bar) {
+                bar->SetProgress(SavedPercent[s]);
+                bar->lblADone->setText(QString::number(SavedPercent[s]) + u'%');
+                bar->Refresh();
+            }
+        },
+        &gone);
+    if (folderMadeNow && (written.failed() || QDir(folder).isEmpty()))
+        Files::RmDir(folder); // a save never leaves behind an empty folder of its own making
+    if (!written.failed() && !gone.isEmpty())
+        MsgBox(QStringLiteral("The page was saved, but these pictures of it were not: %1.\r\n"
+                              "Their files were removed from the album folder by another program while the page "
+                              "was on screen, so there was nothing left to save.")
+                   .arg(gone.join(QStringLiteral(", "))),
+               vbOKOnly | vbInformation, QStringLiteral("WARNING"));
+    return written;
 }
 
-RunError SavePageWithProgress(SlotScreen& screen)
+RunError SavePageWithProgress(SlotScreen& screen, bool folderMadeNow)
 {
     auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3);
     if (bar) {
@@ -93,7 +113,7 @@ RunError SavePageWithProgress(SlotScreen& screen)
         bar->SetProgress(0);
         bar->lblSloc->setText(QStringLiteral("At ") + session.appPath);
     }
-    const RunError written = WritePagePictures(screen);
+    const RunError written = WritePagePictures(screen, folderMadeNow);
     Forms::Hide(Screen::Pbar3);
     return written;
 }
@@ -129,10 +149,14 @@ bool SaveAlbum(SlotScreen& screen)
     }
     session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.saveAlbumName);
     const RunError made = Files::MkDir(session.pagePaths[0]);
-    auto write = [&screen](bool naming) {
+    if (!made.failed() && !SettleOldNotes(session.saveAlbumName)) {
+        Files::RmDir(session.pagePaths[0]);
+        return false;
+    }
+    auto write = [&screen, &made](bool naming) {
         if (auto* bar = Forms::Get<FrmPbar3>(Screen::Pbar3); bar && naming)
             bar->lblAName->setText(session.saveAlbumName);
-        const RunError written = SavePageWithProgress(screen);
+        const RunError written = SavePageWithProgress(screen, !made.failed());
         if (written.failed())
             ShowWriteFailure(written);
         return !written.failed();

@@ -16,13 +16,16 @@ void CheckPagePictures(SlotScreen& page);
 // written (the user has been told which).
 bool SaveAlbum(SlotScreen& screen);
 // The page writer with the progress screen shown around it.
-RunError SavePageWithProgress(SlotScreen& screen);
+RunError SavePageWithProgress(SlotScreen& screen, bool folderMadeNow = false);
 // Writes every slot tagged "1" as P<pageNr>I<slot>.bmp into the folder in
 // session.pagePaths[0]; sets pagePaths[1..10] and the progress screen's
 // percentage after each slot. All or nothing: when a file cannot be put in
 // place, the page's files are as they were (the error says so, or names the
-// files the file system would not let be put back).
-RunError WritePagePictures(SlotScreen& screen);
+// files the file system would not let be put back). A folder this save made
+// (`folderMadeNow`, or a named album's folder gone meanwhile, made again) is
+// removed again when the save fails or leaves it empty. Unchanged pictures
+// whose files went away meanwhile are not written; a note names them.
+RunError WritePagePictures(SlotScreen& screen, bool folderMadeNow = false);
 // The question before the page screen is left; session.saveAlbumAnswer "6" or "7".
 void AskSaveAlbum();
 // Tells the user the writer's error (the file, the system's reason, what became

@@ -1,5 +1,6 @@
 #include "pageloader.h"
 
+#include "albumdeletion.h"
 #include "albumpaths.h"
 #include "elementscreens.h"
 #include "fileops.h"
@@ -79,9 +80,12 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
     if (bar)
         bar->Refresh();
     Forms::Hide(Screen::Option1);
-    // A save that was killed part-way left its hidden files here: they go now.
-    if (session.albumFilePrefix.endsWith(QStringLiteral("/P")))
+    // A save or a picture delete killed part-way is finished or undone now,
+    // and the hidden files it left go.
+    if (session.albumFilePrefix.endsWith(QStringLiteral("/P"))) {
         PageWriter::RemoveLeftovers(session.albumFilePrefix.chopped(2));
+        FinishInterruptedPictureDeletes(session.albumFilePrefix.chopped(2));
+    }
 
     // Every slot's picture is decoded ahead on the worker threads (or was read ahead
     // while the user looked at another page); the slots are still filled, and the

@@ -2,12 +2,15 @@
 
 #include "albumpaths.h"
 #include "fileops.h"
+#include "killpoint.h"
+#include "pagesaveintent.h"
 #include "pictureloader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <cerrno>
 #include <csignal>
@@ -33,6 +36,12 @@ bool sameFile(const QString& a, const QString& b)
     struct stat sa {}, sb {};
     return ::stat(native(a).constData(), &sa) == 0 && ::stat(native(b).constData(), &sb) == 0 &&
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool fileIsThere(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(native(path).constData(), &st) == 0 || errno != ENOENT;
 }
 
 bool isBitmapFile(const QString& path)
@@ -189,6 +198,8 @@ struct Pending {
     QByteArray name;     // P<page>I<slot>.bmp
     QByteArray temp;     // the new file, then (swapped) the old one
     QByteArray kept;     // the old file under a hard link
+    ino_t newFile = 0;   // the identities the intent records: which file is which after a kill
+    ino_t oldFile = 0;   // 0: there was none
     enum class State { Written, Swapped, Kept, Added, Replaced } state = State::Written;
 };
 
@@ -298,11 +309,15 @@ int RemoveLeftovers(const QString& folder)
     const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return 0;
+    // The saves killed part-way are finished or undone first: the sweep below
+    // would take away the files they need.
+    SaveIntent::FinishInterrupted(dir);
     DIR* entries = ::fdopendir(::dup(dir));
     if (!entries) {
         ::close(dir);
         return 0;
     }
+    ::rewinddir(entries); // the copy shares the reading position of the folder just read
     QList<QByteArray> gone;
     while (const dirent* entry = ::readdir(entries)) {
         const QRegularExpressionMatch m = leftoverName().match(QFile::decodeName(entry->d_name));
@@ -312,7 +327,7 @@ int RemoveLeftovers(const QString& folder)
         struct stat st {};
         if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             continue;
-        if (::kill(pid, 0) == 0 || errno != ESRCH)
+        if (!SaveIntent::ProcessGone(pid))
             continue; // its process is still there (or another user's): it may be saving now
         gone << QByteArray(entry->d_name);
     }
@@ -325,7 +340,7 @@ int RemoveLeftovers(const QString& folder)
 }
 
 RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pictures,
-                   const std::function<void(int slot)>& progress)
+                   const std::function<void(int slot)>& progress, QStringList* goneUnchanged)
 {
     const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const int dirError = errno;
@@ -346,6 +361,13 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
             const QString target = folder + u'/' + fileName;
             if (!slot.picture.sourcePath.isEmpty() && sameFile(slot.picture.sourcePath, target))
                 continue; // unchanged in its own file
+            if (!slot.picture.kept && !slot.picture.sourcePath.isEmpty() && !fileIsThere(slot.picture.sourcePath)) {
+                // Unchanged, and its file went away meanwhile (another program
+                // deleted it): the slot only holds its shown pixels, nothing to save.
+                if (goneUnchanged)
+                    goneUnchanged->append(fileName);
+                continue;
+            }
             if (dir < 0) {
                 discard();
                 return failure(target, errnoText(dirError));
@@ -361,6 +383,8 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
                 discard();
                 return failure(target, problem);
             }
+            p.newFile = SaveIntent::FileAt(dir, p.temp);
+            p.oldFile = SaveIntent::FileAt(dir, p.name);
             pending.push_back(std::move(p));
         }
         if (progress)
@@ -378,17 +402,31 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
         discard();
         return e;
     }
+    std::vector<SaveIntent::File> files;
+    for (const Pending& p : pending)
+        files.push_back({p.name, p.newFile, p.oldFile});
+    const QByteArray intent = SaveIntent::Name(page);
+    if (const int e = SaveIntent::Write(dir, intent, files); e != 0) {
+        const RunError error = failure(folder + u'/' + QFile::decodeName(intent), errnoText(e));
+        discard();
+        return error;
+    }
     PlaceWay way = firstWay;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (const int e = place(dir, pending[i], way); e != 0) {
+        const int e = place(dir, pending[i], way);
+        KillPoint(QStringLiteral("page-save-placed-%1").arg(i + 1).toLatin1().constData());
+        if (e != 0) {
             // All or nothing: every file already in place gives way to its old one again.
             QStringList notBack;
             for (std::size_t j = i; j-- > 0;) {
                 if (!putBack(dir, pending[j]))
                     notBack.prepend(QFileInfo(pending[j].target).fileName());
+                KillPoint("page-save-putting-back");
             }
             for (std::size_t j = i; j < pending.size(); ++j)
                 ::unlinkat(dir, pending[j].temp.constData(), 0);
+            ::fsync(dir);
+            ::unlinkat(dir, intent.constData(), 0);
             ::fsync(dir);
             ::close(dir);
             return failure(pending[i].target, errnoText(e),
@@ -399,9 +437,11 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
                                      .arg(notBack.join(QStringLiteral(", "))));
         }
     }
+    // The renames themselves reach the disk with the folder, before the intent goes.
+    ::fsync(dir);
     for (const Pending& p : pending)
         dropOld(dir, p);
-    // The renames themselves reach the disk with the folder.
+    ::unlinkat(dir, intent.constData(), 0);
     ::fsync(dir);
     ::close(dir);
     return {};

@@ -4,6 +4,7 @@
 #include "runerror.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -16,7 +17,9 @@
 // file is swapped with the old one (the old one then waits under the hidden
 // name), and when any file of the page cannot be put in place, every file
 // already swapped is swapped back, so the page is as it was. Only when the
-// last file is in place are the old ones removed. A picture that came
+// last file is in place are the old ones removed. Before the first file is put
+// in place, the save's intent is written, so a save killed part-way is
+// finished or undone at the next load. A picture that came
 // unchanged from a bitmap file is copied as it is; any other is converted, so
 // the saved file is a real bitmap whose name says so. A slot whose picture is
 // already its own target file is left alone.
@@ -31,10 +34,13 @@ struct Slot {
 // On failure the error's text names the file that could not be written, the
 // system's reason, and what became of the page's files ("No picture file of
 // this page was changed." when all of them are as before).
+// A slot unchanged since it was loaded (no private copy) whose file has gone
+// since is not written; its file name goes to `goneUnchanged`.
 RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pictures,
-                   const std::function<void(int slot)>& progress = {});
+                   const std::function<void(int slot)>& progress = {}, QStringList* goneUnchanged = nullptr);
 
-// Removes the hidden files a save killed part-way left in `folder`: only
+// Finishes or undoes the saves killed part-way in `folder` (their intent,
+// pagesaveintent.h), then removes the hidden files they left: only
 // ".P<page>I<slot>.bmp.saving-<pid>" and ".P<page>I<slot>.bmp.kept-<pid>"
 // regular files whose process is gone; nothing else, nothing outside the
 // folder. Returns how many were removed.

@@ -9,7 +9,9 @@
 #include "frmpage1.h"
 #include "interaction.h"
 #include "keptfile.h"
+#include "killpoint.h"
 #include "pageloader.h"
+#include "photostore.h"
 #include "picturebox.h"
 #include "picturefiles.h"
 #include "screennames.h"
@@ -184,12 +186,18 @@ void FrmPage1::DeletePicture(int slot)
             return; // the cancel button has ended the mode
     }
     // The picture and its note go together or not at all: when the note
-    // cannot be deleted (the store has told why), the files come back.
-    // An album never saved has no notes.
-    if (!AlbumPaths::IsUnsavedAlbum(session.albumName) && !DeletePictureRecord()) {
-        RestorePictureFiles();
-        EndAddDelete();
-        return;
+    // cannot be deleted, the files are back before the user is told why.
+    // An album never saved has no notes. A delete killed part-way is
+    // finished or undone at the album's next load.
+    if (!AlbumPaths::IsUnsavedAlbum(session.albumName)) {
+        KillPoint("picture-delete-before-note");
+        if (const RunError kept = DeletePictureRecord(); kept.failed()) {
+            RestorePictureFiles();
+            EndAddDelete();
+            ShowStoreFailure(kept);
+            return;
+        }
+        KillPoint("picture-delete-after-note");
     }
     DropPictureFiles();
     PictureBox* box = m_images[std::size_t(slot)];

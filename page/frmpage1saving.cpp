@@ -1,5 +1,6 @@
 // The page screen's saving: "Save Page to Disk", the save check before every
 // page change, and the question before the screen is left.
+#include "albumdeletion.h"
 #include "albumguard.h"
 #include "albumpaths.h"
 #include "albumsaving.h"
@@ -52,6 +53,8 @@ bool FrmPage1::ChPgSave(bool leaving)
     SavePage();
     if (session.savePageAnswer == vbNo)
         return true;
+    const QString namedBefore = session.albumName;
+    bool folderMadeNow = false;
     if (AlbumPaths::IsUnsavedAlbum(session.albumName)) {
         for (;;) {
             session.newAlbumName = InputBox(QStringLiteral("Enter the name of the album that you want to save"),
@@ -76,12 +79,19 @@ bool FrmPage1::ChPgSave(bool leaving)
                        vbOKOnly | vbExclamation, QStringLiteral("WARNING"));
                 continue;
             }
+            if (!SettleOldNotes(session.newAlbumName)) {
+                Files::RmDir(folder);
+                return false;
+            }
+            folderMadeNow = true;
             session.albumName = session.newAlbumName;
             break;
         }
     }
     session.pagePaths[0] = AlbumPaths::InProgramFolder(session.appPath, session.albumName);
-    if (const RunError written = WritePagePictures(*this); written.failed()) {
+    if (const RunError written = WritePagePictures(*this, folderMadeNow); written.failed()) {
+        if (folderMadeNow)
+            session.albumName = namedBefore; // its folder is gone again: the album is still unsaved
         Forms::Hide(Screen::Pbar3);
         ShowWriteFailure(written);
         SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));

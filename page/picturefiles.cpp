@@ -1,5 +1,6 @@
 #include "picturefiles.h"
 
+#include "albumdeletion.h"
 #include "albumpaths.h"
 #include "fileops.h"
 #include "forms.h"
@@ -56,7 +57,7 @@ QString TakeOut(const QString& folder, const QString& pattern, const QString& ow
     std::stable_partition(names.begin(), names.end(), [&ownFile](const QString& n) { return n != ownFile; });
     for (const QString& n : names) {
         const QByteArray name = QFile::encodeName(n);
-        const QByteArray hidden = QFile::encodeName(QStringLiteral(".%1.deleting-%2").arg(n).arg(::getpid()));
+        const QByteArray hidden = QFile::encodeName(PictureDeletingName(n));
         if (::renameat(takenOut.folder, name.constData(), takenOut.folder, hidden.constData()) != 0) {
             const QString why = QString::fromLocal8Bit(std::strerror(errno));
             PutBack();

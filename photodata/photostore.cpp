@@ -1,5 +1,6 @@
 #include "photostore.h"
 
+
 #include "likepattern.h"
 #include "interaction.h"
 #include "photorecordset.h"
@@ -338,72 +339,6 @@ RunError PhotoDatabase::Create(const QString& path)
 std::unique_ptr<PhotoRecordset> PhotoDatabase::OpenRecordset(const PhotoQuery& query, RunError* error)
 {
     return PhotoRecordset::Open(*this, query, error);
-}
-
-namespace {
-// The table's first record (the placeholder) is never deleted.
-const QString NotFirstRecord = QStringLiteral("rowid <> (SELECT min(rowid) FROM PhotoData)");
-} // namespace
-
-RunError PhotoDatabase::DeleteAlbumRecords(const QString& albumName, int* count, bool storedFormToo)
-{
-    finishReading();
-    NoteWrite();
-    QSqlQuery q(connection());
-    q.prepare(QStringLiteral("DELETE FROM PhotoData WHERE %1 AND ([Album Name] = ? OR [Album Name] = ?)")
-                  .arg(NotFirstRecord));
-    q.addBindValue(albumName);
-    q.addBindValue(storedFormToo ? StoredAlbumName(albumName) : albumName);
-    if (!q.exec())
-        return failure(QStringLiteral("changed"), q.lastError());
-    if (count)
-        *count = q.numRowsAffected();
-    return {};
-}
-
-RunError PhotoDatabase::DeletePictureRecords(const QString& albumName, const QString& pageNr,
-                                             const QString& pictureKey, int* count, bool storedFormToo)
-{
-    finishReading();
-    NoteWrite();
-    QSqlDatabase db = connection();
-    if (!db.transaction())
-        return failure(QStringLiteral("changed"), db.lastError());
-    QSqlQuery find(db);
-    find.prepare(QStringLiteral("SELECT rowid, [Page Nr] FROM PhotoData WHERE %1 AND ([Album Name] = ? OR "
-                                "[Album Name] = ?) AND [Image Nr] = ?")
-                     .arg(NotFirstRecord));
-    find.addBindValue(albumName);
-    find.addBindValue(storedFormToo ? StoredAlbumName(albumName) : albumName);
-    find.addBindValue(pictureKey);
-    QList<qint64> doomed;
-    if (find.exec()) {
-        while (find.next()) {
-            if (Val(find.value(1).toString()) == Val(pageNr))
-                doomed << find.value(0).toLongLong();
-        }
-    }
-    QSqlError failed = find.lastError();
-    find.finish();
-    QSqlQuery remove(db);
-    remove.prepare(QStringLiteral("DELETE FROM PhotoData WHERE rowid = ?"));
-    for (qint64 id : std::as_const(doomed)) {
-        if (failed.type() != QSqlError::NoError)
-            break;
-        remove.bindValue(0, id);
-        if (!remove.exec())
-            failed = remove.lastError();
-    }
-    if (failed.type() == QSqlError::NoError && !db.commit())
-        failed = db.lastError();
-    if (failed.type() != QSqlError::NoError) {
-        const RunError e = failure(QStringLiteral("changed"), failed);
-        db.rollback();
-        return e;
-    }
-    if (count)
-        *count = int(doomed.size());
-    return {};
 }
 
 RunError PhotoDatabase::BackupTo(const QString& target, const std::function<bool()>& stopRequested)

@@ -66,6 +66,10 @@ public:
     // (the caller says no when another album goes by that form). Returns the
     // number deleted via `count`.
     RunError DeleteAlbumRecords(const QString& albumName, int* count = nullptr, bool storedFormToo = true);
+    // Counts what DeleteAlbumRecords would delete; with `pictureKey`, what
+    // DeletePictureRecords would delete.
+    RunError CountRecords(const QString& albumName, int* count, bool storedFormToo = true, const QString& pageNr = {},
+                          const QString& pictureKey = {});
     // Deletes the records of one picture (album as above, the page read as a
     // number, the picture key exactly), never the table's first record.
     RunError DeletePictureRecords(const QString& albumName, const QString& pageNr, const QString& pictureKey,

@@ -6,6 +6,7 @@
 #include "forms.h"
 #include "frmpage1.h"
 #include "photorecordset.h"
+#include "picturebox.h"
 #include "photostore.h"
 #include "programfixture.h"
 #include "screennames.h"
@@ -14,6 +15,9 @@
 #include "testprogram.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -214,6 +218,7 @@ private slots:
         QVERIFY(QFile::exists(program->path(QStringLiteral("Anns Trip/P1I0.bmp"))));
     }
 
+    // The notes go first: when they cannot, the album is kept whole.
     void damagedStoreIsToldAndKept()
     {
         QFile::remove(program->path(ProgramFiles::PhotoDatabase));
@@ -226,8 +231,56 @@ private slots:
         DeleteAlbum();
         QCOMPARE(program->user.asked.size(), 2);
         QVERIFY(program->user.asked.last().prompt.contains(program->path(ProgramFiles::PhotoDatabase)));
+        QVERIFY(program->user.asked.last().prompt.endsWith(QStringLiteral("The album and its notes are kept.")));
         QCOMPARE(QFileInfo(program->path(ProgramFiles::PhotoDatabase)).size(), 1);
-        QVERIFY(Forms::VisibleScreens().contains(Screen::Option1));
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Holiday/P1I1.bmp"))));
+        QVERIFY(!Forms::VisibleScreens().contains(Screen::Option1));
+    }
+
+    // Notes stored under a name that has no folder (an album deleted while
+    // they could not be, or by an older version) are not simply handed to a
+    // new album of that name: its first save asks, Yes keeps them, No deletes them.
+    void oldNotesOfTheNameAreAskedAbout_data()
+    {
+        QTest::addColumn<bool>("savePageToDisk");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("left");
+        const QStringList other{QStringLiteral("Other/P1I0")};
+        QTest::newRow("page change, kept") << false << int(vbYes)
+                                           << QStringList{QStringLiteral("Trip/P1I0"), QStringLiteral("Trip/P2I3")} + other;
+        QTest::newRow("page change, deleted") << false << int(vbNo) << other;
+        QTest::newRow("Save Page to Disk, deleted") << true << int(vbNo) << other;
+    }
+    void oldNotesOfTheNameAreAskedAbout()
+    {
+        QFETCH(bool, savePageToDisk);
+        QFETCH(int, answer);
+        QFETCH(QStringList, left);
+        TestNotes::Add(QStringLiteral("Trip"), 1, 0);
+        TestNotes::Add(QStringLiteral("Trip"), 2, 3);
+        TestNotes::Add(QStringLiteral("Other"), 1, 0);
+        session.albumName = AlbumPaths::NewAlbum;
+        session.pageNr = QStringLiteral("1");
+        auto* page = Forms::Get<FrmPage1>(Screen::Page1);
+        page->Show();
+        auto* data = new QMimeData;
+        data->setImageData(QImage(8, 8, QImage::Format_RGB32));
+        QGuiApplication::clipboard()->setMimeData(data);
+        page->mnuPaste_Click();
+        QTest::mouseClick(page->Image1(0), Qt::LeftButton);
+        if (!savePageToDisk)
+            program->user.answerButton(vbYes); // save changes to page 1?
+        program->user.answerText(QStringLiteral("Trip"));
+        program->user.answerButton(answer);
+        savePageToDisk ? page->mnuSaveAlbum_Click() : page->mnuP_Click(2);
+        const Question asked = program->user.asked.last();
+        QCOMPARE(asked.prompt, QStringLiteral("The notes still hold 2 notes of an earlier album named \"Trip\", which is "
+                                              "no longer on disk.\r\n\r\nKeep them for the new album \"Trip\"? They "
+                                              "will belong to its pictures in the same places.\r\n\r\nYes keeps the "
+                                              "old notes, No deletes them."));
+        QCOMPARE(asked.style, int(vbYesNo | vbQuestion));
+        QCOMPARE(notes(), left);
+        QVERIFY(QFile::exists(program->path(QStringLiteral("Trip/P1I0.bmp"))));
     }
 
 private:
