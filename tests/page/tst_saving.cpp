@@ -372,7 +372,8 @@ private slots:
         }
         QCOMPARE(program->user.asked.size(), 2);
         const QString told = program->user.asked[1].prompt;
-        QVERIFY2(told.contains(album + QStringLiteral("/P1I3.bmp")) &&
+        // What failed: the folder when it has gone, else the file too large.
+        QVERIFY2(told.contains(vanishedFolder ? u'"' + album + u'"' : album + QStringLiteral("/P1I3.bmp")) &&
                      told.contains(reason(vanishedFolder ? ENOENT : EFBIG)) &&
                      told.contains(QStringLiteral("No picture file of this page was changed.")),
                  qPrintable(told));
@@ -672,6 +673,24 @@ private slots:
         page()->mnuP_Click(3);
         QCOMPARE(page()->Image1(7)->Tag, QStringLiteral("1"));
         QCOMPARE(page()->Image1(7)->GetPicture().natural, QSize(120, 90));
+    }
+
+    // The message after a failed save names what failed, never a picture of the page left
+    // unchanged (P1I3.bmp, shown from its own file).
+    void failedSaveNamesWhatFailed()
+    {
+        paste(7, TestPictures::Photo(40, 40, 7));
+        QVERIFY(QDir().rename(album, program->path(QStringLiteral("Holiday moved"))));
+        QVERIFY(TestPictures::WriteBytes(album, "a file where the album folder was"));
+        program->user.answerButton(vbYes);
+        program->user.answerButton(vbOK);
+        page()->mnuP_Click(2);
+        QCOMPARE(program->user.asked.size(), 2);
+        const QString told = program->user.asked[1].prompt;
+        QVERIFY2(told.contains(QStringLiteral("\"%1\"").arg(album)) && told.contains(reason(ENOTDIR)) &&
+                     !told.contains(QStringLiteral("P1I3")),
+                 qPrintable(told));
+        QCOMPARE(session.albumChanged, 1);
     }
 
 private:
