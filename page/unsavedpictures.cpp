@@ -182,7 +182,8 @@ int Keep()
             // Pasted as bare pixels: kept as a PNG.
             file += QStringLiteral(".png");
             QSaveFile out(folder + u'/' + file);
-            if (!out.open(QIODevice::WriteOnly) || !picture.full.save(&out, "PNG") || !out.commit())
+            if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+                !picture.full.save(&out, "PNG") || !out.commit())
                 continue;
         } else {
             continue; // a saved file of an album: nothing to keep
@@ -198,7 +199,8 @@ int Keep()
                              {QStringLiteral("pictures"), pictures}};
     // The record last, whole or not at all: without it the pictures are leftovers the next start sweeps.
     QSaveFile out(folder + u'/' + stem + QStringLiteral(".json"));
-    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(record).toJson()) < 0 || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        out.write(QJsonDocument(record).toJson()) < 0 || !out.commit()) {
         discard(folder, stem);
         return 0;
     }
