@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <utility>
+
 namespace {
 
 QString slotText;
@@ -218,8 +220,15 @@ bool SelectNewAlbum(SlotScreen& screen)
         return false;
     }
     AskSaveAlbum();
-    if (session.saveAlbumAnswer == QStringLiteral("6") && !SaveAlbum(screen))
-        return false; // a page that could not be written stays on screen
+    if (session.saveAlbumAnswer == QStringLiteral("6")) {
+        // Cancel at the name (then at the question that follows) keeps the page, as a failed write does.
+        const std::int32_t before = std::exchange(session.saveAlbumResult, 0);
+        const bool written = SaveAlbum(screen);
+        if (session.saveAlbumResult == 0)
+            session.saveAlbumResult = before; // only the empty-name question sets it
+        if (!written || session.saveAlbumResult == vbCancel)
+            return false; // the page stays on screen with its changes
+    }
     session.albumChanged = 0; // the user has decided: the page screen goes without asking again
     session.albumName.clear();
     showFreshList();

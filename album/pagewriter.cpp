@@ -370,7 +370,7 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
             }
             if (dir < 0) {
                 discard();
-                return failure(target, errnoText(dirError));
+                return failure(folder, errnoText(dirError)); // the folder failed, not this slot's file
             }
             Pending p;
             p.target = target;
@@ -398,7 +398,7 @@ RunError WritePage(const QString& folder, int page, const std::vector<Slot>& pic
     // Every new file goes to disk in one flush of the file system (far quicker
     // than one sync per file); only then do they take their places.
     if (::syncfs(dir) != 0) {
-        const RunError e = failure(pending.front().target, errnoText(errno));
+        const RunError e = failure(folder, errnoText(errno)); // no one file is to blame
         discard();
         return e;
     }

@@ -86,7 +86,8 @@ private:
     void DescribeSlots();
     void ImgRep(int slot);
     // The save check before a page change; false when the page must stay (its pictures could not be written).
-    // `leaving`: the page screen is about to go, so the slots are not refilled afterwards.
+    // `leaving`: the page screen is about to go, so the slots are not refilled afterwards, and
+    // Cancel at a new album's name keeps the page (a page turn goes on without saving).
     bool ChPgSave(bool leaving = false);
     void SavePage();
     // The save check before the page screen is left; once the user has

@@ -59,8 +59,13 @@ bool FrmPage1::ChPgSave(bool leaving)
         for (;;) {
             session.newAlbumName = InputBox(QStringLiteral("Enter the name of the album that you want to save"),
                                             QStringLiteral("SAVE ALBUM"), session.albumName);
-            if (session.newAlbumName.isEmpty() || session.newAlbumName == NoNameMarker)
-                return true;
+            if (session.newAlbumName.isEmpty() || session.newAlbumName == NoNameMarker) {
+                // A page turn goes on without saving; a way off the page keeps it, in front.
+                if (!leaving)
+                    return true;
+                Show();
+                return false;
+            }
             if (const QString problem = AlbumNameProblem(session.newAlbumName); !problem.isEmpty()) {
                 MsgBox(problem + QStringLiteral("\r\nPlease type another name."), vbOKOnly | vbExclamation,
                        QStringLiteral("WARNING"));

@@ -2,9 +2,11 @@
 
 #include "fitting.h"
 #include "form.h"
+#include "forms.h"
 #include "picturebox.h"
 
 #include <QKeyEvent>
+#include <QPointer>
 
 namespace {
 // How far the ring stands out around a slot, in page units (the slot's frame stands out 1.5).
@@ -48,6 +50,19 @@ void SlotFocus::showRing(int slot)
     m_ring->show();
 }
 
+void SlotFocus::press(int slot, Qt::MouseButton button)
+{
+    QPointer<PictureBox> box = m_slots[slot];
+    m_press(slot, button);
+    // Fitting a new picture hides its slot for a moment, and Qt hands the keyboard on
+    // to the next one: while the page is still in front, the keyboard stays on this slot.
+    if (!box || Forms::Front() != &m_page || !box->isVisible())
+        return;
+    QWidget* now = m_page.focusWidget();
+    if (now != box && (!now || now == m_page.Canvas() || m_slots.contains(now)))
+        box->setFocus(Qt::OtherFocusReason);
+}
+
 bool SlotFocus::eventFilter(QObject* watched, QEvent* event)
 {
     const int slot = int(m_slots.indexOf(static_cast<PictureBox*>(watched)));
@@ -65,7 +80,7 @@ bool SlotFocus::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
         if (mods == Qt::ShiftModifier && key->key() == Qt::Key_F10) {
-            m_press(slot, Qt::RightButton);
+            press(slot, Qt::RightButton);
             return true;
         }
         if (mods != Qt::NoModifier)
@@ -75,10 +90,10 @@ bool SlotFocus::eventFilter(QObject* watched, QEvent* event)
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space:
-            m_press(slot, Qt::LeftButton);
+            press(slot, Qt::LeftButton);
             return true;
         case Qt::Key_Menu:
-            m_press(slot, Qt::RightButton);
+            press(slot, Qt::RightButton);
             return true;
         case Qt::Key_Left:
             to = slot % Columns == 0 ? slot : slot - 1;

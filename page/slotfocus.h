@@ -13,7 +13,8 @@ class QWidget;
 // first, so Left and Right turn pages until Tab (or Shift+Tab) reaches a slot;
 // then the arrow keys move across the grid and a ring shows the slot that has
 // the keyboard. Return, Enter and Space on it do what the left mouse button
-// does, the Menu key and Shift+F10 what the right one does. Tab past the last
+// does, the Menu key and Shift+F10 what the right one does; the keyboard stays on
+// the slot after (a picture added or pasted there). Tab past the last
 // slot gives the keyboard back to the page. The mouse is not changed.
 class SlotFocus final : public QObject {
     Q_OBJECT
@@ -32,6 +33,8 @@ protected:
 
 private:
     void showRing(int slot);
+    // Presses the slot; the keyboard (and the ring) stays on it.
+    void press(int slot, Qt::MouseButton button);
 
     Form& m_page;
     QList<PictureBox*> m_slots;

@@ -18,7 +18,9 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -36,6 +38,32 @@ RunError notAStore(const QString& path, const QString& reason)
                     QStringLiteral("The photo data file \"%1\" cannot be used: %2.\r\n"
                                    "It has been left as it is.")
                         .arg(path, reason)};
+}
+
+// SQLite maps the store's "-shm" index into memory. Pages of it with no disk
+// behind them (a sparse file another program left, on a full disk) would end
+// the program with SIGBUS at the first write through the mapping; they are
+// given their disk space now, without changing a byte, or the store is not
+// opened. A file that cannot be opened for writing is left to SQLite, which
+// then maps it read-only.
+RunError backSharedMemory(const QString& path)
+{
+    const QByteArray shm = QFile::encodeName(path) + "-shm";
+    const int fd = ::open(shm.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    int failed = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        ::fallocate(fd, 0, 0, st.st_size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+        failed = errno;
+    ::close(fd);
+    if (failed == 0)
+        return {};
+    return RunError{PhotoErrors::StoreFailed,
+                    QStringLiteral("The photo data file \"%1\" cannot be used: its index \"%2\" cannot be written: %3.\r\n"
+                                   "Make room on the disk and try again.")
+                        .arg(path, QFile::decodeName(shm), QString::fromLocal8Bit(std::strerror(failed)))};
 }
 
 struct Column {
@@ -218,6 +246,10 @@ std::unique_ptr<PhotoDatabase> PhotoDatabase::Open(const QString& path, RunError
     }
     if (!hasSqliteHeader(path)) {
         err = notAStore(path, QStringLiteral("it is not a photo data file or it is damaged"));
+        return nullptr;
+    }
+    if (const RunError shm = backSharedMemory(path); shm.failed()) {
+        err = shm;
         return nullptr;
     }
     std::unique_ptr<PhotoDatabase> store(new PhotoDatabase(path, nextConnectionName()));

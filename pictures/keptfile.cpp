@@ -113,6 +113,43 @@ QString KeptFile::Path() const
     return QStringLiteral("/proc/self/fd/%1").arg(m_fd);
 }
 
+RunError KeptFile::KeepAs(const QString& path) const
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray self = QFile::encodeName(Path());
+    auto failed = [&path](int e) {
+        return RunError{RunError::PathFileAccess,
+                        QStringLiteral("\"%1\" could not be kept: %2").arg(path, QString::fromLocal8Bit(std::strerror(e)))};
+    };
+    // A nameless file made with O_TMPFILE can be linked once; one unlinked after making cannot.
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST)
+            return failed(errno);
+        const QByteArray temp = target + ".part-" + QByteArray::number(::getpid());
+        const int in = ::open(self.constData(), O_RDONLY | O_CLOEXEC); // its own offset, from the start
+        const int out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const bool copied = in >= 0 && out >= 0 && copyAll(in, out) && ::fsync(out) == 0;
+        const int e = errno;
+        if (in >= 0)
+            ::close(in);
+        if (out >= 0)
+            ::close(out);
+        if (!copied || ::rename(temp.constData(), target.constData()) != 0) {
+            const int why = copied ? errno : e;
+            ::unlink(temp.constData());
+            return failed(why);
+        }
+    } else {
+        ::fsync(m_fd);
+    }
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return {};
+}
+
 std::shared_ptr<const KeptFile> KeptFile::Copy(const QString& path, RunError* error)
 {
     RunError ignored;

@@ -32,6 +32,11 @@ public:
     QString Path() const;
     // The file name it was copied from, as a screen reader tells it.
     const QString& OriginalName() const { return m_originalName; }
+    // Gives the copy the name `path` (a new file; the copy stays open and
+    // nameless here as before), so that it outlives the program: a link where
+    // the file system allows, else a copy written beside it and renamed into
+    // place, synced in both cases.
+    RunError KeepAs(const QString& path) const;
 
     // The folder the copies live in; tests and benchmarks choose their own.
     static QString Folder();

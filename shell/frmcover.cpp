@@ -4,6 +4,7 @@
 #include "forms.h"
 #include "screennames.h"
 #include "sharedprocs.h"
+#include "unsavedpictures.h"
 
 #include <QAction>
 #include <QLabel>
@@ -54,4 +55,6 @@ void FrmCover::tmrCover_Timer()
         if (QAction* sep = options->Menu(QStringLiteral("mnuSp1")))
             sep->setVisible(false);
     }
+    // Pictures a run ended from outside could not save are offered back.
+    UnsavedPictures::OfferBack();
 }

@@ -4,8 +4,10 @@
 #include "photobackups.h"
 #include "program.h"
 #include "programfolder.h"
+#include "sessionend.h"
 #include "startup.h"
 #include "thumbnailcache.h"
+#include "unsavedpictures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,6 +66,8 @@ int main(int argc, char** argv)
     SetSuppliedPictures(ProgramFolder::InstalledData());
     RegisterScreens();
     Forms::EndWhenNothingOnView(true);
+    // The desktop session's end and SIGTERM lose nothing (see SessionEnd).
+    SessionEnd::Install(app);
     // Thumbnails shared with the desktop (none without a home folder), and
     // neighbour pages read while the user looks.
     if (const QString cache = ProgramFolder::CacheHome(); !cache.isEmpty())
@@ -71,6 +75,8 @@ int main(int argc, char** argv)
     PageReadAhead::Instance().SetEnabled(true);
     RunProgram();
     const int code = QApplication::exec();
+    // Ended by the session manager without a question: the unsaved pictures wait for the next start.
+    UnsavedPictures::Keep();
     PageReadAhead::Instance().Shutdown();
     PhotoBackups::StopBackground(); // a backup not yet whole leaves the kept ones as they were
     return code;

@@ -18,6 +18,7 @@
 #include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
+#include "sessionend.h"
 #include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
@@ -363,7 +364,73 @@ private slots:
         QCOMPARE(QDir(album).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("P1I3.bmp")});
     }
 
+    // On an album never saved, Cancel at the name keeps the page (loaded, in front, changed)
+    // on every way off it; only a page turn goes on without saving.
+    void cancelAtTheNameKeepsThePage_data()
+    {
+        QTest::addColumn<int>("route");
+        for (int route = 0; route < int(cancelRoutes().size()); ++route)
+            QTest::newRow(qPrintable(cancelRoutes()[std::size_t(route)].name)) << route;
+    }
+    void cancelAtTheNameKeepsThePage()
+    {
+        QFETCH(int, route);
+        const CancelRoute& r = cancelRoutes()[std::size_t(route)];
+        OpenAlbum(AlbumPaths::NewAlbum);
+        paste(0, TestPictures::Photo(40, 30, 2));
+        for (const auto& answer : r.answers)
+            std::holds_alternative<int>(answer) ? program->user.answerButton(std::get<int>(answer))
+                                                : program->user.answerText(std::get<QString>(answer));
+        r.take();
+        QCOMPARE(program->user.pendingAnswers(), 0);
+        QCOMPARE(program->user.asked.value(r.nameAt).kind, Question::Kind::Input);
+        QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Holiday")});
+        QCOMPARE(program->user.programEnds, 0);
+        if (r.pageTurns) {
+            QCOMPARE(session.pageNr, QStringLiteral("2"));
+            return;
+        }
+        QVERIFY(Forms::IsLoaded(Screen::Page1));
+        QCOMPARE(Forms::Front(), page());
+        QVERIFY(page()->isVisible());
+        QCOMPARE(session.pageNr, QStringLiteral("1"));
+        QCOMPARE(page()->Image1(0)->Tag, QStringLiteral("1"));
+        QCOMPARE(session.albumChanged, 1);
+        QCOMPARE(session.albumName, AlbumPaths::NewAlbum);
+    }
+
 private:
+    struct CancelRoute {
+        QString name;
+        std::function<void()> take;
+        QList<std::variant<int, QString>> answers; // up to and including the Cancel
+        int nameAt;                                 // where the name prompt comes
+        bool pageTurns = false;
+    };
+    static const std::vector<CancelRoute>& cancelRoutes()
+    {
+        const QString cancel; // an input box's Cancel
+        static const std::vector<CancelRoute> all{
+            {QStringLiteral("Page Up (the page turns)"), [] { page()->mnuPU_Click(); }, {vbYes, cancel}, 1, true},
+            {QStringLiteral("Exit Program"), [] { page()->Menu(QStringLiteral("mnuExit"))->trigger(); },
+             {vbYes, vbYes, cancel}, 2},
+            {QStringLiteral("Esc on a help page"),
+             [] {
+                 page()->mnuHelp_Click();
+                 QTest::keyClick(Forms::Front(), Qt::Key_Escape);
+             },
+             {vbYes, vbYes, cancel}, 2},
+            {QStringLiteral("title-bar close"), [] { page()->close(); }, {vbYes, cancel}, 1},
+            {QStringLiteral("File > Options"), [] { page()->Menu(QStringLiteral("mnuOptions"))->trigger(); },
+             {vbYes, cancel}, 1},
+            {QStringLiteral("options screen brought forward"), [] { Forms::Show(Screen::Option1); }, {vbYes, cancel}, 1},
+            {QStringLiteral("Select New Album"), [] { page()->Menu(QStringLiteral("mnuop"))->trigger(); },
+             {vbYes, cancel, vbCancel}, 1},
+            {QStringLiteral("desktop session ends"), [] { QVERIFY(!SessionEnd::CommitData(true)); }, {vbYes, cancel}, 1},
+        };
+        return all;
+    }
+
     struct Route {
         QString name;
         std::function<void()> take;

@@ -3,6 +3,7 @@
 #include "fitting.h"
 #include "forms.h"
 #include "frmdisplaypicture.h"
+#include "frmgetfile.h"
 #include "frmpage1.h"
 #include "picturebox.h"
 #include "programfixture.h"
@@ -20,6 +21,8 @@
 #include <QMimeData>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -338,6 +341,51 @@ private slots:
         QCOMPARE(QImage::fromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))).size(),
                  QSize(69, 48));
         QVERIFY(!Forms::IsLoaded(Screen::DisplayPicture) || !view()->isVisible());
+    }
+
+    // Return adds or pastes into the slot with the ring; the ring stays there, so the Menu key
+    // then asks for that slot's notes.
+    void ringStaysOnTheSlotReturnFilled_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("add from a file") << true;
+        QTest::newRow("paste") << false;
+    }
+    void ringStaysOnTheSlotReturnFilled()
+    {
+        QFETCH(bool, fromFile);
+        page()->mnuP_Click(5);
+        session.albumName = QStringLiteral("New Album");
+        QVERIFY(activate(page()));
+        const QImage picture = TestPictures::Photo(80, 40, 7);
+        if (fromFile) {
+            const QString file = program->path(QStringLiteral("beach.png"));
+            QVERIFY(TestPictures::Save(picture, file, "PNG"));
+            program->user.answerModal([file](Form& f) {
+                auto& chooser = static_cast<FrmGetFile&>(f);
+                chooser.txtFileName->setText(file);
+                chooser.cmdOK->click();
+            });
+            page()->mnuAddPicture_Click();
+            QVERIFY(activate(page()));
+        } else {
+            auto* data = new QMimeData;
+            data->setImageData(picture);
+            QGuiApplication::clipboard()->setMimeData(data);
+            page()->mnuPaste_Click();
+        }
+        for (int i = 0; i < 3; ++i)
+            type(Qt::Key_Tab);
+        QCOMPARE(page()->SlotKeys()->Focused(), 2);
+        type(Qt::Key_Return);
+        QCOMPARE(page()->Image1(2)->Tag, QStringLiteral("1"));
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        QCOMPARE(page()->SlotKeys()->Focused(), 2);
+        QVERIFY(page()->Placed(page()->SlotKeys()->Ring()).contains(
+            QRectF(Fitting::SlotLeft(2), Fitting::SlotTop(2), Fitting::SlotSide, Fitting::SlotSide)));
+        program->user.answerButton(vbOK); // a new album keeps no notes
+        type(Qt::Key_Menu);
+        QCOMPARE(session.imageNr, 2);
     }
 
     void escAsksTheExitQuestion()

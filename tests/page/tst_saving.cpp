@@ -672,6 +672,23 @@ private slots:
         QCOMPARE(page()->Image1(7)->GetPicture().natural, QSize(120, 90));
     }
 
+    // The message after a failed save names what failed, never a picture of the page left
+    // unchanged (P1I3.bmp, shown from its own file).
+    void failedSaveNamesWhatFailed()
+    {
+        paste(7, TestPictures::Photo(40, 40, 7));
+        QVERIFY(QDir().rename(album, program->path(QStringLiteral("Holiday moved"))));
+        QVERIFY(TestPictures::WriteBytes(album, "a file where the album folder was"));
+        program->user.answerButton(vbYes);
+        program->user.answerButton(vbOK);
+        page()->mnuP_Click(2);
+        QCOMPARE(program->user.asked.size(), 2);
+        const QString told = program->user.asked[1].prompt;
+        QVERIFY2(told.contains(QStringLiteral("\"%1\"").arg(album)) && told.contains(reason(ENOTDIR)) &&
+                     !told.contains(QStringLiteral("P1I3")),
+                 qPrintable(told));
+        QCOMPARE(session.albumChanged, 1);
+    }
 };
 
 QTEST_MAIN(TestSaving)

@@ -16,6 +16,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -557,6 +563,79 @@ private slots:
         QCOMPARE(readAll(running), QByteArray("half a backup"));
         QCOMPARE(readAll(other), QByteArray("half a backup"));
         QVERIFY(PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr));
+    }
+
+    // Another program holds the store open, its "-shm" index is a sparse file and the disk
+    // is full: writing through SQLite's mapping of the index would end the program with
+    // SIGBUS. Opening the store says so instead (in a child with a private mount table).
+    void indexWithoutRoomIsToldNotACrash()
+    {
+        db.reset(); // the store whole in its one file
+        QTemporaryDir small;
+        int report[2];
+        QCOMPARE(::pipe(report), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(report[0]);
+            const QByteArray said = openWithAFullIndex(storePath, small.path());
+            [[maybe_unused]] const ssize_t n = ::write(report[1], said.constData(), std::size_t(said.size()));
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        QFile reader;
+        QVERIFY(reader.open(report[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QByteArray said = reader.readAll();
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("the child ended by signal %1").arg(WTERMSIG(status))));
+        if (said.startsWith("skip: "))
+            QSKIP(said.constData());
+        QVERIFY2(said.contains("PhotoData.mdb-shm\" cannot be written: " + QByteArray(std::strerror(ENOSPC))),
+                 said.constData());
+    }
+
+private:
+    // In the child: a small full file system at `folder` holding a copy of the store with a
+    // sparse index another handle holds (an open file description's lock, as another process's);
+    // reports what opening the store said.
+    static QByteArray openWithAFullIndex(const QString& store, const QString& folder)
+    {
+        if (::unshare(CLONE_NEWNS) != 0) {
+            const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+                return "skip: no private mount table here";
+            auto write = [](const char* file, const QByteArray& text) {
+                QFile f{QString::fromLatin1(file)};
+                return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+            };
+            write("/proc/self/setgroups", "deny");
+            write("/proc/self/uid_map", uid + ' ' + uid + " 1");
+            write("/proc/self/gid_map", gid + ' ' + gid + " 1");
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+            return "skip: no small file system can be mounted here";
+        const QString copy = folder + QStringLiteral("/PhotoData.mdb");
+        if (!QFile::copy(store, copy))
+            return "the store could not be copied";
+        const QByteArray shm = QFile::encodeName(copy) + "-shm";
+        const int index = ::open(shm.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        struct flock held {};
+        held.l_type = F_RDLCK;
+        held.l_whence = SEEK_SET;
+        held.l_start = 128; // SQLite's "someone has the store open" byte
+        held.l_len = 1;
+        if (index < 0 || ::ftruncate(index, 32768) != 0 || ::fcntl(index, F_OFD_SETLK, &held) != 0)
+            return "the index could not be made";
+        QFile filler(folder + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return "no filler";
+        const QByteArray block(1024, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        RunError error;
+        const bool opened = PhotoDatabase::Open(copy, &error) != nullptr;
+        return opened ? QByteArray("opened") : error.description.toLocal8Bit();
     }
 };
 
