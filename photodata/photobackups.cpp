@@ -232,22 +232,25 @@ QString BackupPath(const QString& storePath, int generation)
 
 RunError Keep(const QString& storePath, const std::function<bool()>& stopRequested)
 {
+    timespec version{}, newest{};
+    const auto due = [&] {
+        return lastChange(storePath, &version) &&
+               !(modified(BackupPath(storePath, 1), &newest) && !newer(version, newest));
+    };
+    if (!due())
+        return {};
+    RunError error;
+    auto db = PhotoDatabase::Open(storePath, &error); // never a copy of what is not a store
+    if (!db)
+        return error;
     const BackupLock lock(storePath);
     if (lock.state() == BackupLock::Busy)
         return {}; // another copy of the program is taking this very backup
     if (lock.state() == BackupLock::Failed)
         return fileError(storePath + QStringLiteral(".backups-lock"));
+    if (!due())
+        return {}; // taken meanwhile by another copy of the program
     removeLeftovers(storePath);
-    timespec version{}, newest{};
-    if (!lastChange(storePath, &version))
-        return {};
-    if (modified(BackupPath(storePath, 1), &newest) && !newer(version, newest))
-        return {}; // the newest backup holds this version already
-
-    RunError error;
-    auto db = PhotoDatabase::Open(storePath, &error); // never a copy of what is not a store
-    if (!db)
-        return error;
     // Made the owner's alone before a byte of the notes is in it.
     const QString building = buildingPath(storePath, ::getpid());
     QFile::remove(building);
