@@ -13,6 +13,7 @@ QUILL_PACKAGES=(
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
+    dosfstools fusefat
 )
 
 install_missing_packages() {
