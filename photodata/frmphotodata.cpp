@@ -97,6 +97,16 @@ void FrmPhotoData::InitialButtons()
     Enable(cmdClose, true);
 }
 
+void FrmPhotoData::ShowListingAgain()
+{
+    // The picture's only note went: a new one for it, as when it had none.
+    if (m_listing == Listing::Picture && Records()->RecordCount() == 0) {
+        NewData();
+        return;
+    }
+    PhotoDataForm::ShowListingAgain();
+}
+
 void FrmPhotoData::AddOrEdit()
 {
     if (addingFlag == 1) {
@@ -136,7 +146,7 @@ void FrmPhotoData::NewData()
 
 void FrmPhotoData::cmdEdit_Click()
 {
-    if (!NoteShown())
+    if (!ShownNoteStillThere())
         return;
     editingFlag = 1;
     if (Records())

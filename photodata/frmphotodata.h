@@ -39,6 +39,7 @@ private:
     void FillFields() override;
     PhotoQuery SearchQuery(const QString& text) const override;
     void InitialButtons() override;
+    void ShowListingAgain() override;
     void AddOrEdit();
     void NewData();
 };

@@ -139,7 +139,7 @@ void FrmPhotoDataMain::cmdAdd_Click()
 
 void FrmPhotoDataMain::cmdEdit_Click()
 {
-    if (!NoteShown())
+    if (!ShownNoteStillThere())
         return;
     editingFlag = 1;
     AddOrEdit();

@@ -1,5 +1,6 @@
 #include "photobackups.h"
 
+#include "killpoint.h"
 #include "photostore.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -84,6 +86,40 @@ void removeLeftovers(const QString& storePath)
     }
 }
 
+// Only one program takes a backup of a store at a time, so two started
+// together never rotate the same generations twice. The lock file stays:
+// removing it while another program waits on it would let two hold it.
+class BackupLock {
+public:
+    enum State { Held, Busy, Failed };
+    explicit BackupLock(const QString& storePath)
+    {
+        m_fd = ::open(native(storePath + QStringLiteral(".backups-lock")).constData(),
+                      O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (m_fd < 0)
+            m_state = Failed;
+        else if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            m_state = Held;
+        else
+            m_state = errno == EWOULDBLOCK ? Busy : Failed;
+    }
+    ~BackupLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    State state() const { return m_state; }
+
+private:
+    int m_fd = -1;
+    State m_state = Failed;
+};
+
+bool exists(const QString& path)
+{
+    return ::access(native(path).constData(), F_OK) == 0;
+}
+
 RunError fileError(const QString& path)
 {
     return RunError::make(RunError::PathFileAccess,
@@ -101,6 +137,23 @@ RunError settle(const QString& path, const timespec& version)
     const RunError e = ok ? RunError{} : fileError(path);
     ::close(fd);
     return e;
+}
+
+// Whether two files hold the same bytes: a backup of notes that did not
+// change is the same file, whatever moved the store's time on (a checkpoint
+// of its log, made when the last program using it closes it).
+bool sameBytes(const QString& a, const QString& b)
+{
+    QFile fa(a), fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    constexpr qint64 Chunk = 1 << 20;
+    while (!fa.atEnd()) {
+        const QByteArray x = fa.read(Chunk);
+        if (x.isEmpty() || x != fb.read(Chunk))
+            return false;
+    }
+    return true;
 }
 
 void syncFolder(const QString& folder)
@@ -179,17 +232,25 @@ QString BackupPath(const QString& storePath, int generation)
 
 RunError Keep(const QString& storePath, const std::function<bool()>& stopRequested)
 {
-    removeLeftovers(storePath);
     timespec version{}, newest{};
-    if (!lastChange(storePath, &version))
+    const auto due = [&] {
+        return lastChange(storePath, &version) &&
+               !(modified(BackupPath(storePath, 1), &newest) && !newer(version, newest));
+    };
+    if (!due())
         return {};
-    if (modified(BackupPath(storePath, 1), &newest) && !newer(version, newest))
-        return {};
-
     RunError error;
     auto db = PhotoDatabase::Open(storePath, &error); // never a copy of what is not a store
     if (!db)
         return error;
+    const BackupLock lock(storePath);
+    if (lock.state() == BackupLock::Busy)
+        return {}; // another copy of the program is taking this very backup
+    if (lock.state() == BackupLock::Failed)
+        return fileError(storePath + QStringLiteral(".backups-lock"));
+    if (!due())
+        return {}; // taken meanwhile by another copy of the program
+    removeLeftovers(storePath);
     // Made the owner's alone before a byte of the notes is in it.
     const QString building = buildingPath(storePath, ::getpid());
     QFile::remove(building);
@@ -197,6 +258,7 @@ RunError Keep(const QString& storePath, const std::function<bool()>& stopRequest
     if (fd < 0)
         return fileError(building);
     ::close(fd);
+    KillPoint("backup-copying");
     error = db->BackupTo(building, stopRequested);
     db.reset();
     if (!error.failed())
@@ -205,11 +267,22 @@ RunError Keep(const QString& storePath, const std::function<bool()>& stopRequest
         QFile::remove(building);
         return error;
     }
+    KillPoint("backup-copied");
+    if (sameBytes(building, BackupPath(storePath, 1))) {
+        // The newest backup holds this very version: it only takes its time.
+        settle(BackupPath(storePath, 1), version);
+        QFile::remove(building);
+        return {};
+    }
     // Each step is a rename: at every moment each generation is a whole file.
-    for (int g = Kept; g > 1; --g) {
-        const QByteArray from = native(BackupPath(storePath, g - 1));
-        if (::access(from.constData(), F_OK) == 0)
-            std::rename(from.constData(), native(BackupPath(storePath, g)).constData());
+    // Only the generations up to the first gap move on (a gap a stopped
+    // rotation left), so no generation is pushed out while a place is free.
+    int gap = 1;
+    while (gap < Kept && exists(BackupPath(storePath, gap)))
+        ++gap;
+    for (int g = gap; g > 1; --g) {
+        std::rename(native(BackupPath(storePath, g - 1)).constData(), native(BackupPath(storePath, g)).constData());
+        KillPoint(QByteArray("backup-moved-to-" + QByteArray::number(g)).constData());
     }
     if (std::rename(native(building).constData(), native(BackupPath(storePath, 1)).constData()) != 0) {
         const RunError e = fileError(BackupPath(storePath, 1));

@@ -21,7 +21,11 @@ QString BackupPath(const QString& storePath, int generation);
 // ("PhotoData.mdb.backup-<pid>") and only then takes its place, so a copy
 // that stops half-way (asked to by `stopRequested`, or killed) never
 // replaces a good backup; passing copies of processes that are gone are
-// removed first.
+// removed first. One program at a time takes a backup of a store (a lock on
+// "PhotoData.mdb.backups-lock"): a program that finds another one taking it
+// leaves it to that one, and one that finds the newest backup holding this
+// version of the notes takes none, so two programs started together never
+// move the same generations on twice.
 RunError Keep(const QString& storePath, const std::function<bool()>& stopRequested = {});
 
 // Keep on a thread of its own at the lowest processor and disk priority, so

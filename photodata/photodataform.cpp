@@ -136,6 +136,7 @@ bool PhotoDataForm::OpenListing(const PhotoQuery& query, Listing listing)
     }
     m_rs = std::move(set);
     m_listing = listing;
+    m_query = query;
     return true;
 }
 
@@ -161,9 +162,49 @@ void PhotoDataForm::ShowRecord()
     for (const auto& [field, name] : fields) {
         RunError e;
         const QString text = m_rs->Text(name, &e);
+        if (e.number == PhotoErrors::RecordIsDeleted && m_rs->AbsolutePosition() >= 0 && !m_readingAgain) {
+            ShowInPlaceOfGoneNote(e); // deleted by another program: never a note that is not there
+            return;
+        }
         if (!e.failed())
             field->setText(text);
     }
+}
+
+bool PhotoDataForm::ShownNoteStillThere()
+{
+    if (!NoteShown())
+        return false;
+    const RunError e = m_rs->Reread();
+    if (e.number == PhotoErrors::RecordIsDeleted) {
+        ShowInPlaceOfGoneNote(e);
+        return false;
+    }
+    ShowRecord();
+    return !e.failed();
+}
+
+void PhotoDataForm::ShowInPlaceOfGoneNote(const RunError& gone)
+{
+    const qint64 at = m_rs->AbsolutePosition();
+    MsgBox(gone.description + QStringLiteral("\r\nAnother program has deleted the photo data shown here."),
+           vbOKOnly | vbExclamation);
+    m_readingAgain = true;
+    if (OpenListing(m_query, m_listing)) {
+        const int n = m_rs->RecordCount();
+        if (n > 0)
+            m_rs->Move(std::min<qint64>(at, n - 1));
+        ClearFields();
+        ShowListingAgain();
+    }
+    m_readingAgain = false;
+}
+
+void PhotoDataForm::ShowListingAgain()
+{
+    InitialButtons();
+    FillFields();
+    RCount();
 }
 
 bool PhotoDataForm::NoteShown()
@@ -177,7 +218,7 @@ bool PhotoDataForm::NoteShown()
 
 bool PhotoDataForm::DeleteShownNote()
 {
-    if (!NoteShown())
+    if (!ShownNoteStillThere())
         return false;
     // Deleting cannot be undone: the user says Yes first.
     const QString question = QStringLiteral("Do you want to delete the photo data of\r\n"
@@ -359,6 +400,7 @@ void PhotoDataForm::cmdFind_Click()
     if (found) {
         m_rs = std::move(found);
         m_listing = Listing::Search;
+        m_query = SearchQuery(text);
         m_rs->MoveFirst();
         FillFields();
         MsgBox(QStringLiteral("        Found data"));

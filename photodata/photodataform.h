@@ -98,6 +98,16 @@ protected:
     void ShowRecord();
     // A saved note is current and in the fields (not while adding).
     bool NoteShown();
+    // The note on screen as the store holds it now, before it is acted on:
+    // changed by another program, it is shown as it is now; deleted there, the
+    // user is told ("Record is deleted.") and false comes back.
+    bool ShownNoteStillThere();
+    // After the note on screen was found deleted by another program: the user
+    // is told, the listing is read again and the note now in its place shown.
+    void ShowInPlaceOfGoneNote(const RunError& gone);
+    // The browse state over a listing read again; the record screen opens a
+    // new note for its picture when none is left.
+    virtual void ShowListingAgain();
     // Asks first, then deletes the note on screen; false when nothing was deleted.
     bool DeleteShownNote();
     // The "DATA ERROR" checks of Save, in field order; false with the focus on the field to mend.
@@ -109,6 +119,8 @@ protected:
     QString AskSearchText();
 
     Listing m_listing = Listing::All;
+    PhotoQuery m_query; // the listing on screen, to read it again
+    bool m_readingAgain = false;
     std::unique_ptr<PhotoDatabase> m_db;
     std::unique_ptr<PhotoRecordset> m_rs;
 };

@@ -199,6 +199,24 @@ RunError PhotoRecordset::MovePrevious()
     return goTo(m_eof ? qint64(m_keys.size()) - 1 : m_pos - 1);
 }
 
+RunError PhotoRecordset::Move(qint64 index)
+{
+    if (!fetchTo(index))
+        return noCurrent();
+    return goTo(index);
+}
+
+RunError PhotoRecordset::Reread()
+{
+    if (m_pending != Pending::None)
+        return {};
+    if (!hasCurrent())
+        return noCurrent();
+    m_current.reset();
+    ReadAhead(); // a listing still being read would keep this handle on the file as it was
+    return readCurrent();
+}
+
 RunError PhotoRecordset::readCurrent()
 {
     if (!hasCurrent())

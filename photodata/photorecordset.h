@@ -45,10 +45,16 @@ public:
     RunError MoveLast();
     RunError MoveNext();
     RunError MovePrevious();
+    // Makes the record at zero-based position `index` current.
+    RunError Move(qint64 index);
 
     // The current record's field by name; a pending AddNew or Edit shows its own values.
     QVariant Field(const QString& name, RunError* error = nullptr);
     QString Text(const QString& name, RunError* error = nullptr);
+    // Reads the current record again from the file, as another program may
+    // have changed or deleted it since (then "Record is deleted"); nothing
+    // while an add or edit is pending.
+    RunError Reread();
 
     RunError AddNew();
     RunError Edit();

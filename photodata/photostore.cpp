@@ -1,6 +1,6 @@
 #include "photostore.h"
 
-
+#include "fileops.h"
 #include "likepattern.h"
 #include "interaction.h"
 #include "photorecordset.h"
@@ -360,11 +360,11 @@ RunError PhotoDatabase::Create(const QString& path)
         QFile::remove(building);
         return made;
     }
-    const int linked = ::link(QFile::encodeName(building).constData(), QFile::encodeName(path).constData());
-    const int linkError = errno;
-    QFile::remove(building);
-    if (linked != 0)
-        return RunError::make(linkError == EEXIST ? RunError::FileAlreadyExists : RunError::PathFileAccess, path);
+    const RunError placed = Files::PlaceNew(building, path);
+    if (placed.failed())
+        return RunError::make(placed.number == RunError::FileAlreadyExists ? RunError::FileAlreadyExists
+                                                                           : RunError::PathFileAccess,
+                              path);
     return {};
 }
 

@@ -45,13 +45,31 @@ bool isDirectory(const QString& path)
 
 } // namespace
 
-RunError MkDir(const QString& path)
+QString FatRefusedCharacters(const QString& name)
+{
+    QStringList refused;
+    for (const QChar c : name) {
+        const QString quoted = u'"' + QString(c) + u'"';
+        if ((c.unicode() < 0x20 || QStringLiteral("\"*/:<>?\\|").contains(c)) && !refused.contains(quoted))
+            refused << quoted;
+    }
+    return refused.join(u' ');
+}
+
+RunError MkDir(const QString& path, unsigned mode)
 {
     if (path.isEmpty())
         return RunError::make(RunError::PathNotFound);
-    if (::mkdir(native(path).constData(), 0777) == 0)
+    if (::mkdir(native(path).constData(), mode_t(mode)) == 0)
         return {};
     const int e = errno;
+    // FAT refuses these characters (EINVAL, or EPERM through FUSE); elsewhere
+    // they are plain characters and the folder is made.
+    if (e == EINVAL || e == EPERM) {
+        if (const QString refused = FatRefusedCharacters(QFileInfo(path).fileName()); !refused.isEmpty())
+            return RunError{BadFileName,
+                            QStringLiteral("The file system there does not take the characters %1 in a name.").arg(refused)};
+    }
     if (e == EEXIST) {
         // Only an existing folder is the access error that means "already there";
         // a file of that name must not pass for the folder.
@@ -229,6 +247,44 @@ RunError SetAttr(const QString& path, int attributes)
     if (::chmod(native(path).constData(), mode) != 0)
         return fromErrno(errno, RunError::PathFileAccess);
     return {};
+}
+
+RunError PlaceNew(const QString& building, const QString& target)
+{
+    const QByteArray from = native(building), to = native(target);
+    int e = ::link(from.constData(), to.constData()) == 0 ? 0 : errno;
+    if (e == EPERM || e == EOPNOTSUPP || e == ENOSYS) {
+        // No hard links here. The name is looked at just before the rename:
+        // only a program laying out the same folder at that instant could come between.
+        struct stat st {};
+        e = ::lstat(to.constData(), &st) == 0 ? EEXIST : (std::rename(from.constData(), to.constData()) == 0 ? 0 : errno);
+    }
+    ::unlink(from.constData());
+    if (e == 0)
+        return {};
+    return e == EEXIST ? RunError::make(RunError::FileAlreadyExists, target) : fromErrno(e, RunError::PathFileAccess);
+}
+
+RunError SetPrivateMode(const QString& path, unsigned mode, bool* skipped)
+{
+    if (skipped)
+        *skipped = false;
+    if (::chmod(native(path).constData(), mode_t(mode)) == 0)
+        return {};
+    const int e = errno;
+    // Not implemented, or refused to the owner himself (who may always change
+    // the modes of his files where the file system keeps them): a file
+    // system without owner permissions, such as FAT.
+    struct stat st {};
+    const bool noModes = e == ENOSYS || e == EOPNOTSUPP ||
+                         (e == EPERM && ::stat(native(path).constData(), &st) == 0 &&
+                          (st.st_uid == ::geteuid() || ::geteuid() == 0));
+    if (noModes) {
+        if (skipped)
+            *skipped = true;
+        return {};
+    }
+    return fromErrno(e, RunError::PathFileAccess);
 }
 
 RunError ChDir(const QString& path)

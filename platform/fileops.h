@@ -11,7 +11,24 @@ namespace Files {
 // Folder attribute bits as the screens test them.
 enum Attribute : int { ReadOnly = 1, Directory = 16 };
 
-RunError MkDir(const QString& path);
+// A name the file system refuses for its characters.
+inline constexpr int BadFileName = 52;
+
+// A folder that is there is error 75, a file of that name 58. A name the file
+// system refuses for its characters (FAT: " * / : < > ? \\ |) is error 52,
+// whose text names them.
+RunError MkDir(const QString& path, unsigned mode = 0777);
+// The characters of `name` that FAT file systems refuse in a name, each once,
+// quoted ("\":\" \"?\""); empty when there are none.
+QString FatRefusedCharacters(const QString& name);
+// Puts the finished file `building` into place as `target`, never over a
+// file that is there (error 58): a hard link, or where the file system has
+// none (FAT), a rename while the name is still free. `building` is gone after.
+RunError PlaceNew(const QString& building, const QString& target);
+// Makes `path` the owner's alone (`mode`, e.g. 0600 or 0700). Where the file
+// system keeps no owner permissions (FAT: changing modes is refused even to
+// the owner), there is nothing to set: that is no failure, and `skipped` says so.
+RunError SetPrivateMode(const QString& path, unsigned mode, bool* skipped = nullptr);
 // Removes an empty folder only; never a file, never a folder with contents.
 RunError RmDir(const QString& path);
 // Copies src over dst (a reflink where the file system allows, a copy

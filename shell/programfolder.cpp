@@ -34,17 +34,23 @@ QString baseFolder(const char* name, const QString& fallback)
     return QDir::cleanPath(home + fallback);
 }
 
-// Makes `folder` and every missing folder above it, each the owner's alone.
-bool makePrivatePath(const QString& folder)
+// Makes `folder` and every missing folder above it, each the owner's alone;
+// those it made are added to `made`, the outermost first.
+RunError makePrivatePath(const QString& folder, QStringList* made)
 {
     const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
     struct stat st {};
     if (::stat(native(clean).constData(), &st) == 0)
-        return S_ISDIR(st.st_mode);
+        return S_ISDIR(st.st_mode) ? RunError{} : RunError::make(RunError::FileAlreadyExists);
     const QString parent = QFileInfo(clean).path();
-    if (parent != clean && !makePrivatePath(parent))
-        return false;
-    return ::mkdir(native(clean).constData(), 0700) == 0 || errno == EEXIST;
+    if (parent != clean) {
+        if (const RunError e = makePrivatePath(parent, made); e.failed())
+            return e;
+    }
+    const RunError e = Files::MkDir(clean, 0700);
+    if (!e.failed())
+        *made << clean;
+    return e.number == RunError::PathFileAccess ? RunError{} : e; // made meanwhile by another program
 }
 
 bool isProgramFolder(const QString& folder)
@@ -53,22 +59,22 @@ bool isProgramFolder(const QString& folder)
            QFileInfo::exists(folder + u'/' + ProgramFiles::PhotoDatabase);
 }
 
-// The photo data file is copied under a passing name, made the owner's alone,
-// then linked into place: never over a file that is there.
+// The photo data file is copied under a passing name, made the owner's alone
+// (where the file system keeps owners' modes), then put into place: never over
+// a file that is there.
 RunError copyPrivately(const QString& source, const QString& target)
 {
     const QString building = target + QStringLiteral(".new-%1").arg(::getpid());
     QFile::remove(building);
-    if (const RunError e = Files::FileCopy(source, building); e.failed())
-        return e;
-    if (::chmod(native(building).constData(), 0600) != 0 ||
-        (::link(native(building).constData(), native(target).constData()) != 0 && errno != EEXIST)) {
-        const int error = errno;
+    RunError e = Files::FileCopy(source, building);
+    if (!e.failed())
+        e = Files::SetPrivateMode(building, 0600);
+    if (e.failed()) {
         QFile::remove(building);
-        return RunError::make(RunError::PathFileAccess, QString::fromLocal8Bit(std::strerror(error)));
+        return e;
     }
-    QFile::remove(building);
-    return {};
+    e = Files::PlaceNew(building, target);
+    return e.number == RunError::FileAlreadyExists ? RunError{} : e; // laid out meanwhile by another start
 }
 
 } // namespace
@@ -137,10 +143,19 @@ Choice Choose(const QStringList& arguments, const QString& currentFolder)
 
 bool LayOut(const QString& folder, const QString& data, QString* problem)
 {
-    if (!makePrivatePath(folder)) {
-        *problem = QStringLiteral("The program folder \"%1\" cannot be made.").arg(folder);
+    // What this call makes; taken away again when the folder cannot be laid
+    // out whole, so a failed start leaves nothing half laid out behind.
+    QStringList made;
+    const auto fail = [&made, problem](const QString& why) {
+        for (auto it = made.crbegin(); it != made.crend(); ++it) {
+            if (::unlink(native(*it).constData()) != 0)
+                ::rmdir(native(*it).constData());
+        }
+        *problem = why;
         return false;
-    }
+    };
+    if (const RunError e = makePrivatePath(folder, &made); e.failed())
+        return fail(QStringLiteral("The program folder \"%1\" cannot be made: %2").arg(folder, e.description));
     if (data.isEmpty() || QDir(data).absolutePath() == QDir(folder).absolutePath())
         return true;
     // The supplied pictures are read where they are installed (start-up copies them into
@@ -152,10 +167,9 @@ bool LayOut(const QString& folder, const QString& data, QString* problem)
             continue; // never over anything that is there
         const RunError e = name == ProgramFiles::PhotoDatabase ? copyPrivately(data + u'/' + name, target)
                                                                : Files::FileCopy(data + u'/' + name, target);
-        if (e.failed()) {
-            *problem = QStringLiteral("\"%1\" cannot be laid out: %2").arg(target, e.description);
-            return false;
-        }
+        if (e.failed())
+            return fail(QStringLiteral("\"%1\" cannot be laid out: %2").arg(target, e.description));
+        made << target;
     }
     return true;
 }

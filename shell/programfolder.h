@@ -36,8 +36,10 @@ QString InstalledData();
 // missing there ("Empty.bmp", "PhotoData.mdb"; the supplied pictures stay in
 // `data`, see SetSuppliedPictures); a file that is there (changed by the user
 // or not) and every album folder are left as they are. Folders it makes are the
-// owner's alone (0700), and so is the photo data file (0600). False with `problem`
-// when the folder cannot be made or a file cannot be copied.
+// owner's alone (0700), and so is the photo data file (0600), where the file
+// system keeps owners' modes (FAT keeps none: there they are skipped). False
+// with `problem` when the folder cannot be made or a file cannot be copied;
+// whatever this call made is then taken away again.
 bool LayOut(const QString& folder, const QString& data, QString* problem);
 
 } // namespace ProgramFolder

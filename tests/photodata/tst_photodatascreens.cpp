@@ -617,6 +617,91 @@ private slots:
                                      before[1]}));
     }
 
+    // Another program changes or deletes the note on screen: the screen shows
+    // it as it is now, or says "Record is deleted." and shows the note now in
+    // its place; Edit and Delete act only on a note that is there.
+    void noteChangedByAnotherProgram_data()
+    {
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("found");
+        for (const char* action : {"Edit", "Delete", "Move Next"})
+            QTest::addRow("browser: deleted, %s", action) << int(Browser) << QStringLiteral("deleted")
+                                                           << QString::fromLatin1(action) << QStringLiteral("note 3")
+                                                           << QStringLiteral("2");
+        QTest::newRow("browser: changed, Edit") << int(Browser) << QStringLiteral("changed") << QStringLiteral("Edit")
+                                                << QStringLiteral("note 2, changed") << QStringLiteral("3");
+        QTest::newRow("record screen: deleted, Edit") << int(RecordScreen) << QStringLiteral("deleted")
+                                                      << QStringLiteral("Edit") << QString() << QStringLiteral("0");
+        QTest::newRow("record screen: changed, Edit") << int(RecordScreen) << QStringLiteral("changed")
+                                                      << QStringLiteral("Edit") << QStringLiteral("note 2, changed")
+                                                      << QStringLiteral("1");
+    }
+    void noteChangedByAnotherProgram()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, change);
+        QFETCH(QString, action);
+        QFETCH(QString, shown);
+        QFETCH(QString, found);
+        for (int slot = 1; slot <= 3; ++slot)
+            TestNotes::Add(QStringLiteral("A"), 1, slot, QStringLiteral("note %1").arg(slot));
+        if (screen == Browser) {
+            openBrowser();
+            if (action != QStringLiteral("Move Next"))
+                browser()->cmdMoveNext->click();
+        } else {
+            rightClick(QStringLiteral("A"), 1, 2);
+            QTRY_VERIFY(record()->cmdEdit->isEnabled());
+        }
+        PhotoDataForm* f = form(screen);
+        {
+            auto other = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr); // as another program
+            QSqlQuery q(other->connection());
+            QVERIFY(q.exec(change == QStringLiteral("deleted")
+                               ? QStringLiteral("DELETE FROM PhotoData WHERE Discription = 'note 2'")
+                               : QStringLiteral("UPDATE PhotoData SET Discription = 'note 2, changed' "
+                                                "WHERE Discription = 'note 2'")));
+        }
+        const QStringList before = notes();
+        const bool told = change == QStringLiteral("deleted");
+        if (told)
+            program->user.answerButton(vbOK);
+        (action == QStringLiteral("Edit") ? f->cmdEdit : action == QStringLiteral("Delete") ? f->cmdDelete
+                                                                                          : f->cmdMoveNext)
+            ->click();
+        QCOMPARE(program->user.asked.size(), told ? 1 : 0);
+        if (told)
+            QCOMPARE(program->user.asked[0].prompt,
+                     QStringLiteral("Record is deleted.\r\nAnother program has deleted the photo data shown here."));
+        QCOMPARE(f->txtDescription->text(), shown);
+        QCOMPARE(f->lblFound->text(), found);
+        if (!told && action == QStringLiteral("Edit")) { // the note as it is now is edited
+            f->txtDate->setText(QStringLiteral("2003"));
+            f->cmdSave->click();
+            QCOMPARE(notes(), QStringList(before).replaceInStrings(QStringLiteral("1999|note 2, changed"),
+                                                                    QStringLiteral("2003|note 2, changed")));
+            return;
+        }
+        QCOMPARE(notes(), before); // nothing acted on what was not there
+        // What is shown is a note of the store, or the picture's new one; Edit
+        // and Delete are offered (green) only for a note that is there.
+        const QStringList fields{f->txtAlbumName->text(), f->txtPageNr->text(), f->txtImageNr->text(), shown};
+        const bool aNote = found != QStringLiteral("0");
+        QVERIFY(!aNote || std::any_of(before.cbegin(), before.cend(), [&fields](const QString& note) {
+                    const QStringList n = note.split(u'|');
+                    return QStringList{n[0], n[1], n[3], n[6]} == fields;
+                }));
+        const QStringList on = enabledButtons(f);
+        QCOMPARE(on.contains(QStringLiteral("cmdDelete")), aNote);
+        QCOMPARE(on.contains(QStringLiteral("cmdEdit")), aNote && screen == Browser);
+        if (!aNote)
+            QCOMPARE(on, (QStringList{QStringLiteral("Command1"), QStringLiteral("cmdClose"), QStringLiteral("cmdSave"),
+                                      QStringLiteral("cndHelp")}));
+    }
+
     void browserCancelWritesNothing()
     {
         TestNotes::Add(QStringLiteral("A"), 1, 1, QStringLiteral("one"));

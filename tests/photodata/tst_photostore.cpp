@@ -7,6 +7,7 @@
 #include "testnotes.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -60,6 +61,28 @@ int writeNotesUntilKilled(const QString& path)
         std::printf("%d\n", n);
         std::fflush(stdout);
     }
+}
+
+// The child of the backup tests: one backup of the store, as a program
+// takes it at start. With QUILL_BACKUP_PAUSE it says "copying" once it holds
+// the backup to itself and goes on when a line comes in.
+int takeBackup(const QString& path)
+{
+    const bool pause = qEnvironmentVariableIsSet("QUILL_BACKUP_PAUSE");
+    bool paused = false;
+    return PhotoBackups::Keep(path, [&] {
+               if (pause && !paused) {
+                   paused = true;
+                   std::printf("copying\n");
+                   std::fflush(stdout);
+                   char line[8];
+                   return std::fgets(line, sizeof line, stdin) == nullptr;
+               }
+               return false;
+           })
+               .failed()
+               ? 3
+               : 0;
 }
 
 } // namespace
@@ -540,6 +563,64 @@ private slots:
         QCOMPARE(listing(*next, meanwhile), QStringList{QStringLiteral("B//saved meanwhile")});
     }
 
+    // Two programs started together on one folder: the second finds the
+    // first taking the backup and leaves it to it, even when a note was saved
+    // meanwhile; the next start takes that one, and one after it finds the
+    // newest backup holding the notes as they are and takes none.
+    void twoProgramsTakeOneBackup()
+    {
+        const QList<QByteArray> before = threeGenerationsAndAChange();
+        QProcess first;
+        startBackupProgram(first);
+        QVERIFY(first.waitForReadyRead(10000));
+        QCOMPARE(first.readLine(), QByteArray("copying\n"));
+        TestNotes::Add(*db, QStringLiteral("A"), 1, 2, QStringLiteral("version 5")); // saved meanwhile
+        QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the second program
+        first.write("go\n");
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitCode(), 0);
+        checkMovedOnOnce(before);
+
+        QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start: version 5
+        QList<QByteArray> kept;
+        for (int g = 1; g <= PhotoBackups::Kept; ++g)
+            kept << readAll(PhotoBackups::BackupPath(storePath, g));
+        QCOMPARE(kept[2], before[0]);
+        // The store's time moves on (as when the last program using it writes
+        // its log into it), its notes do not: no generation moves.
+        QFile store(storePath);
+        QVERIFY(store.open(QIODevice::ReadWrite) &&
+                store.setFileTime(QDateTime::currentDateTime().addSecs(1), QFileDevice::FileModificationTime));
+        store.close();
+        QVERIFY(!PhotoBackups::Keep(storePath).failed());
+        for (int g = 1; g <= PhotoBackups::Kept; ++g)
+            QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, g)), kept[g - 1]);
+    }
+
+    // A program killed at any step of its backup leaves every generation
+    // whole; the next start takes the backup and loses none of them.
+    void killedBackupLosesNoGeneration_data()
+    {
+        QTest::addColumn<QString>("step");
+        for (const char* step : {"backup-copying", "backup-copied", "backup-moved-to-3", "backup-moved-to-2"})
+            QTest::newRow(step) << QString::fromLatin1(step);
+    }
+    void killedBackupLosesNoGeneration()
+    {
+        QFETCH(QString, step);
+        const QList<QByteArray> before = threeGenerationsAndAChange();
+        QProcess killed;
+        startBackupProgram(killed, step);
+        QVERIFY(killed.waitForFinished(10000));
+        QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+        for (int g = 1; g <= PhotoBackups::Kept; ++g) {
+            const QString path = PhotoBackups::BackupPath(storePath, g);
+            QVERIFY2(!QFile::exists(path) || before.contains(readAll(path)), qPrintable(path));
+        }
+        QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start
+        checkMovedOnOnce(before);
+    }
+
     // The passing copy of a backup whose program was killed goes at the next
     // backup; one of a program still running stays, and so does any other file.
     void leftoverOfAKilledBackupIsRemoved()
@@ -637,6 +718,52 @@ private:
         const bool opened = PhotoDatabase::Open(copy, &error) != nullptr;
         return opened ? QByteArray("opened") : error.description.toLocal8Bit();
     }
+
+    // Another program taking a backup of the store, stopped by the test while
+    // it copies (QUILL_BACKUP_PAUSE) or killed at a step (QUILL_KILL_AT).
+    void startBackupProgram(QProcess& child, const QString& killAt = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILL_BACKUP_OF"), storePath);
+        if (killAt.isEmpty())
+            env.insert(QStringLiteral("QUILL_BACKUP_PAUSE"), QStringLiteral("1"));
+        else
+            env.insert(QStringLiteral("QUILL_KILL_AT"), killAt);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+    }
+
+    // Three generations of backups, newest first, and a fourth version of the notes.
+    QList<QByteArray> threeGenerationsAndAChange()
+    {
+        QList<QByteArray> kept;
+        for (int version = 1; version <= 4; ++version) {
+            // The last one of several megabytes: its copy takes more than one step.
+            TestNotes::Add(*db, QStringLiteral("A"), 1, 1,
+                           version < 4 ? QStringLiteral("version %1").arg(version) : QString(5 << 20, u'4'));
+            if (version < 4) {
+                QTest::qWait(5); // a later file time than the backup before
+                PhotoBackups::Keep(storePath);
+            }
+        }
+        for (int g = 1; g <= PhotoBackups::Kept; ++g)
+            kept << readAll(PhotoBackups::BackupPath(storePath, g));
+        return kept;
+    }
+
+    // After a backup of the fourth version: it is the newest, and every
+    // generation before it moved one place on, none lost, none twice.
+    void checkMovedOnOnce(const QList<QByteArray>& before)
+    {
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), before[0]);
+        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 3)), before[1]);
+        QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.backup-*")}, QDir::Files | QDir::Hidden), QStringList{});
+        auto newest = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
+        QVERIFY(newest);
+        QCOMPARE(listing(*newest, PhotoQuery::FullListing()).size(), 4);
+    }
 };
 
 int main(int argc, char** argv)
@@ -645,6 +772,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (!writer.isEmpty())
         return writeNotesUntilKilled(writer);
+    if (const QString store = qEnvironmentVariable("QUILL_BACKUP_OF"); !store.isEmpty())
+        return takeBackup(store);
     TestPhotoStore test;
     return QTest::qExec(&test, argc, argv);
 }
