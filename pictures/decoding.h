@@ -23,8 +23,9 @@ inline constexpr int MaxProgressiveScans = 100;
 
 // The set of pictures the program can read. Raised whenever it grows (a format, a
 // decoder, a limit), so that a fail entry kept for a file the old set could not read
-// is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper).
-inline constexpr char ReadersGeneration[] = "2";
+// is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper;
+// 3: TIFF by libtiff itself, CMYK and YCCK JPEG).
+inline constexpr char ReadersGeneration[] = "3";
 
 // What the loader checks in a JPEG stream before decoding it.
 struct JpegFacts {
@@ -32,6 +33,7 @@ struct JpegFacts {
     bool progressive = false; // its decoder keeps every coefficient of the picture in memory
     qint64 coefficientBytes = 0; // what those coefficients take
     int scans = 0;               // start-of-scan markers
+    int components = 0;          // of its frame: 4 for CMYK and YCCK
 };
 JpegFacts ScanJpeg(const uchar* data, qint64 size);
 

@@ -139,6 +139,13 @@ int ExifOrientation(const QByteArray& file, const QByteArray& format)
     return 1;
 }
 
+int ExifOrientationOf(QImageIOHandler::Transformations transformation)
+{
+    // Indexed by the transformation's flags: mirror 1, flip 2, rotate by 90 degrees 4.
+    static constexpr int exif[8] = {1, 2, 4, 3, 6, 7, 5, 8};
+    return exif[int(transformation) & 7];
+}
+
 QImage Oriented(const QImage& image, int orientation)
 {
     switch (orientation) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QImageIOHandler>
 
 #include <array>
 #include <optional>
@@ -24,6 +25,8 @@ QImage ApplyIconMask(const QImage& image, const QByteArray& ico);
 // Qt's PNG and WebP readers ignore the EXIF orientation these files can carry (PNG's eXIf
 // chunk, WebP's EXIF chunk). The orientation tag (1 to 8, as in EXIF), or 1 when there is none.
 int ExifOrientation(const QByteArray& file, const QByteArray& format);
+// The EXIF orientation (1 to 8) that a reader's transformation carries out.
+int ExifOrientationOf(QImageIOHandler::Transformations transformation);
 // `image` stood upright by an EXIF orientation.
 QImage Oriented(const QImage& image, int orientation);
 
