@@ -150,6 +150,7 @@ struct Conversion {
     cmsHTRANSFORM cms = nullptr; // made with cmsFLAGS_NOCACHE: used by several threads at once
     std::array<QRgb, 256> grey{}; // a grey profile: every grey level, once
     bool greyTable = false;
+    bool unchanged = false; // an sRGB profile
     ~Conversion()
     {
         if (cms)
@@ -182,6 +183,10 @@ std::shared_ptr<const Conversion> make(const QByteArray& icc, Kind kind)
         return c;
     if (kind == Kind::Rgb && !hasTables(icc)) {
         const QColorSpace space = QColorSpace::fromIccProfile(icc);
+        if (space == QColorSpace(QColorSpace::SRgb)) {
+            c->unchanged = true; // already what the screen takes
+            return c;
+        }
         if (space.isValid()) {
             c->byQt = true;
             c->qt = space.transformationToColorSpace(QColorSpace::SRgb);
@@ -249,6 +254,8 @@ std::shared_ptr<const Conversion> conversion(const QByteArray& icc, Kind kind)
 
 bool apply(const Conversion& c, QImage& image)
 {
+    if (c.unchanged)
+        return true;
     if (c.byQt) {
         const qreal dpr = image.devicePixelRatio();
         image.applyColorTransform(c.qt);
