@@ -1,6 +1,6 @@
 // quillbook-wmf, the decoder helper: decodes one picture outside the program's
 // process. Every format but bitmaps and JPEG (which the program reads itself)
-// comes here: PNG, GIF, icons, WebP, TIFF, HEIC/HEIF and AVIF, and metafiles.
+// comes here: PNG, GIF, icons, WebP, TIFF (libtiff), HEIC/HEIF and AVIF, and metafiles.
 //
 //   quillbook-wmf serve               pictures one after the other, on one channel
 //   quillbook-wmf wmf <longest side>  one metafile
@@ -23,9 +23,11 @@
 // refused; refused, it stops with status 7. "allocator" does what a decoder's threads do
 // behind its back: many more threads than processors allocate and free at once, and what the
 // C library's allocator opens lazily is opened (and refused); then the picture is decoded.
+#include "colourprofile.h"
 #include "decoding.h"
 #include "heifdecoder.h"
 #include "seal.h"
+#include "tiffreader.h"
 #include "wmfreader.h"
 
 #include <QBuffer>
@@ -194,7 +196,8 @@ bool readExactly(char* into, qint64 size)
 // program ends, however it ends, the channel closes and the helper goes).
 int serve()
 {
-    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
+    // TIFF is read with libtiff itself (tiffreader.h), never by Qt's plugin.
+    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp"};
     static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     for (;;) {
         char request[24];
@@ -222,9 +225,10 @@ int serve()
         QByteArray input(length, Qt::Uninitialized);
         if (!readExactly(input.data(), length))
             return 3;
-        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
-                                              ? Heif::Decode(input, box)
-                                              : Pictures::DecodeWithReader(std::move(input), box, accepted);
+        const QByteArray head = input.left(16);
+        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(head) ? Heif::Decode(input, box)
+                                          : Tiff::LooksLikeTiff(head)   ? Tiff::Decode(input, box)
+                                                                        : Pictures::DecodeWithReader(std::move(input), box, accepted);
         if (decoded.shown.isNull()) {
             // Why, for the program to tell; then the program starts a fresh helper.
             const QByteArray why = decoded.failure.toUtf8().left(400);
@@ -266,6 +270,7 @@ int main(int argc, char** argv)
         QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
         loadReaders();
         Heif::Prepare();
+        Colour::Prepare();
     }
     if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
         return 6;

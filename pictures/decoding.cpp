@@ -1,6 +1,8 @@
 #include "decoding.h"
 
 #include "bmpreader.h"
+#include "cmykjpeg.h"
+#include "colourprofile.h"
 #include "readermends.h"
 
 #include <QBuffer>
@@ -130,6 +132,7 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
         return r;
     }
     qint64 progressiveBytes = 0;
+    bool inks = false; // CMYK or YCCK
     if (format == "jpeg" || format == "jpg") {
         const JpegFacts facts = ScanJpeg(data, bytes.size());
         // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
@@ -142,7 +145,9 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
             r.failure = QStringLiteral("too many scans to read");
             return r;
         }
+        inks = facts.components == 4;
     }
+    const QByteArray icc = Colour::EmbeddedProfile(bytes);
 
     // An icon shows its largest picture, not its first.
     const int iconEntry = format == "ico" || format == "cur" ? ReaderMends::LargestIconEntry(reader) : 0;
@@ -154,10 +159,11 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
                                     : ReaderMends::ExifOrientation(bytes, format);
     const bool turned = exifOrientation >= 5;
     QSize want;
+    QSize wantStored;
     if (stored.isValid() && !stored.isEmpty()) {
         const QSize upright = turned ? stored.transposed() : stored;
         want = TargetSize(upright, box);
-        const QSize wantStored = turned ? want.transposed() : want;
+        wantStored = turned ? want.transposed() : want;
         // A progressive JPEG keeps every coefficient in memory while it decodes.
         if (progressiveBytes > MemoryBudgetBytes) {
             r.failure = QStringLiteral("too large to read");
@@ -178,23 +184,40 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
         if (decodesScaled && wantStored != stored && reader.supportsOption(QImageIOHandler::ScaledSize))
             reader.setScaledSize(wantStored);
     }
-    QImage image = reader.read();
+    QImage image;
+    if (inks) {
+        // Read here, through the file's press profile, as stored; stood upright below.
+        CmykJpeg::Result read = CmykJpeg::Decode(bytes, wantStored, icc);
+        if (read.image.isNull()) {
+            r.failure = read.failure;
+            return r;
+        }
+        image = read.image;
+    } else {
+        image = reader.read();
+    }
     if (image.isNull()) {
         r.failure = reader.errorString();
         return r;
     }
+    const QColorSpace space = image.colorSpace(); // before turning, which may drop it
+    const Colour::Samples samples = image.format() == QImage::Format_Grayscale16 ||
+                                            (image.depth() <= 8 && image.isGrayscale())
+                                        ? Colour::Samples::Grey
+                                        : Colour::Samples::Rgb;
     if (colourKey)
         image = ReaderMends::ApplyColourKey(image, *colourKey);
     if (format == "ico" && image.size() == stored)
         image = ReaderMends::ApplyIconMask(image, bytes, iconEntry);
-    const QColorSpace space = image.colorSpace();
     if (exifOrientation != 1)
         image = ReaderMends::Oriented(image, exifOrientation);
     if (want.isEmpty())
         want = TargetSize(image.size(), box);
     r.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
     r.shown = Finished(image, want, 1.0);
-    ToSrgb(r.shown, space);
+    // The inks are made sRGB as they are read; any other profile on the pixels shown.
+    if (!inks && (icc.isEmpty() || !Colour::ToSrgb(r.shown, icc, samples)))
+        ToSrgb(r.shown, space);
     return r;
 }
 
@@ -249,6 +272,9 @@ JpegFacts ScanJpeg(const uchar* d, qint64 n)
             facts.progressive = true;
             facts.coefficientBytes = std::max(facts.coefficientBytes, coefficientBytes(d + i + 4, n - i - 4));
         }
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && i + 9 < n)
+            facts.components = d[i + 9];
         if (marker == 0xDA)
             ++facts.scans;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {

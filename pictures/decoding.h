@@ -24,7 +24,8 @@ inline constexpr int MaxProgressiveScans = 100;
 // The set of pictures the program can read. Raised whenever it grows (a format, a
 // decoder, a limit), so that a fail entry kept for a file the old set could not read
 // is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper;
-// 3: phone HEIF and grid AVIF, which the seal used to stop).
+// 3: phone HEIF and grid AVIF, which the seal used to stop; TIFF by libtiff itself, CMYK and
+// YCCK JPEG).
 inline constexpr char ReadersGeneration[] = "3";
 
 // What the loader checks in a JPEG stream before decoding it.
@@ -33,6 +34,7 @@ struct JpegFacts {
     bool progressive = false; // its decoder keeps every coefficient of the picture in memory
     qint64 coefficientBytes = 0; // what those coefficients take
     int scans = 0;               // start-of-scan markers
+    int components = 0;          // of its frame: 4 for CMYK and YCCK
 };
 JpegFacts ScanJpeg(const uchar* data, qint64 size);
 

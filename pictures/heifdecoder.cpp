@@ -1,5 +1,7 @@
 #include "heifdecoder.h"
 
+#include "colourprofile.h"
+
 #include <libheif/heif.h>
 
 #include <memory>
@@ -20,6 +22,18 @@ Pictures::Decoded failed(const QString& why)
     Pictures::Decoded d;
     d.failure = why;
     return d;
+}
+
+// The ICC profile the file carries, or nothing.
+QByteArray iccOf(const heif_image_handle* handle)
+{
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC)
+        return {};
+    QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), '\0');
+    if (icc.isEmpty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+        return {};
+    return icc;
 }
 
 // The colour profile the file carries: an ICC profile, or the primaries of a colour box
@@ -100,7 +114,10 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     Pictures::Decoded d;
     d.natural = natural;
     d.shown = Pictures::Finished(view, Pictures::TargetSize(natural, box), 1.0);
-    Pictures::ToSrgb(d.shown, colourSpaceOf(handle.get()));
+    // An ICC profile of any kind through the colour module (tables too); a colour box by its primaries.
+    const QByteArray icc = iccOf(handle.get());
+    if (icc.isEmpty() || !Colour::ToSrgb(d.shown, icc, Colour::Samples::Rgb))
+        Pictures::ToSrgb(d.shown, colourSpaceOf(handle.get()));
     if (d.shown.constBits() == view.constBits())
         d.shown = d.shown.copy(); // never the decoder's plane, which goes with it
     return d;

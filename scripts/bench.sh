@@ -7,6 +7,7 @@
 #   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
+#   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -18,6 +19,7 @@ case "${1:-page}" in
     turn) shift; exec "$QUILL_BUILD/bench/quill_turnbench" "$@" ;;
     keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
     decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
+    colour) shift; exec "$QUILL_BUILD/bench/quill_colourbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac
