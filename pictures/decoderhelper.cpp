@@ -21,6 +21,7 @@
 // environment): after sealing, the helper first tries that call (open:
 // $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"), which must end it or be
 // refused; refused, it stops with status 7.
+#include "avifdecoder.h"
 #include "decoding.h"
 #include "heifdecoder.h"
 #include "seal.h"
@@ -149,11 +150,27 @@ bool readExactly(char* into, qint64 size)
     return true;
 }
 
+// AVIF through libavif, the format's reference library, and through libheif when libavif
+// cannot read it; HEIC/HEIF through libheif; the rest through Qt's readers.
+Pictures::Decoded decode(QByteArray input, QSize box)
+{
+    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
+    if (!Pictures::LooksLikeHeif(input.left(16)) && !Avif::LooksLikeAvif(input.left(64)))
+        return Pictures::DecodeWithReader(std::move(input), box, accepted);
+    if (Avif::LooksLikeAvif(input.left(64))) {
+        Pictures::Decoded decoded = Avif::Decode(input, box);
+        if (!decoded.shown.isNull())
+            return decoded;
+        const Pictures::Decoded other = Heif::Decode(input, box);
+        return other.shown.isNull() ? decoded : other;
+    }
+    return Heif::Decode(input, box);
+}
+
 // Pictures one after the other, for as long as the program keeps the channel open (when the
 // program ends, however it ends, the channel closes and the helper goes).
 int serve()
 {
-    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp", "tiff", "tif"};
     static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem"};
     for (;;) {
         char request[24];
@@ -179,9 +196,7 @@ int serve()
         QByteArray input(length, Qt::Uninitialized);
         if (!readExactly(input.data(), length))
             return 3;
-        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(input.left(16))
-                                              ? Heif::Decode(input, box)
-                                              : Pictures::DecodeWithReader(std::move(input), box, accepted);
+        const Pictures::Decoded decoded = decode(std::move(input), box);
         if (decoded.shown.isNull()) {
             // Why, for the program to tell; then the program starts a fresh helper.
             const QByteArray why = decoded.failure.toUtf8().left(400);
@@ -223,6 +238,7 @@ int main(int argc, char** argv)
         QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
         loadReaders();
         Heif::Prepare();
+        Avif::Prepare();
     }
     if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
         return 6;

@@ -9,7 +9,7 @@ QUILL_PACKAGES=(
     poppler-utils
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-    libwmf-dev libjpeg62-turbo-dev libbenchmark-dev libseccomp-dev libheif-dev
+    libwmf-dev libjpeg62-turbo-dev libbenchmark-dev libseccomp-dev libheif-dev libavif-dev
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
