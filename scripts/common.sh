@@ -13,6 +13,8 @@ QUILL_PACKAGES=(
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
+    # remaking the public test pictures' references (tests/pictures/public/*/make.sh)
+    imagemagick libheif-examples webp libimage-exiftool-perl libgs-common
 )
 
 install_missing_packages() {
