@@ -15,6 +15,7 @@ QUILL_PACKAGES=(
     dbus at-spi2-core python3-pyatspi
     # remaking the public test pictures' references (tests/pictures/public/*/make.sh)
     imagemagick libheif-examples webp libimage-exiftool-perl libgs-common
+    libavif-bin libaom-dev python3
 )
 
 install_missing_packages() {
