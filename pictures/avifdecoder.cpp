@@ -9,15 +9,14 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <thread>
 #include <vector>
 
 namespace Avif {
 namespace {
 
-// Decoder threads a picture may use: the cores there are, at most four (counted before the
-// seal, which forbids reading how many there are).
-int threads = 1;
+// Decoder threads a picture may use (a grid's tiles, a large picture's tile rows), however many
+// processors there are: as many as libheif's, which the seal holds.
+constexpr int DecodingThreads = 4;
 
 struct Release {
     void operator()(avifDecoder* d) const { avifDecoderDestroy(d); }
@@ -132,17 +131,12 @@ bool LooksLikeAvif(const QByteArray& bytes)
     return false;
 }
 
-void Prepare()
-{
-    threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-}
-
 Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
 {
     std::unique_ptr<avifDecoder, Release> decoder(avifDecoderCreate());
     if (!decoder)
         return failed(QStringLiteral("out of memory"));
-    decoder->maxThreads = threads;
+    decoder->maxThreads = DecodingThreads;
     decoder->imageSizeLimit = uint32_t(Pictures::MaxPixels);
     decoder->imageDimensionLimit = 32768;
     // Pictures other programs wrote with small faults (no pixel information box, a crop

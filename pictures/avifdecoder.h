@@ -11,9 +11,6 @@ namespace Avif {
 // True when the file's type box names an AVIF brand (major or compatible).
 bool LooksLikeAvif(const QByteArray& bytes);
 
-// Readies the library: how many threads a decode may use, chosen before the seal.
-void Prepare();
-
 // The first picture (the primary item, else the first frame of the sequence), cropped, turned
 // and mirrored as the file says, in sRGB, shown at the size asked for; every limit checked
 // before it is decoded. Decoded from memory: nothing is opened.

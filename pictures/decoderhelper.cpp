@@ -17,10 +17,12 @@
 // memory and seals itself (seal.h): a hostile file can at worst end this
 // process, and an exploited decoder can open no file and reach no socket.
 //
-// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec|execmem in the program's
+// The probe (tests only; QUILL_DECODER_PROBE=open|socket|exec|execmem|allocator in the program's
 // environment): after sealing, the helper first tries that call (open:
 // $QUILL_DECODER_PROBE_FILE, else "PhotoData.mdb"), which must end it or be
-// refused; refused, it stops with status 7.
+// refused; refused, it stops with status 7. "allocator" does what a decoder's threads do
+// behind its back: many more threads than processors allocate and free at once, and what the
+// C library's allocator opens lazily is opened (and refused); then the picture is decoded.
 #include "avifdecoder.h"
 #include "decoding.h"
 #include "heifdecoder.h"
@@ -36,6 +38,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
+#include <thread>
+#include <vector>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -106,6 +112,41 @@ bool forbiddenCallRefused(const QByteArray& probe)
     return false;
 }
 
+// What decoders' threads make the C library do: more threads than processors (whatever their
+// number) allocating and freeing at once make it add arenas and trim their heaps, for which it
+// asks /sys how many processors are online and /proc whether memory is overcommitted. Those
+// questions are asked here outright as well, whatever this C library's version does on its own.
+void exerciseAllocator()
+{
+    for (const char* asked : {"/proc/sys/vm/overcommit_memory", "/sys/devices/system/cpu/online"}) {
+        const int fd = ::open(asked, O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    cpu_set_t processors;
+    CPU_ZERO(&processors);
+    const int cores = ::sched_getaffinity(0, sizeof processors, &processors) == 0 ? CPU_COUNT(&processors) : 1;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4 * cores + 8; ++t) {
+        threads.emplace_back([t] {
+            std::vector<void*> blocks;
+            for (int i = 0; i < 2000; ++i) {
+                blocks.push_back(std::malloc(std::size_t(16 + (i * 7919 + t) % (256 << 10))));
+                if (blocks.size() > 64) {
+                    for (void* b : blocks)
+                        std::free(b);
+                    blocks.clear();
+                }
+            }
+            for (void* b : blocks)
+                std::free(b);
+            ::malloc_trim(0);
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+}
+
 bool readInput(QByteArray& input)
 {
     char buffer[1 << 16];
@@ -171,7 +212,7 @@ Pictures::Decoded decode(QByteArray input, QSize box)
 // program ends, however it ends, the channel closes and the helper goes).
 int serve()
 {
-    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem"};
+    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     for (;;) {
         char request[24];
         if (!readExactly(request, sizeof request))
@@ -191,7 +232,9 @@ int serve()
         ::getrlimit(RLIMIT_CPU, &cpu);
         cpu.rlim_cur = std::min<rlim_t>(spent + PictureSeconds, cpu.rlim_max);
         ::setrlimit(RLIMIT_CPU, &cpu);
-        if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
+        if (probe > 0 && probe < probes.size() && probes[probe] == "allocator")
+            exerciseAllocator();
+        else if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
             return 7;
         QByteArray input(length, Qt::Uninitialized);
         if (!readExactly(input.data(), length))
@@ -238,7 +281,6 @@ int main(int argc, char** argv)
         QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
         loadReaders();
         Heif::Prepare();
-        Avif::Prepare();
     }
     if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
         return 6;

@@ -392,7 +392,7 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
         outcome.failure = QStringLiteral("the picture decoder is not installed");
         return outcome;
     }
-    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem"};
+    static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     const qint32 probe = qint32(std::max<qsizetype>(0, probes.indexOf(qgetenv("QUILL_DECODER_PROBE"))));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
     // A helper used before that was gone before it could answer (ended from outside while it

@@ -14,8 +14,8 @@ QUILL_PACKAGES=(
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
     # remaking the public test pictures' references (tests/pictures/public/*/make.sh)
-    imagemagick libheif-examples webp libimage-exiftool-perl libgs-common
-    libavif-bin libaom-dev python3
+    imagemagick libheif-examples libavif-bin webp libimage-exiftool-perl libgs-common
+    libaom-dev python3
 )
 
 install_missing_packages() {

@@ -21,6 +21,7 @@
 #include "thumbnailcache.h"
 
 #include <linux/landlock.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -504,9 +505,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("picture");
         QTest::addColumn<QByteArray>("call");
-        QTest::addColumn<bool>("killed"); // else refused: the metafile renderer may read its fonts, nothing else
+        // Else refused: a file is never opened (an allocator asking /proc is told no and goes on), and
+        // the metafile renderer may read its fonts, nothing else.
+        QTest::addColumn<bool>("killed");
         const QByteArray png = encoded(quadrants(64, 48), "PNG");
-        for (const char* call : {"open", "socket", "exec", "execmem"})
+        QTest::newRow("PNG, open") << png << QByteArray("open") << false;
+        for (const char* call : {"socket", "exec", "execmem"})
             QTest::addRow("PNG, %s", call) << png << QByteArray(call) << true;
         QTest::newRow("metafile, open") << TestPictures::BlueRectangleMetafile() << QByteArray("open") << false;
         for (const char* call : {"socket", "exec", "execmem"})
@@ -531,6 +535,50 @@ private slots:
         QCOMPARE(stopped.error.number, 481);
         QCOMPARE(stopped.error.description.contains(QStringLiteral("stopped")), killed);
         QCOMPARE(LoadPicture(path, QSize(32, 32)).error.number, 0); // the next picture is read as ever
+    }
+
+    void helperWhoseAllocatorTouchesProcAndSysShowsThePicture()
+    {
+        // Many more threads than processors allocate at once, and what the allocator opens lazily
+        // (/proc/sys/vm/overcommit_memory, /sys/devices/system/cpu/online) is refused, not fatal.
+        const QString path = dir.filePath(QStringLiteral("P1I0.bmp"));
+        QVERIFY(TestPictures::WriteBytes(path, encoded(quadrants(64, 48), "PNG")));
+        qputenv("QUILL_DECODER_PROBE", "allocator");
+        const LoadResult r = LoadPicture(path, QSize(32, 32));
+        qunsetenv("QUILL_DECODER_PROBE");
+        QCOMPARE(r.error.number, 0);
+        QVERIFY2(uprightQuadrants(r.picture.shown).isEmpty(), qPrintable(uprightQuadrants(r.picture.shown)));
+    }
+
+    void phoneGridsDecodedOnMoreThreadsThanProcessors_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("natural");
+        QTest::newRow("iPhone HEIC") << QStringLiteral("heic_mobile_iphone_13_pro_max.HEIC") << QSize(3024, 4032);
+        QTest::newRow("Nokia HEIF") << QStringLiteral("heic_mobile_HMD_Nokia_8.3_5G.heif") << QSize(3456, 4608);
+        QTest::newRow("grid AVIF") << QStringLiteral("grid-2x2.avif") << QSize(400, 600);
+    }
+    void phoneGridsDecodedOnMoreThreadsThanProcessors()
+    {
+        // The helper started on one processor: the decoder's threads outnumber the processors on
+        // any machine, and its allocator meets what more threads than processors make it do.
+        QFETCH(QString, file);
+        QFETCH(QSize, natural);
+        const QString path = QStringLiteral(QUILL_PUBLIC_PICTURES_DIR "/phones/") + file;
+        DecoderProcess::EndIdleHelpers();
+        LoadResult r;
+        bool oneProcessor = false;
+        std::thread([&] {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(sched_getcpu() >= 0 ? sched_getcpu() : 0, &one);
+            oneProcessor = ::sched_setaffinity(0, sizeof one, &one) == 0; // this thread, and the helper it starts
+            r = LoadPicture(path, QSize(250, 250));
+        }).join();
+        DecoderProcess::EndIdleHelpers(); // no helper on one processor for the tests after
+        QVERIFY(oneProcessor);
+        QVERIFY2(r.error.number == 0, qPrintable(r.error.description));
+        QCOMPARE(r.picture.natural, natural);
     }
 
     void stoppedHelperLeavesTheSlotPlaceholderAndTheProgramRuns()
