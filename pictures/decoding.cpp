@@ -117,7 +117,8 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
+    // Turned here, after the colour profile is taken: Qt's quarter turns drop it.
+    reader.setAutoTransform(false);
     if (!reader.canRead()) {
         r.failure = reader.errorString();
         return r;
@@ -143,12 +144,15 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
         }
     }
 
+    // An icon shows its largest picture, not its first.
+    const int iconEntry = format == "ico" || format == "cur" ? ReaderMends::LargestIconEntry(reader) : 0;
     const QSize stored = reader.size();
-    // Where Qt's reader does not stand the picture upright by its EXIF, it is done here.
-    const int exifOrientation = reader.transformation() == QImageIOHandler::TransformationNone
-                                    ? ReaderMends::ExifOrientation(bytes, format)
-                                    : 1;
-    const bool turned = (reader.transformation() & QImageIOHandler::TransformationRotate90) || exifOrientation >= 5;
+    // The EXIF orientation as the reader found it, else as the file carries it where Qt's reader
+    // does not look (PNG's eXIf, WebP's EXIF chunk).
+    const int exifOrientation = reader.transformation() != QImageIOHandler::TransformationNone
+                                    ? ReaderMends::ExifOrientationOf(reader.transformation())
+                                    : ReaderMends::ExifOrientation(bytes, format);
+    const bool turned = exifOrientation >= 5;
     QSize want;
     if (stored.isValid() && !stored.isEmpty()) {
         const QSize upright = turned ? stored.transposed() : stored;
@@ -182,14 +186,15 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
     if (colourKey)
         image = ReaderMends::ApplyColourKey(image, *colourKey);
     if (format == "ico" && image.size() == stored)
-        image = ReaderMends::ApplyIconMask(image, bytes);
+        image = ReaderMends::ApplyIconMask(image, bytes, iconEntry);
+    const QColorSpace space = image.colorSpace();
     if (exifOrientation != 1)
         image = ReaderMends::Oriented(image, exifOrientation);
     if (want.isEmpty())
         want = TargetSize(image.size(), box);
     r.natural = stored.isValid() && !stored.isEmpty() ? (turned ? stored.transposed() : stored) : image.size();
     r.shown = Finished(image, want, 1.0);
-    ToSrgb(r.shown, image.colorSpace());
+    ToSrgb(r.shown, space);
     return r;
 }
 

@@ -1,9 +1,11 @@
 #include "readermends.h"
 
+#include <QImageReader>
 #include <QTransform>
 #include <QtEndian>
 
 #include <cstring>
+#include <utility>
 
 namespace ReaderMends {
 
@@ -46,13 +48,15 @@ QImage ApplyColourKey(const QImage& image, const ColourKey& key)
     return out;
 }
 
-QImage ApplyIconMask(const QImage& image, const QByteArray& ico)
+QImage ApplyIconMask(const QImage& image, const QByteArray& ico, int entry)
 {
-    // The first entry is the one read: a bitmap (not a PNG) of 24 bits, its mask after its pixels.
+    // The entry read: a bitmap (not a PNG) of 24 bits, its mask after its pixels.
     const auto* d = reinterpret_cast<const uchar*>(ico.constData());
-    if (ico.size() < 22 || qFromLittleEndian<quint16>(d + 2) != 1)
+    const qint64 directory = 6 + 16 * qint64(entry);
+    if (entry < 0 || ico.size() < directory + 16 || qFromLittleEndian<quint16>(d + 2) != 1 ||
+        entry >= qFromLittleEndian<quint16>(d + 4))
         return image;
-    const qint64 offset = qFromLittleEndian<quint32>(d + 18);
+    const qint64 offset = qFromLittleEndian<quint32>(d + directory + 12);
     if (offset < 22 || offset + 40 > ico.size() || qFromLittleEndian<quint32>(d + offset) != 40 ||
         qFromLittleEndian<quint16>(d + offset + 14) != 24 || qFromLittleEndian<quint32>(d + offset + 16) != 0)
         return image;
@@ -72,6 +76,26 @@ QImage ApplyIconMask(const QImage& image, const QByteArray& ico)
                 line[x] = qRgba(0, 0, 0, 0);
     }
     return out;
+}
+
+int LargestIconEntry(QImageReader& reader)
+{
+    // The most pixels; of equal sizes the most colours, and then the first.
+    int largest = 0;
+    std::pair<qint64, int> best{-1, -1};
+    const int count = reader.imageCount();
+    for (int i = 0; i < count && reader.jumpToImage(i); ++i) {
+        const QSize size = reader.size();
+        const QImage::Format format = reader.imageFormat();
+        const std::pair<qint64, int> entry{qint64(size.width()) * size.height(),
+                                           format == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(format).bitsPerPixel()};
+        if (entry > best) {
+            largest = i;
+            best = entry;
+        }
+    }
+    reader.jumpToImage(largest);
+    return largest;
 }
 
 namespace {
@@ -137,6 +161,20 @@ int ExifOrientation(const QByteArray& file, const QByteArray& format)
         }
     }
     return 1;
+}
+
+int ExifOrientationOf(QImageIOHandler::Transformations t)
+{
+    switch (int(t)) {
+    case QImageIOHandler::TransformationMirror: return 2;
+    case QImageIOHandler::TransformationRotate180: return 3;
+    case QImageIOHandler::TransformationFlip: return 4;
+    case QImageIOHandler::TransformationFlipAndRotate90: return 5;
+    case QImageIOHandler::TransformationRotate90: return 6;
+    case QImageIOHandler::TransformationMirrorAndRotate90: return 7;
+    case QImageIOHandler::TransformationRotate270: return 8;
+    default: return 1;
+    }
 }
 
 QImage Oriented(const QImage& image, int orientation)
