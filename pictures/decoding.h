@@ -23,8 +23,9 @@ inline constexpr int MaxProgressiveScans = 100;
 
 // The set of pictures the program can read. Raised whenever it grows (a format, a
 // decoder, a limit), so that a fail entry kept for a file the old set could not read
-// is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper).
-inline constexpr char ReadersGeneration[] = "2";
+// is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper;
+// 3: phone HEIF and grid AVIF, which the seal used to stop).
+inline constexpr char ReadersGeneration[] = "3";
 
 // What the loader checks in a JPEG stream before decoding it.
 struct JpegFacts {
