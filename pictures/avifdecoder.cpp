@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
-#include <vector>
 
 namespace Avif {
 namespace {
@@ -62,55 +60,36 @@ QImage upright(QImage picture, const avifImage* image)
     return picture;
 }
 
-// The pixels in 8-bit RGB(A) as the file's colours give them, or tone-mapped sRGB for PQ and HLG.
+// The pixels as the file's colours give them: 8-bit RGB32 (ARGB32 with alpha), the layout the
+// program keeps and libyuv converts to fastest; for PQ and HLG the signal at 16 bits (RGBX64,
+// RGBA64 with alpha), to be tone-mapped.
 QImage pixelsOf(const avifImage* view, bool hdr, QString& failure)
 {
     const bool alpha = view->alphaPlane != nullptr;
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, view);
-    rgb.format = alpha ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
-    if (!hdr) {
+    QImage::Format format;
+    if (hdr) {
+        rgb.depth = 16;
+        rgb.format = AVIF_RGB_FORMAT_RGBA; // opaque: alpha written as the largest value
+        format = alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
+    } else {
         rgb.depth = 8;
-        QImage picture(int(view->width), int(view->height), alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        if (picture.isNull()) {
-            failure = QStringLiteral("too large to read");
-            return {};
-        }
-        rgb.pixels = picture.bits();
-        rgb.rowBytes = uint32_t(picture.bytesPerLine());
-        const avifResult r = avifImageYUVToRGB(view, &rgb);
-        if (r != AVIF_RESULT_OK) {
-            failure = QString::fromUtf8(avifResultToString(r));
-            return {};
-        }
-        return picture;
+        rgb.format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_ARGB;
+        format = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
     }
-    // At the file's own depth, so that each code is tone-mapped once.
-    rgb.depth = view->depth > 8 ? view->depth : 16;
-    const int channels = alpha ? 4 : 3;
-    std::vector<std::uint16_t> samples;
-    try {
-        samples.resize(std::size_t(view->width) * view->height * std::size_t(channels));
-    } catch (const std::bad_alloc&) {
+    QImage picture(int(view->width), int(view->height), format);
+    if (picture.isNull()) {
         failure = QStringLiteral("too large to read");
         return {};
     }
-    rgb.pixels = reinterpret_cast<uint8_t*>(samples.data());
-    rgb.rowBytes = view->width * uint32_t(channels) * 2;
+    rgb.pixels = picture.bits();
+    rgb.rowBytes = uint32_t(picture.bytesPerLine());
     const avifResult r = avifImageYUVToRGB(view, &rgb);
     if (r != AVIF_RESULT_OK) {
         failure = QString::fromUtf8(avifResultToString(r));
         return {};
     }
-    Hdr::Samples in;
-    in.pixels = samples.data();
-    in.strideBytes = rgb.rowBytes;
-    in.size = QSize(int(view->width), int(view->height));
-    in.channels = channels;
-    in.maxCode = (1 << rgb.depth) - 1;
-    QImage picture = Hdr::ToSdr(in, view->colorPrimaries, view->transferCharacteristics);
-    if (picture.isNull())
-        failure = QStringLiteral("too large to read");
     return picture;
 }
 
@@ -163,7 +142,7 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     r = avifDecoderNextImage(decoder.get());
     if (r != AVIF_RESULT_OK)
         return failed(why(r, decoder.get()));
-    const avifImage* image = decoder->image;
+    avifImage* image = decoder->image;
     const avifCropRect crop = cropOf(image);
     std::unique_ptr<avifImage, Release> cropped;
     const avifImage* view = image;
@@ -177,17 +156,28 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     const bool icc = image->icc.size > 0;
     const bool hdr = !icc && Hdr::IsHdr(image->transferCharacteristics);
     QString failure;
-    const QImage pixels = pixelsOf(view, hdr, failure);
+    QImage pixels = pixelsOf(view, hdr, failure);
     if (pixels.isNull())
         return failed(failure);
-    const QImage picture = upright(pixels, image);
+    // The decoded planes are not needed again: their memory goes before the picture is turned.
+    cropped.reset();
+    avifImageFreePlanes(decoder->image, AVIF_PLANES_ALL);
+    const QImage picture = upright(std::move(pixels), image);
     Pictures::Decoded d;
     d.natural = picture.size();
-    d.shown = Pictures::Finished(picture, Pictures::TargetSize(d.natural, box), 1.0);
+    const QSize want = Pictures::TargetSize(d.natural, box);
+    if (hdr) {
+        const QImage sdr = Hdr::ToSdr(picture, want, image->colorPrimaries, image->transferCharacteristics);
+        if (sdr.isNull())
+            return failed(QStringLiteral("too large to read"));
+        d.shown = Pictures::Finished(sdr, want, 1.0);
+        return d;
+    }
+    d.shown = Pictures::Finished(picture, want, 1.0);
     if (icc)
         Pictures::ToSrgb(d.shown, QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char*>(image->icc.data),
                                                                          qsizetype(image->icc.size))));
-    else if (!hdr)
+    else
         Pictures::ToSrgb(d.shown, Hdr::SdrSpace(image->colorPrimaries, image->transferCharacteristics));
     return d;
 }

@@ -30,7 +30,7 @@ bool IsHdr(int transfer);
 // and BT.709 primaries with an sRGB-like curve, and for codes not known here.
 QColorSpace SdrSpace(int primaries, int transfer);
 
-// 16-bit samples as a decoder gives them: `channels` 3 (RGB) or 4 (RGBA), each 0..`maxCode`.
+// Samples as a decoder gives them: `channels` 3 (RGB) or 4 (RGBA) of 16 bits, each 0..`maxCode`.
 struct Samples {
     const std::uint16_t* pixels = nullptr;
     qsizetype strideBytes = 0;
@@ -39,8 +39,14 @@ struct Samples {
     int maxCode = 65535;
 };
 
-// The picture, coded with PQ or HLG (`transfer`) in `primaries` (unknown: BT.2020), as 8-bit
-// sRGB: RGB32, or ARGB32 (not premultiplied) when it has alpha. Null when out of memory.
-QImage ToSdr(const Samples& samples, int primaries, int transfer);
+// The samples at 16 bits full scale: Format_RGBX64, or Format_RGBA64 with alpha. Null when out of memory.
+QImage Widened(const Samples& samples);
+
+// `wide` (Format_RGBX64 or Format_RGBA64), coded with PQ or HLG (`transfer`) in `primaries`
+// (unknown: BT.2020), shown at `want` (empty: its own size) as 8-bit sRGB: RGB32, or ARGB32
+// (not premultiplied) with alpha. A smaller picture is scaled before it is tone-mapped: a slot
+// costs a slot's worth of tone mapping, and averaging the signal first is not seen at that size.
+// Null when out of memory.
+QImage ToSdr(QImage wide, QSize want, int primaries, int transfer);
 
 } // namespace Hdr

@@ -64,8 +64,8 @@ std::optional<std::pair<int, int>> hdrCodes(const heif_image_handle* handle)
     return codes;
 }
 
-// A PQ or HLG picture, decoded at its own depth and tone-mapped to 8-bit sRGB.
-QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, int> codes, QString& failure)
+// A PQ or HLG picture, decoded at its own depth and tone-mapped to 8-bit sRGB at the size wanted.
+QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, int> codes, QSize want, QString& failure)
 {
     heif_image* decodedRaw = nullptr;
     const heif_error e = heif_decode_image(handle, &decodedRaw, heif_colorspace_RGB,
@@ -90,7 +90,9 @@ QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, in
                          heif_image_get_height(decoded.get(), heif_channel_interleaved));
     samples.channels = alpha ? 4 : 3;
     samples.maxCode = (1 << bits) - 1;
-    QImage picture = Hdr::ToSdr(samples, codes.first, codes.second);
+    QImage wide = Hdr::Widened(samples);
+    decoded.reset();
+    QImage picture = Hdr::ToSdr(std::move(wide), want, codes.first, codes.second);
     if (picture.isNull())
         failure = QStringLiteral("too large to read");
     return picture;
@@ -133,14 +135,15 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     if (const std::optional<std::pair<int, int>> codes = hdrCodes(handle.get())) {
         QString failure;
-        const QImage picture = toneMapped(handle.get(), alpha, *codes, failure);
+        const QSize want = Pictures::TargetSize(natural, box);
+        const QImage picture = toneMapped(handle.get(), alpha, *codes, want, failure);
         if (picture.isNull())
             return failed(failure);
-        if (picture.size() != natural)
+        if (picture.size() != want)
             return failed(QStringLiteral("the decoder gave back another size"));
         Pictures::Decoded d;
         d.natural = natural;
-        d.shown = Pictures::Finished(picture, Pictures::TargetSize(natural, box), 1.0);
+        d.shown = Pictures::Finished(picture, want, 1.0);
         return d;
     }
     heif_image* decodedRaw = nullptr;
