@@ -102,7 +102,7 @@ double hlgToScene(double e)
 }
 
 constexpr double MasterPeak = 1000; // cd/m2: PQ's assumed master, HLG's nominal display
-constexpr double ReferenceWhite = 203; // cd/m2 that become SDR white
+constexpr double ReferenceWhite = 203; // cd/m2: SDR white, the target peak of the EETF
 constexpr double HlgGamma = 1.2;       // the BT.2100 OOTF's system gamma at 1000 cd/m2
 
 // BT.2390 EETF on a luminance in cd/m2, from MasterPeak to ReferenceWhite, black at 0.
@@ -144,6 +144,24 @@ private:
     float scale_;
     std::array<float, Steps + 1> values_{};
 };
+
+QImage premultipliedCopy(const QImage& wide)
+{
+    QImage out(wide.size(), QImage::Format_RGBA64_Premultiplied);
+    if (out.isNull())
+        return out;
+    for (int y = 0; y < wide.height(); ++y) {
+        const auto* from = reinterpret_cast<const std::uint16_t*>(wide.constScanLine(y));
+        auto* to = reinterpret_cast<std::uint16_t*>(out.scanLine(y));
+        for (int i = 0; i < 4 * wide.width(); i += 4) {
+            const std::uint32_t a = from[i + 3];
+            for (int c = 0; c < 3; ++c)
+                to[i + c] = std::uint16_t((from[i + c] * a + 32767) / 65535);
+            to[i + 3] = std::uint16_t(a);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -194,11 +212,21 @@ QImage ToSdr(QImage wide, QSize want, int primaries, int transfer)
 {
     if (wide.isNull())
         return {};
-    if (!want.isEmpty() && want != wide.size())
-        wide = wide.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const bool alpha = wide.hasAlphaChannel();
     if (wide.format() != QImage::Format_RGBX64 && wide.format() != QImage::Format_RGBA64)
         wide = wide.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    // Brought to twice the size wanted before tone mapping (four times a slot's work, and
+    // averaging the signal at that step moves no colour that shows); the last halving comes after.
+    const QSize step = want.isEmpty() ? wide.size() : (want * 2).boundedTo(wide.size());
+    // Averaged with its alpha weighing each colour (premultiplied by hand: this Qt's own
+    // conversion multiplies the alpha by itself too).
+    const bool premultiplied = alpha && step != wide.size();
+    if (premultiplied)
+        wide = premultipliedCopy(wide);
+    if (step != wide.size())
+        wide = wide.scaled(step, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (wide.isNull() || (premultiplied && wide.format() != QImage::Format_RGBA64_Premultiplied))
+        return {};
     const Chromaticities source = chromaticities(primaries).value_or(*chromaticities(PrimariesBt2020));
     // Linear source RGB to linear sRGB, and the source's luminance weights.
     const Matrix toXyzSource = toXyz(source);
@@ -221,7 +249,7 @@ QImage ToSdr(QImage wide, QSize want, int primaries, int transfer)
         const float* at = table + (code >> 4);
         return at[0] + (at[1] - at[0]) * float(code & 15) * (1.0f / 16);
     };
-    // Display luminance (cd/m2) to the factor that tone-maps it and makes 203 cd/m2 one.
+    // Display luminance (cd/m2) to the factor that tone-maps it, in units of SDR white.
     static const Curve gainOf(10000, [](double y) { return y > 0 ? eetf(y) / y / ReferenceWhite : 1 / ReferenceWhite; });
     // HLG's OOTF: scene luminance to the factor that makes scene light display light.
     static const Curve ootf(1, [](double ys) { return MasterPeak * std::pow(ys, HlgGamma - 1); });
@@ -248,7 +276,11 @@ QImage ToSdr(QImage wide, QSize want, int primaries, int transfer)
         const auto* row = reinterpret_cast<const std::uint16_t*>(wide.constScanLine(y));
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < wide.width(); ++x) {
-            const std::uint16_t* p = row + 4 * x;
+            std::uint16_t p[4] = {row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]};
+            if (premultiplied && p[3] != 0 && p[3] != 65535) {
+                for (int c = 0; c < 3; ++c)
+                    p[c] = std::uint16_t(std::min<std::uint32_t>(65535, (std::uint32_t(p[c]) * 65535 + p[3] / 2) / p[3]));
+            }
             float r = lightAt(p[0]), g = lightAt(p[1]), b = lightAt(p[2]);
             if (!pq) {
                 const float k = ootf(wr * r + wg * g + wb * b);

@@ -14,8 +14,10 @@
 // (PQ: the SMPTE ST 2084 EOTF; HLG: the BT.2100 inverse OETF and its OOTF for a nominal
 // 1000 cd/m2 display, gamma 1.2). Its luminance is brought from a 1000 cd/m2 master down to
 // 203 cd/m2 by the ITU-R BT.2390 EETF (linear below the knee, a Hermite roll-off above it,
-// computed in PQ), and R, G and B are scaled alike so that hues stay. 203 cd/m2, the BT.2408
-// reference white, becomes SDR white. Then the primaries become sRGB's (linear 3x3 matrix),
+// computed in PQ), and R, G and B are scaled alike so that hues stay. SDR white is 203 cd/m2
+// (BT.2408's HDR reference white), the ceiling the master's highlights are rolled under: light
+// below the knee (about 90 cd/m2) keeps its level, a diffuse white of 203 cd/m2 shows at about
+// 78% (229 of 255), 1000 cd/m2 and more at white. Then the primaries become sRGB's (linear 3x3 matrix),
 // colours outside sRGB are clipped per channel, and the sRGB curve codes them.
 namespace Hdr {
 
@@ -43,9 +45,9 @@ struct Samples {
 QImage Widened(const Samples& samples);
 
 // `wide` (Format_RGBX64 or Format_RGBA64), coded with PQ or HLG (`transfer`) in `primaries`
-// (unknown: BT.2020), shown at `want` (empty: its own size) as 8-bit sRGB: RGB32, or ARGB32
-// (not premultiplied) with alpha. A smaller picture is scaled before it is tone-mapped: a slot
-// costs a slot's worth of tone mapping, and averaging the signal first is not seen at that size.
+// (unknown: BT.2020), as 8-bit sRGB: RGB32, or ARGB32 (not premultiplied) with alpha. To be
+// shown at `want` (empty: its own size), it is first scaled to twice that size at most, so that
+// a slot costs a few slots' worth of tone mapping; the caller scales the rest (Finished).
 // Null when out of memory.
 QImage ToSdr(QImage wide, QSize want, int primaries, int transfer);
 

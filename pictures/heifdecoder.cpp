@@ -65,7 +65,8 @@ std::optional<std::pair<int, int>> hdrCodes(const heif_image_handle* handle)
 }
 
 // A PQ or HLG picture, decoded at its own depth and tone-mapped to 8-bit sRGB at the size wanted.
-QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, int> codes, QSize want, QString& failure)
+QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, int> codes, QSize natural, QSize want,
+                  QString& failure)
 {
     heif_image* decodedRaw = nullptr;
     const heif_error e = heif_decode_image(handle, &decodedRaw, heif_colorspace_RGB,
@@ -81,6 +82,11 @@ QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, in
     const int bits = heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved);
     if (!plane || stride <= 0 || bits <= 8 || bits > 16) {
         failure = QStringLiteral("the decoder gave back no high bit depth picture");
+        return {};
+    }
+    if (QSize(heif_image_get_width(decoded.get(), heif_channel_interleaved),
+              heif_image_get_height(decoded.get(), heif_channel_interleaved)) != natural) {
+        failure = QStringLiteral("the decoder gave back another size");
         return {};
     }
     Hdr::Samples samples;
@@ -136,11 +142,9 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     if (const std::optional<std::pair<int, int>> codes = hdrCodes(handle.get())) {
         QString failure;
         const QSize want = Pictures::TargetSize(natural, box);
-        const QImage picture = toneMapped(handle.get(), alpha, *codes, want, failure);
+        const QImage picture = toneMapped(handle.get(), alpha, *codes, natural, want, failure);
         if (picture.isNull())
             return failed(failure);
-        if (picture.size() != want)
-            return failed(QStringLiteral("the decoder gave back another size"));
         Pictures::Decoded d;
         d.natural = natural;
         d.shown = Pictures::Finished(picture, want, 1.0);

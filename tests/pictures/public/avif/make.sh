@@ -24,6 +24,10 @@ avifenc -d 10 -y 400 -r f --min 0 --max 0 "$t/grey10.png" mono10-full.avif >/dev
 # Colour in limited range, 4:2:0, 10 and 8 bits.
 avifenc -d 10 -y 420 -r l --min 0 --max 4 "$t/colour16.png" colour10-limited.avif >/dev/null
 avifenc -d 8 -y 420 -r l --min 0 --max 4 "$t/colour16.png" colour8-limited.avif >/dev/null
+# SDR in BT.2020 primaries with the sRGB curve (colour box 9/13/9): the card's values taken as
+# BT.2020 ones; its reference is the card turned to sRGB primaries and clipped by pictool.py.
+avifenc -d 10 -y 444 --cicp 9/13/9 --min 0 --max 2 "$t/colour16.png" bt2020.avif >/dev/null
+$tool bt2020 "$t/colour16.png" bt2020.png
 # A grid of 2x2 tiles.
 avifenc --grid 2x2 -d 8 -y 444 --min 0 --max 4 colour320.png grid.avif >/dev/null
 

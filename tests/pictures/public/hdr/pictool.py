@@ -2,10 +2,12 @@
 """Sources and reference renderings for the HDR and AVIF pictures, standard library only.
 
   pictool.py source pq|hlg OUT.png      16-bit RGB test card, coded in BT.2020 with that transfer
+                                        (pq-alpha: with alpha falling from 1 to 0 on its right half)
   pictool.py grey BITS OUT.png          16-bit grey ramp holding BITS-bit levels
   pictool.py colour OUT.png             16-bit RGB test card in sRGB
   pictool.py tonemap pq|hlg IN.png OUT.png   16-bit BT.2020 PQ/HLG -> 8-bit sRGB, as below
   pictool.py to8 IN.png OUT.png         any 8/16-bit RGB or grey PNG -> 8-bit RGB, rounded
+  pictool.py bt2020 IN.png OUT.png      SDR RGB in BT.2020 primaries with the sRGB curve -> 8-bit sRGB
   pictool.py colr P T M FULL IN OUT     a HEIF/AVIF file again, its primary picture given an nclx
                                         colour box (H.273 primaries, transfer, matrix, full range)
   pictool.py layered LAYERS.obu SIZES IN.avif OUT.avif
@@ -18,8 +20,8 @@ program's code:
   PQ:  SMPTE ST 2084 EOTF to display light in cd/m2.
   HLG: ITU-R BT.2100 inverse OETF, then its OOTF for a 1000 cd/m2 display (gamma 1.2, black 0).
   Then on the luminance Y (BT.2020 weights) the ITU-R BT.2390 EETF (Hermite knee, computed in
-  PQ), from a 1000 cd/m2 master to a 203 cd/m2 target; 203 cd/m2 (the BT.2408 reference white)
-  becomes SDR white. R, G and B are scaled by Y'/Y, turned from BT.2020 to BT.709/sRGB
+  PQ), from a 1000 cd/m2 master to a 203 cd/m2 target; SDR white stands for 203 cd/m2 (the BT.2408
+  reference white). R, G and B are scaled by Y'/Y, turned from BT.2020 to BT.709/sRGB
   primaries (matrix of ITU-R BT.2087), clipped to 0..1 per channel and sRGB-encoded (IEC 61966-2-1).
 """
 import math
@@ -76,13 +78,14 @@ def read_png(path):
         for x in range(width):
             v = values[x * channels:(x + 1) * channels]
             rgb = (v[0], v[0], v[0]) if channels < 3 else v[:3]
-            row.append(tuple(c / top for c in rgb))
+            alpha = (v[-1],) if channels in (2, 4) else ()
+            row.append(tuple(c / top for c in rgb + alpha))
         pixels.append(row)
     return pixels
 
 
 def write_png(path, pixels, depth, grey=False):
-    """pixels: rows of (r, g, b) in 0..1, or of v in 0..1 when grey."""
+    """pixels: rows of (r, g, b) or (r, g, b, a) in 0..1, or of v in 0..1 when grey."""
     top = (1 << depth) - 1
     fmt = '>%dH' if depth == 16 else '%dB'
     raw = bytearray()
@@ -92,7 +95,8 @@ def write_png(path, pixels, depth, grey=False):
         raw += struct.pack(fmt % len(values), *[int(round(min(max(v, 0.0), 1.0) * top)) for v in values])
     def chunk(kind, body):
         return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
-    head = struct.pack('>IIBBBBB', len(pixels[0]), len(pixels), depth, 0 if grey else 2, 0, 0, 0)
+    kind = 0 if grey else 6 if len(pixels[0][0]) == 4 else 2
+    head = struct.pack('>IIBBBBB', len(pixels[0]), len(pixels), depth, kind, 0, 0, 0)
     with open(path, 'wb') as f:
         f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', head) + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) +
                 chunk(b'IEND', b''))
@@ -146,6 +150,20 @@ BT2020_TO_709 = ((1.6605, -0.5876, -0.0728), (-0.1246, 1.1329, -0.0083), (-0.018
 def srgb_encode(v):
     v = min(max(v, 0.0), 1.0)
     return 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+
+
+def srgb_decode(v):
+    return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+
+
+def bt2020_sdr_pixel(rgb):
+    lin = [srgb_decode(c) for c in rgb]
+    return tuple(srgb_encode(sum(m * c for m, c in zip(row, lin))) for row in BT2020_TO_709)
+
+
+def on_white(rgb, alpha):
+    """Laid on white in the coded values, as the program lays what is transparent on white."""
+    return tuple(c * alpha[0] + 1 - alpha[0] for c in rgb) if alpha else rgb
 
 
 def tonemap_pixel(rgb, transfer):
@@ -355,7 +373,11 @@ def colour_card(width=160, height=120):
 def main(argv):
     what = argv[1]
     if what == 'source':
-        write_png(argv[3], hdr_card(argv[2]), 16)
+        card = hdr_card(argv[2].split('-')[0])
+        if argv[2].endswith('-alpha'):  # opaque on the left, then alpha falling to 0 on the right
+            width = len(card[0])
+            card = [[p + (min(1.0, 2 - 2 * x / (width - 1)),) for x, p in enumerate(row)] for row in card]
+        write_png(argv[3], card, 16)
     elif what == 'grey':
         levels = (1 << int(argv[2])) - 1
         w, h = 256, 64
@@ -363,11 +385,13 @@ def main(argv):
     elif what == 'colour':
         write_png(argv[2], colour_card(), 16)
     elif what == 'tonemap':
-        write_png(argv[4], [[tonemap_pixel(p, argv[2]) for p in row] for row in read_png(argv[3])], 8)
+        write_png(argv[4], [[on_white(tonemap_pixel(p[:3], argv[2]), p[3:]) for p in row] for row in read_png(argv[3])], 8)
     elif what == 'colr':
         colr(argv[2:])
     elif what == 'layered':
         layered(argv[2:])
+    elif what == 'bt2020':
+        write_png(argv[3], [[bt2020_sdr_pixel(p) for p in row] for row in read_png(argv[2])], 8)
     elif what == 'to8':
         write_png(argv[3], read_png(argv[2]), 8)
     else:
