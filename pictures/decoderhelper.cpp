@@ -23,6 +23,7 @@
 // refused; refused, it stops with status 7. "allocator" does what a decoder's threads do
 // behind its back: many more threads than processors allocate and free at once, and what the
 // C library's allocator opens lazily is opened (and refused); then the picture is decoded.
+#include "avifdecoder.h"
 #include "colourprofile.h"
 #include "decoding.h"
 #include "heifdecoder.h"
@@ -192,12 +193,30 @@ bool readExactly(char* into, qint64 size)
     return true;
 }
 
+// AVIF through libavif, the format's reference library, and through libheif when libavif
+// cannot read it; HEIC/HEIF through libheif; the rest through Qt's readers.
+Pictures::Decoded decode(QByteArray input, QSize box)
+{
+    // TIFF is read with libtiff itself (tiffreader.h), never by Qt's plugin.
+    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp"};
+    if (Tiff::LooksLikeTiff(input.left(16)))
+        return Tiff::Decode(input, box);
+    if (!Pictures::LooksLikeHeif(input.left(16)) && !Avif::LooksLikeAvif(input.left(64)))
+        return Pictures::DecodeWithReader(std::move(input), box, accepted);
+    if (Avif::LooksLikeAvif(input.left(64))) {
+        Pictures::Decoded decoded = Avif::Decode(input, box);
+        if (!decoded.shown.isNull())
+            return decoded;
+        const Pictures::Decoded other = Heif::Decode(input, box);
+        return other.shown.isNull() ? decoded : other;
+    }
+    return Heif::Decode(input, box);
+}
+
 // Pictures one after the other, for as long as the program keeps the channel open (when the
 // program ends, however it ends, the channel closes and the helper goes).
 int serve()
 {
-    // TIFF is read with libtiff itself (tiffreader.h), never by Qt's plugin.
-    static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp"};
     static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     for (;;) {
         char request[24];
@@ -225,10 +244,7 @@ int serve()
         QByteArray input(length, Qt::Uninitialized);
         if (!readExactly(input.data(), length))
             return 3;
-        const QByteArray head = input.left(16);
-        const Pictures::Decoded decoded = Pictures::LooksLikeHeif(head) ? Heif::Decode(input, box)
-                                          : Tiff::LooksLikeTiff(head)   ? Tiff::Decode(input, box)
-                                                                        : Pictures::DecodeWithReader(std::move(input), box, accepted);
+        const Pictures::Decoded decoded = decode(std::move(input), box);
         if (decoded.shown.isNull()) {
             // Why, for the program to tell; then the program starts a fresh helper.
             const QByteArray why = decoded.failure.toUtf8().left(400);

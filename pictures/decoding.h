@@ -25,8 +25,9 @@ inline constexpr int MaxProgressiveScans = 100;
 // decoder, a limit), so that a fail entry kept for a file the old set could not read
 // is not believed and the file is read again (2: TIFF, HEIC/HEIF and AVIF in the helper;
 // 3: phone HEIF and grid AVIF, which the seal used to stop; TIFF by libtiff itself, CMYK and
-// YCCK JPEG).
-inline constexpr char ReadersGeneration[] = "3";
+// YCCK JPEG; 4: AVIF through libavif, its sequences without a still picture and its layered
+// pictures).
+inline constexpr char ReadersGeneration[] = "4";
 
 // What the loader checks in a JPEG stream before decoding it.
 struct JpegFacts {

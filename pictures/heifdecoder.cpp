@@ -1,10 +1,13 @@
 #include "heifdecoder.h"
 
 #include "colourprofile.h"
+#include "hdr.h"
 
 #include <libheif/heif.h>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace Heif {
 namespace {
@@ -36,8 +39,8 @@ QByteArray iccOf(const heif_image_handle* handle)
     return icc;
 }
 
-// The colour profile the file carries: an ICC profile, or the primaries of a colour box
-// (Display P3; sRGB and BT.709 are left as they are).
+// The colour profile the file carries: an ICC profile, or the primaries and curve of a colour
+// box (Display P3, BT.2020, ...; sRGB and BT.709 are left as they are).
 QColorSpace colourSpaceOf(const heif_image_handle* handle)
 {
     switch (heif_image_handle_get_color_profile_type(handle)) {
@@ -51,15 +54,67 @@ QColorSpace colourSpaceOf(const heif_image_handle* handle)
     case heif_color_profile_type_nclx: {
         heif_color_profile_nclx* nclx = nullptr;
         QColorSpace space;
-        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx &&
-            nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
-            space = QColorSpace(QColorSpace::Primaries::DciP3D65, QColorSpace::TransferFunction::SRgb);
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx)
+            space = Hdr::SdrSpace(nclx->color_primaries, nclx->transfer_characteristics);
         heif_nclx_color_profile_free(nclx);
         return space;
     }
     default:
         return {};
     }
+}
+
+// The colour box's primaries and transfer when it says PQ or HLG (the picture is then tone-mapped).
+std::optional<std::pair<int, int>> hdrCodes(const heif_image_handle* handle)
+{
+    heif_color_profile_nclx* nclx = nullptr;
+    std::optional<std::pair<int, int>> codes;
+    if (heif_image_handle_get_color_profile_type(handle) == heif_color_profile_type_nclx &&
+        heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx &&
+        Hdr::IsHdr(nclx->transfer_characteristics))
+        codes = std::make_pair(int(nclx->color_primaries), int(nclx->transfer_characteristics));
+    heif_nclx_color_profile_free(nclx);
+    return codes;
+}
+
+// A PQ or HLG picture, decoded at its own depth and tone-mapped to 8-bit sRGB at the size wanted.
+QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, int> codes, QSize natural, QSize want,
+                  QString& failure)
+{
+    heif_image* decodedRaw = nullptr;
+    const heif_error e = heif_decode_image(handle, &decodedRaw, heif_colorspace_RGB,
+                                           alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE,
+                                           nullptr);
+    std::unique_ptr<const heif_image, Release> decoded(decodedRaw);
+    if (e.code != heif_error_Ok || !decoded) {
+        failure = QString::fromUtf8(e.message);
+        return {};
+    }
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    const int bits = heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved);
+    if (!plane || stride <= 0 || bits <= 8 || bits > 16) {
+        failure = QStringLiteral("the decoder gave back no high bit depth picture");
+        return {};
+    }
+    if (QSize(heif_image_get_width(decoded.get(), heif_channel_interleaved),
+              heif_image_get_height(decoded.get(), heif_channel_interleaved)) != natural) {
+        failure = QStringLiteral("the decoder gave back another size");
+        return {};
+    }
+    Hdr::Samples samples;
+    samples.pixels = reinterpret_cast<const std::uint16_t*>(plane);
+    samples.strideBytes = stride;
+    samples.size = QSize(heif_image_get_width(decoded.get(), heif_channel_interleaved),
+                         heif_image_get_height(decoded.get(), heif_channel_interleaved));
+    samples.channels = alpha ? 4 : 3;
+    samples.maxCode = (1 << bits) - 1;
+    QImage wide = Hdr::Widened(samples);
+    decoded.reset();
+    QImage picture = Hdr::ToSdr(std::move(wide), want, codes.first, codes.second);
+    if (picture.isNull())
+        failure = QStringLiteral("too large to read");
+    return picture;
 }
 
 } // namespace
@@ -97,6 +152,17 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     if (Pictures::PixelBytes(natural) > Pictures::MemoryBudgetBytes)
         return failed(QStringLiteral("too large to read"));
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+    if (const std::optional<std::pair<int, int>> codes = hdrCodes(handle.get())) {
+        QString failure;
+        const QSize want = Pictures::TargetSize(natural, box);
+        const QImage picture = toneMapped(handle.get(), alpha, *codes, natural, want, failure);
+        if (picture.isNull())
+            return failed(failure);
+        Pictures::Decoded d;
+        d.natural = natural;
+        d.shown = Pictures::Finished(picture, want, 1.0);
+        return d;
+    }
     heif_image* decodedRaw = nullptr;
     e = heif_decode_image(handle.get(), &decodedRaw, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);

@@ -9,13 +9,14 @@ QUILL_PACKAGES=(
     poppler-utils
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
-    libwmf-dev libjpeg62-turbo-dev libbenchmark-dev libseccomp-dev libheif-dev liblcms2-dev libtiff-dev
+    libwmf-dev libjpeg62-turbo-dev libbenchmark-dev libseccomp-dev libheif-dev liblcms2-dev libtiff-dev libavif-dev
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
     # remaking the public test pictures' references (tests/pictures/public/*/make.sh)
     imagemagick libheif-examples libavif-bin webp libimage-exiftool-perl libgs-common
     dosfstools fusefat
+    libaom-dev python3
 )
 
 install_missing_packages() {
