@@ -26,12 +26,14 @@ constexpr int TickMs = 50;
 // (such a picture is only decoded again on a later visit).
 constexpr std::size_t MaxWaitingEntries = 24;
 
-// The background threads run only when a core would otherwise be idle.
-void lowestPriority()
+// The background threads take a low but real share of the processor: on a machine busy
+// with other work (a build at nice 19, a browser) they still run, while the user's own work
+// comes first. They also stop starting work the moment the user acts.
+void lowPriority()
 {
     sched_param none{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 19);
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &none);
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
 }
 
 } // namespace
@@ -318,7 +320,7 @@ void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, con
 
 void PageReadAhead::work()
 {
-    lowestPriority();
+    lowPriority();
     for (;;) {
         QString path;
         bool intoCacheOnly = false;

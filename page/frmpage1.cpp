@@ -205,11 +205,6 @@ void FrmPage1::mnuP_Click(int n)
     session.goToPageNr = QString::number(n);
     session.pageNr = QString::number(n);
     GoToPage();
-    QAction* item = Menu(QStringLiteral("mnuP%1").arg(n));
-    item->setChecked(true);
-    item->setEnabled(false);
-    Menu(QStringLiteral("mnuPU"))->setEnabled(n != 10);
-    Menu(QStringLiteral("mnuPD"))->setEnabled(n != 1);
 }
 
 void FrmPage1::keyPressEvent(QKeyEvent* event)
@@ -280,10 +275,16 @@ void FrmPage1::GoToPage()
     session.albumFilePrefix =
         AlbumPaths::InProgramFolder(session.appPath, session.albumName) + QStringLiteral("/P");
     LoadPage(*this, session.goToPageNr);
-    Refresh();
+    // Everything the turn changes is in place before the page is painted, once.
+    PageChange();
+    const int n = session.goToPageNr.toInt();
+    QAction* item = Menu(QStringLiteral("mnuP%1").arg(n));
+    item->setChecked(true);
+    item->setEnabled(false);
+    Menu(QStringLiteral("mnuPU"))->setEnabled(n != 10);
+    Menu(QStringLiteral("mnuPD"))->setEnabled(n != 1);
     Forms::Hide(Screen::Pbar3);
     Refresh();
-    PageChange();
     session.albumChanged = 0;
     SetCaption(AlbumPaths::PageCaption(session.albumName, session.pageNr));
 }

@@ -17,7 +17,9 @@ bool onPage(std::int16_t index)
 
 void FitSlotPicture(PictureBox& element, std::int16_t index)
 {
-    element.SetVisible(false);
+    // Not painted while it is placed. Hiding and showing it instead would paint it a second
+    // time after the page is painted (a shown child asks for its own repaint later).
+    element.setUpdatesEnabled(false);
     element.SetStretch(false);
     const float W = element.Width();
     const float H = element.Height();
@@ -36,6 +38,7 @@ void FitSlotPicture(PictureBox& element, std::int16_t index)
         PlaceWideSlotPicture(element, index);
     }
     element.SetStretch(true);
+    element.setUpdatesEnabled(true);
     element.SetVisible(true);
 }
 

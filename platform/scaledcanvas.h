@@ -26,6 +26,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The canvas draws nothing that shows the keyboard: taking or losing it repaints nothing.
+    void focusInEvent(QFocusEvent*) override {}
+    void focusOutEvent(QFocusEvent*) override {}
 
 private:
     // Pixels per unit across and down, and where unit (0, 0) sits.

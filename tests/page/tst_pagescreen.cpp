@@ -5,6 +5,7 @@
 #include "frmdisplaypicture.h"
 #include "frmgetfile.h"
 #include "frmpage1.h"
+#include "frmselectalbum1.h"
 #include "picturebox.h"
 #include "programfixture.h"
 #include "screennames.h"
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
@@ -61,6 +63,36 @@ void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : page();
     QTest::keyClick(to, Qt::Key(key), modifiers);
+}
+
+// Counts the paint events each watched widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const QList<QWidget*>& widgets)
+    {
+        for (QWidget* w : widgets) {
+            w->installEventFilter(this);
+            counts[w] = 0;
+        }
+    }
+    QHash<QObject*, int> counts;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++counts[watched];
+        return false;
+    }
+};
+
+// Lets every posted event and pending repaint run.
+void settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
 }
 
 bool activate(Form* form)
@@ -156,6 +188,39 @@ private slots:
             }
             QCOMPARE(session.albumChanged, 0);
             QVERIFY(!Forms::Get(Screen::Pbar3)->isVisible());
+        }
+    }
+
+    void aLoadPaintsThePageOnce_data()
+    {
+        QTest::addColumn<bool>("fromTheList");
+        QTest::newRow("page turn") << false;
+        QTest::newRow("album opened from the list") << true;
+    }
+    void aLoadPaintsThePageOnce()
+    {
+        // The page is painted after all twelve slots hold their new pictures, not before or again.
+        QFETCH(bool, fromTheList);
+        QVERIFY(QTest::qWaitForWindowExposed(page()));
+        auto* list = Forms::Get<FrmSelectAlbum1>(Screen::SelectAlbum1);
+        if (fromTheList) {
+            list->Show();
+            list->lstAlbumList->setCurrentRow(0);
+        }
+        settle();
+        QList<QWidget*> watched{page()};
+        for (int s = 0; s <= 11; ++s)
+            watched << page()->Image1(s);
+        PaintCounter paints(watched);
+        if (fromTheList)
+            list->cmdSelect_Click();
+        else
+            page()->Menu(QStringLiteral("mnuP2"))->trigger();
+        settle();
+        QCOMPARE(session.pageNr, fromTheList ? QStringLiteral("1") : QStringLiteral("2"));
+        for (QWidget* w : watched) {
+            const int n = paints.counts.value(w);
+            QVERIFY2(n == 1, qPrintable(w->objectName() + QStringLiteral(" painted %1 times").arg(n)));
         }
     }
 
