@@ -1,5 +1,7 @@
 #include "pagesaveintent.h"
 
+#include "fileops.h"
+
 #include <QFile>
 #include <QList>
 #include <QRegularExpression>
@@ -22,23 +24,6 @@ const QRegularExpression& intentName()
 {
     static const QRegularExpression name(QStringLiteral("^\\.P([1-9]|10)\\.intent-([1-9][0-9]{0,8})$"));
     return name;
-}
-
-bool writeAll(int fd, const QByteArray& text)
-{
-    qsizetype done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.constData() + done, std::size_t(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 bool isFolder(int dir, const QByteArray& name)
@@ -132,7 +117,7 @@ int Write(int dir, const QByteArray& name, const std::vector<File>& files)
     const int fd = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno;
-    int failed = writeAll(fd, text) && ::fsync(fd) == 0 ? 0 : errno;
+    int failed = Files::WriteAll(fd, text.constData(), std::size_t(text.size())) && ::fsync(fd) == 0 ? 0 : errno;
     if (::close(fd) != 0 && failed == 0)
         failed = errno;
     if (failed == 0 && ::fsync(dir) != 0)

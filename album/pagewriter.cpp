@@ -59,25 +59,6 @@ QString errnoText(int e)
     return QString::fromLocal8Bit(std::strerror(e));
 }
 
-// Writes all of `data`: a short write (a full disk, the file-size limit) is
-// followed by the next one, so a failure always comes with the system's reason.
-bool writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
 // The bitmap encoder's output, straight into the new file; keeps the reason of a failed write.
 class DescriptorDevice final : public QIODevice {
 public:
@@ -90,7 +71,7 @@ protected:
     {
         if (m_failure != 0)
             return -1;
-        if (!writeAll(m_fd, data, std::size_t(size))) {
+        if (!Files::WriteAll(m_fd, data, std::size_t(size))) {
             m_failure = errno;
             return -1;
         }
@@ -128,7 +109,7 @@ bool copyInto(const QString& source, int fd, QString* problem)
             const ssize_t r = ::read(in, buffer.data(), std::size_t(buffer.size()));
             if (r == 0)
                 break;
-            if (r < 0 || !writeAll(fd, buffer.constData(), std::size_t(r))) {
+            if (r < 0 || !Files::WriteAll(fd, buffer.constData(), std::size_t(r))) {
                 ok = false;
                 *problem = errnoText(errno);
                 break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "runerror.h"
 
 #include <QString>
@@ -66,5 +68,9 @@ QString CurDir();
 
 // True when `name` matches the wildcard `pattern`, letter case ignored.
 bool WildcardMatch(const QString& pattern, const QString& name);
+
+// Writes all of `data` to `fd`: a short write (a full disk, the file-size limit) is followed
+// by the next one, so a failure always leaves the system's reason in errno.
+bool WriteAll(int fd, const char* data, std::size_t size);
 
 } // namespace Files

@@ -4,13 +4,14 @@
 #include "albumdeletion.h"
 #include "albumpaths.h"
 #include "forms.h"
-#include "interaction.h"
 #include "frmpage1.h"
+#include "interaction.h"
 #include "pagewriter.h"
 #include "photorecordset.h"
 #include "photostore.h"
 #include "picturebox.h"
 #include "program.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "settings.h"
@@ -152,21 +153,17 @@ bool runSecondProgram(const QString& step, const QString& killAt)
 
 } // namespace
 
-class TestInterrupted : public QObject {
+class TestInterrupted : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
-        album = program->path(Album);
-        QVERIFY(QDir().mkdir(album));
+        StartProgram();
+        QList<std::pair<QString, QImage>> pictures;
         for (int s = 0; s <= 3; ++s)
-            QVERIFY(TestPictures::Save(TestPictures::Photo(OldSize.width(), OldSize.height(), s),
-                                       album + QStringLiteral("/P1I%1.bmp").arg(s), "BMP"));
+            pictures.push_back({QStringLiteral("P1I%1.bmp").arg(s), TestPictures::Photo(OldSize.width(), OldSize.height(), s)});
+        QVERIFY(MakeAlbum(Album, pictures));
         TestNotes::Add(Album, 1, 0);
         TestNotes::Add(Album, 1, 2);
     }
@@ -264,9 +261,6 @@ private slots:
                                                            byPageChange ? u"slots "_qs : u"slots 0 1 2 3 5"_qs}));
     }
 
-private:
-    std::unique_ptr<TestProgram> program;
-    QString album;
 };
 
 int main(int argc, char** argv)

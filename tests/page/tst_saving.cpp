@@ -16,6 +16,7 @@
 #include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
+#include "smallfilesystem.h"
 #include "startup.h"
 #include "testpictures.h"
 #include "testprogram.h"
@@ -122,22 +123,10 @@ pid_t deadProcess()
     return child;
 }
 
-// In a child process with a private mount table: a 256 KB file system at
-// `folder` holding an old P1I0.bmp, and a page save of `picture` into it.
-// Reports the writer's message, then the folder's entries; or "skip: ...".
+// On a 256 KB file system at `folder` holding an old P1I0.bmp, a page save of `picture` into it.
+// Reports the writer's message, then the folder's entries.
 QByteArray saveOnAFullDisk(const QString& folder, const Picture& picture)
 {
-    if (::unshare(CLONE_NEWNS) != 0) {
-        const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-            return "skip: no private mount table here";
-        TestPictures::WriteBytes(QStringLiteral("/proc/self/setgroups"), "deny");
-        TestPictures::WriteBytes(QStringLiteral("/proc/self/uid_map"), uid + ' ' + uid + " 1");
-        TestPictures::WriteBytes(QStringLiteral("/proc/self/gid_map"), gid + ' ' + gid + " 1");
-    }
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=256k") != 0)
-        return "skip: no small file system can be mounted here";
     if (!TestPictures::Save(TestPictures::Photo(32, 32, 4), folder + QStringLiteral("/P1I0.bmp"), "BMP"))
         return "the old picture could not be written";
     const RunError e = PageWriter::WritePage(folder, 1, {{0, picture}});
@@ -537,22 +526,8 @@ private slots:
             picture.full = {};
         }
         QTemporaryDir small;
-        int report[2];
-        QCOMPARE(::pipe(report), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(report[0]);
-            const QByteArray said = saveOnAFullDisk(small.path(), picture);
-            [[maybe_unused]] const ssize_t n = ::write(report[1], said.constData(), std::size_t(said.size()));
-            ::_exit(0);
-        }
-        ::close(report[1]);
-        QFile reader;
-        QVERIFY(reader.open(report[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-        const QByteArray said = reader.readAll();
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const QByteArray said =
+            OnASmallFileSystem(small.path(), "256k", [&] { return saveOnAFullDisk(small.path(), picture); });
         if (said.startsWith("skip: "))
             QSKIP(said.constData());
         QVERIFY2(said.contains("\"" + QFile::encodeName(small.path()) + "/P1I0.bmp\" could not be written: " +

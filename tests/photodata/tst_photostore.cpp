@@ -4,6 +4,7 @@
 #include "photobackups.h"
 #include "photorecordset.h"
 #include "photostore.h"
+#include "smallfilesystem.h"
 #include "testnotes.h"
 
 #include <QCoreApplication>
@@ -653,22 +654,8 @@ private slots:
     {
         db.reset(); // the store whole in its one file
         QTemporaryDir small;
-        int report[2];
-        QCOMPARE(::pipe(report), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(report[0]);
-            const QByteArray said = openWithAFullIndex(storePath, small.path());
-            [[maybe_unused]] const ssize_t n = ::write(report[1], said.constData(), std::size_t(said.size()));
-            ::_exit(0);
-        }
-        ::close(report[1]);
-        QFile reader;
-        QVERIFY(reader.open(report[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-        const QByteArray said = reader.readAll();
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("the child ended by signal %1").arg(WTERMSIG(status))));
+        const QByteArray said =
+            OnASmallFileSystem(small.path(), "64k", [&] { return openWithAFullIndex(storePath, small.path()); });
         if (said.startsWith("skip: "))
             QSKIP(said.constData());
         QVERIFY2(said.contains("PhotoData.mdb-shm\" cannot be written: " + QByteArray(std::strerror(ENOSPC))),
@@ -681,21 +668,6 @@ private:
     // reports what opening the store said.
     static QByteArray openWithAFullIndex(const QString& store, const QString& folder)
     {
-        if (::unshare(CLONE_NEWNS) != 0) {
-            const QByteArray uid = QByteArray::number(::getuid()), gid = QByteArray::number(::getgid());
-            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-                return "skip: no private mount table here";
-            auto write = [](const char* file, const QByteArray& text) {
-                QFile f{QString::fromLatin1(file)};
-                return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-            };
-            write("/proc/self/setgroups", "deny");
-            write("/proc/self/uid_map", uid + ' ' + uid + " 1");
-            write("/proc/self/gid_map", gid + ' ' + gid + " 1");
-        }
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
-            return "skip: no small file system can be mounted here";
         const QString copy = folder + QStringLiteral("/PhotoData.mdb");
         if (!QFile::copy(store, copy))
             return "the store could not be copied";

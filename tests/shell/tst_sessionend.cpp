@@ -9,6 +9,7 @@
 #include "picturebox.h"
 #include "pictureloader.h"
 #include "program.h"
+#include "programfixture.h"
 #include "screennames.h"
 #include "session.h"
 #include "sessionend.h"
@@ -110,19 +111,14 @@ QStringList keptFiles()
 
 } // namespace
 
-class TestSessionEnd : public QObject {
+class TestSessionEnd : public ProgramFixture {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        program = std::make_unique<TestProgram>();
-        program->addEmptyPicture();
-        program->addPhotoData();
-        program->takeAsProgramFolder();
-        QVERIFY(QDir().mkdir(program->path(QStringLiteral("Holiday"))));
-        QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 1), program->path(QStringLiteral("Holiday/P3I4.bmp")),
-                                   "BMP"));
+        StartProgram();
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday"), {{QStringLiteral("P3I4.bmp"), TestPictures::Photo(64, 48, 1)}}));
     }
     void cleanup()
     {
@@ -226,8 +222,6 @@ private slots:
         QCOMPARE(page()->Image1(4)->Tag, QLatin1String(restoredAs == QStringLiteral("Holiday") ? "1" : "0"));
     }
 
-private:
-    std::unique_ptr<TestProgram> program;
 };
 
 int main(int argc, char** argv)
