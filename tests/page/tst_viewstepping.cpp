@@ -3,6 +3,7 @@
 #include "forms.h"
 #include "frmdisplaypicture.h"
 #include "frmpage1.h"
+#include "frmphotodatamain.h"
 #include "helpscreen.h"
 #include "picturebox.h"
 #include "programfixture.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QTextBrowser>
@@ -247,9 +249,20 @@ private slots:
     // Shown as the notes screens show it (View Picture), the view has its one picture.
     void viewFromTheNotesDoesNotStep()
     {
-        openView(1, 7);
-        session.viewFromPage = 0; // the notes browser is open
-        view()->SetPictureFrom(page()->Image1(2)->GetPicture());
+        // The view behind a picture's photo data stays loaded, hidden, when the photo data closes.
+        QTest::mouseClick(page()->Image1(7), Qt::RightButton);
+        QVERIFY(Forms::IsLoaded(Screen::PhotoData));
+        Forms::Unload(Screen::PhotoData);
+        QVERIFY(Forms::IsLoaded(Screen::DisplayPicture) && !view()->isVisible());
+        TestNotes::Add(QStringLiteral("Trip"), 1, 2, QStringLiteral("a note to browse"));
+        auto* browser = Forms::Get<FrmPhotoDataMain>(Screen::PhotoDataMain);
+        QVERIFY(browser);
+        browser->Show();
+        browser->txtAlbumName->setText(QStringLiteral("Trip"));
+        browser->txtPageNr->setText(QStringLiteral("1"));
+        browser->txtImageNr->setText(QStringLiteral("P1I2"));
+        browser->cmdView_Click();
+        QCOMPARE(Forms::Front(), static_cast<Form*>(view()));
         press(QStringLiteral("Right"));
         press(QStringLiteral("End"));
         QCOMPARE(session.pageNr, QStringLiteral("1"));
