@@ -177,7 +177,17 @@ void registerSinglePages()
         item(QStringLiteral("Print Picture:"),
              QStringLiteral("prints the picture; the page is turned to suit the picture automatically.")) +
         item(QStringLiteral("Exit Program:"), QStringLiteral("ends the program after you confirm.")) +
-        item(QStringLiteral("Back:"), QStringLiteral("goes back to where you came from.")));
+        item(QStringLiteral("Back:"), QStringLiteral("goes back to the page of the picture shown, or where you came from.")) +
+        title(QStringLiteral("Keys:")) +
+        item(QStringLiteral("Right, Page Down:"),
+             QStringLiteral("show the next picture of the album, on the next page if need be (empty places are "
+                            "skipped; a changed page asks first whether to save it). The mouse wheel does the same.")) +
+        item(QStringLiteral("Left, Page Up:"), QStringLiteral("show the previous picture of the album.")) +
+        item(QStringLiteral("Home, End:"), QStringLiteral("show the album's first and last picture.")) +
+        item(QStringLiteral("I:"), QStringLiteral("hides the line that names the album, page and picture, with the "
+                                                 "picture's note, and shows it again.")) +
+        item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program.")) +
+        paragraph(QStringLiteral("A picture shown from the photo data is shown on its own.")));
     view.designDisablesPrevious = view.designDisablesNext = true;
     add(view);
 }

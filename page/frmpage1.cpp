@@ -9,6 +9,7 @@
 #include "frmdisplaypicture.h"
 #include "interaction.h"
 #include "pageloader.h"
+#include "pageforview.h"
 #include "pagereadahead.h"
 #include "picturebox.h"
 #include "pictureloader.h"
@@ -47,7 +48,10 @@ FrmPage1::FrmPage1() : Form(Screen::Page1)
     SetScale(PageWidth, PageHeight, true);
     createSlots();
     createMenus();
+    m_forView = std::make_unique<PageForView>(*this);
 }
+
+FrmPage1::~FrmPage1() = default;
 
 void FrmPage1::createSlots()
 {
@@ -346,16 +350,8 @@ void FrmPage1::Image1_MouseDown(int index, Qt::MouseButton button)
 void FrmPage1::PrepareView(int slot)
 {
     auto* view = Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
-    if (!view)
-        return;
-    PictureBox* img1 = view->img1();
-    img1->SetStretch(false);
-    view->SetPictureFrom(m_images[std::size_t(slot)]->GetPicture());
-    session.picWidth = img1->Width();
-    session.picHeight = img1->Height();
-    FitViewPicture(*img1);
-    img1->SetStretch(true);
-    view->Show();
+    if (view)
+        view->ShowAlbumPicture(*m_forView, this, slot);
 }
 
 void FrmPage1::ButtonTwo(int slot)

@@ -4,7 +4,9 @@
 #include "form.h"
 
 #include <array>
+#include <memory>
 
+class PageForView;
 class PictureBox;
 class SlotDrop;
 class SlotFocus;
@@ -19,6 +21,7 @@ class FrmPage1 final : public Form, public SlotScreen {
     Q_DISABLE_COPY_MOVE(FrmPage1)
 public:
     FrmPage1();
+    ~FrmPage1() override;
 
     void Form_Load() override;
 
@@ -108,6 +111,7 @@ private:
     std::array<QWidget*, 12> m_frames{};
     SlotFocus* m_slotFocus = nullptr; // the keyboard on the slots
     SlotDrop* m_slotDrop = nullptr;   // pictures dropped from other programs
+    std::unique_ptr<PageForView> m_forView; // what the full-size view steps through
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };

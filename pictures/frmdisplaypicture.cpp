@@ -14,6 +14,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +23,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +42,14 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_img1 = new PictureBox(Canvas());
     m_img1->setObjectName(QStringLiteral("img1"));
     m_img1->setAccessibleName(QStringLiteral("Full size picture"));
+    // The line over the picture that says what it shows; the view keeps no caption of its own.
+    m_line = new QLabel;
+    m_line->setObjectName(QStringLiteral("lblShown"));
+    m_line->setAlignment(Qt::AlignCenter);
+    m_line->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 150); }"));
+    m_line->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Place(m_line, 0, 0, 100, 4);
+    m_line->hide();
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setAccessibleName(QStringLiteral("Exit program"));
@@ -90,7 +101,132 @@ void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
     const qreal dpr = devicePixelRatioF();
     const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
     m_img1->SetPicture(Pictures::Reload(shown, box, dpr));
+    // Shown any other way than from the page screen, the view shows its one picture.
+    m_album = nullptr;
+    m_albumOwner = nullptr;
+    describe({});
     m_img1->setAccessibleDescription(shown.sourceDescription());
+}
+
+void FrmDisplayPicture::fitPicture(const Picture& shown)
+{
+    m_img1->SetStretch(false);
+    SetPictureFrom(shown);
+    session.picWidth = m_img1->Width();
+    session.picHeight = m_img1->Height();
+    FitViewPicture(*m_img1);
+    m_img1->SetStretch(true);
+}
+
+void FrmDisplayPicture::ShowAlbumPicture(AlbumOnView& album, QObject* owner, int slot)
+{
+    fitPicture(album.SlotPicture(slot));
+    m_album = &album;
+    m_albumOwner = owner;
+    const AlbumSteps::Place place{album.PageShown(), slot};
+    describe(AlbumSteps::Line(session.albumName, place, album.NoteOf(slot)));
+    Show();
+}
+
+AlbumOnView* FrmDisplayPicture::album() const
+{
+    return m_albumOwner && session.viewFromPage == 1 ? m_album : nullptr;
+}
+
+void FrmDisplayPicture::describe(const QString& line)
+{
+    m_line->setText(line);
+    m_line->setVisible(m_lineWanted && !line.isEmpty());
+    m_line->raise();
+    setAccessibleDescription(line);
+    m_img1->setAccessibleDescription(line);
+}
+
+QString FrmDisplayPicture::LineText() const
+{
+    return m_line->text();
+}
+
+bool FrmDisplayPicture::LineShown() const
+{
+    return !m_line->isHidden();
+}
+
+void FrmDisplayPicture::ToggleLine()
+{
+    m_lineWanted = !m_lineWanted;
+    m_line->setVisible(m_lineWanted && !m_line->text().isEmpty());
+}
+
+void FrmDisplayPicture::StepTo(AlbumSteps::Step step)
+{
+    AlbumOnView* walk = album();
+    if (!walk || m_printing || !isEnabled())
+        return;
+    AlbumSteps::Place from{walk->PageShown(), session.imageNr};
+    // A picture that turns out not to load on its page is stepped over like an empty slot.
+    for (int tries = 0; tries < AlbumSteps::Pages * AlbumSteps::SlotsPerPage; ++tries) {
+        const std::optional<AlbumSteps::Place> to =
+            AlbumSteps::Find(from, step, [walk](int page, int slot) { return walk->Filled(page, slot); });
+        if (!to)
+            return;
+        if (to->page != walk->PageShown()) {
+            const bool turned = walk->TurnTo(to->page);
+            Show(); // the page screen came forward to load (or to keep) its page
+            if (!turned || !album())
+                return; // the page stays, and so does the picture
+        }
+        if (walk->Filled(to->page, to->slot)) {
+            session.imageNr = std::int16_t(to->slot);
+            ShowAlbumPicture(*walk, m_albumOwner, to->slot);
+            return;
+        }
+        from = *to;
+        if (step == AlbumSteps::Step::First)
+            step = AlbumSteps::Step::Next;
+        else if (step == AlbumSteps::Step::Last)
+            step = AlbumSteps::Step::Previous;
+    }
+}
+
+void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Right:
+        case Qt::Key_PageDown:
+            StepTo(AlbumSteps::Step::Next);
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_PageUp:
+            StepTo(AlbumSteps::Step::Previous);
+            return;
+        case Qt::Key_Home:
+            StepTo(AlbumSteps::Step::First);
+            return;
+        case Qt::Key_End:
+            StepTo(AlbumSteps::Step::Last);
+            return;
+        case Qt::Key_I:
+            ToggleLine();
+            return;
+        default:
+            break;
+        }
+    }
+    Form::keyPressEvent(event);
+}
+
+void FrmDisplayPicture::wheelEvent(QWheelEvent* event)
+{
+    // One notch (120) is one picture: down the next one, up the previous one.
+    m_wheel += event->angleDelta().y();
+    while (m_wheel <= -120 || m_wheel >= 120) {
+        const bool next = m_wheel < 0;
+        m_wheel += next ? 120 : -120;
+        StepTo(next ? AlbumSteps::Step::Next : AlbumSteps::Step::Previous);
+    }
+    event->accept();
 }
 
 void FrmDisplayPicture::resizeEvent(QResizeEvent* event)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "albumsteps.h"
 #include "form.h"
 #include "picture.h"
 
+#include <QPointer>
 #include <QPrinter>
 
 class PictureBox;
+class QLabel;
 class QPushButton;
 
 // The full-size view: one picture as large as the screen allows, printed on request.
@@ -24,6 +27,18 @@ public:
     // Gives img1 the full-resolution picture behind `shown` (its file, or its
     // full image), sized for this screen; the picture's own size is kept.
     void SetPictureFrom(const Picture& shown);
+    // Shows `slot` of the page on screen, fitted, and steps through `album` from there (the
+    // page screen hands itself in; `owner` is the object behind it, so a gone page screen is
+    // never reached). A view shown any other way shows its one picture.
+    void ShowAlbumPicture(AlbumOnView& album, QObject* owner, int slot);
+    // The next, previous, first or last picture of the album; across pages through the page
+    // screen's own page change. Nothing happens when the view was not opened from the page screen.
+    void StepTo(AlbumSteps::Step step);
+    // I: hides the line over the picture, or shows it again.
+    void ToggleLine();
+    // What the line over the picture says (also the view's accessible description).
+    QString LineText() const;
+    bool LineShown() const;
 
     void mnuPrintPicture_Click();
     void mnuPrinterSetup_Click();
@@ -39,12 +54,23 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Right/Page Down and Left/Page Up step, Home and End go to the first and last picture, I the line.
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void updateUnits();
+    void fitPicture(const Picture& shown);
+    void describe(const QString& line);
+    AlbumOnView* album() const;
     bool printPicture(QString& problem);
 
     PictureBox* m_img1 = nullptr;
     QPrinter m_printer{QPrinter::HighResolution};
     bool m_printing = false;
+    QLabel* m_line = nullptr;
+    bool m_lineWanted = true;
+    AlbumOnView* m_album = nullptr;
+    QPointer<QObject> m_albumOwner;
+    int m_wheel = 0; // wheel turn not yet spent on a step
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole tour with the keyboard only, in a real window under a window manager:
 # the options screen, the supplied album, a page turn, a picture at full size
-# and back, its photo data opened and closed, the end of the program. No mouse.
+# and back, its photo data opened and closed, stepping through the album in the full-size view,
+# the end of the program. The mouse only for the wheel.
 set -euo pipefail
 root="$1"
 build="$2"
@@ -78,6 +79,40 @@ close_photo_data || fail "Close did not return to the page"
 xdotool key shift+F10
 wait_for_active "Photo Data Control" || fail "Shift+F10 did not open the photo data"
 close_photo_data || fail "Close did not return to the page the second time"
+
+# The full-size view steps through the album: the page screen behind it turns with the picture.
+# Waits (20 s) until a window titled exactly $1 is on view, whichever has the keyboard.
+wait_for_window() {
+    for _ in $(seq 200); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+page_is() { wait_for_window "Album \"Wren Photo Album -- Page $1\""; }
+xdotool key Return
+wait_for_active "Quillbook" || fail "Return on the picture did not show it full size again"
+xdotool key End
+page_is 10 || fail "End in the view did not go to the album's last picture"
+xdotool key Home
+page_is 1 || fail "Home in the view did not go to the album's first picture"
+xdotool key Left Prior
+for _ in $(seq 11); do xdotool key Right; done
+page_is 1 || fail "Left or Page Up before the first picture, or Right within a page, turned the page"
+xdotool key Next
+page_is 2 || fail "Page Down past a page's last picture did not turn to the next page"
+xdotool key Prior
+page_is 1 || fail "Page Up past a page's first picture did not turn to the previous page"
+xdotool click 5
+page_is 2 || fail "the mouse wheel did not show the next picture"
+xdotool click 4
+page_is 1 || fail "the mouse wheel did not show the previous picture"
+xdotool key Right
+page_is 2 || fail "Right did not show the next picture across the page"
+xdotool key Left i i
+page_is 1 || fail "Left did not show the previous picture across the page"
+xdotool key alt+b
+wait_for_active 'Album "Wren Photo Album -- Page 1"' || fail "Back did not return to the page of the picture shown"
 
 xdotool key Escape
 wait_for_active "WARNING" || fail "Esc did not ask the exit question"
