@@ -60,6 +60,14 @@ QString SelectionText(const QStringList& selected, const QString& highlighted)
     return u'"' + selected.join(QStringLiteral("\" \"")) + u'"';
 }
 
+QStringList SelectionNames(const QString& text)
+{
+    if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"'))
+        return {};
+    const QStringList names = text.mid(1, text.size() - 2).split(QStringLiteral("\" \""));
+    return names.size() > 1 ? names : QStringList();
+}
+
 QStringList ChosenPaths(const QString& folder, const QString& typed, const QString& highlighted,
                         const QStringList& selected)
 {

@@ -26,6 +26,8 @@ QString ChosenPath(const QString& folder, const QString& typed, const QString& h
 // order): several names each in double quotes, separated by blanks; else the
 // highlighted name, as with one file.
 QString SelectionText(const QStringList& selected, const QString& highlighted);
+// The names of a selection text (several names in double quotes); empty for any other text.
+QStringList SelectionNames(const QString& text);
 // Every path OK hands back: each selected file, in the list's order, while the
 // name field shows exactly the selection; else the one path of ChosenPath.
 QStringList ChosenPaths(const QString& folder, const QString& typed, const QString& highlighted,

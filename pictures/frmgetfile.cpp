@@ -254,15 +254,22 @@ void FrmGetFile::fillFiles()
     const QSignalBlocker quiet(filFiles);
     // The file named in the name field keeps its highlight when the list is
     // filled again (the chooser opened again, another file type), so OK hands
-    // back the file the user sees chosen.
+    // back the file the user sees chosen; several chosen files keep theirs.
     const QString named = txtFileName->text();
     filFiles->clear();
     filFiles->addItems(FileChooser::MatchingFiles(m_filesPath, m_pattern));
     if (named.isEmpty())
         return;
-    const QList<QListWidgetItem*> same = filFiles->findItems(named, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!same.isEmpty())
-        filFiles->setCurrentItem(same.first());
+    const QStringList names = FileChooser::SelectionNames(named);
+    for (const QString& name : names.isEmpty() ? QStringList{named} : names) {
+        const QList<QListWidgetItem*> same = filFiles->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!same.isEmpty())
+            filFiles->setCurrentItem(same.first(), names.isEmpty() ? QItemSelectionModel::ClearAndSelect
+                                                                   : QItemSelectionModel::Select);
+    }
+    // Several files chosen before stay chosen only when every one is still listed.
+    if (!names.isEmpty() && SelectedFiles() != names)
+        filFiles->clearSelection();
 }
 
 void FrmGetFile::SetDirectoryPath(const QString& path)

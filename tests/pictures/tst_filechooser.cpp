@@ -122,6 +122,21 @@ private slots:
         open([](FrmGetFile& c) { c.cmdOK->click(); });
         QCOMPARE(chooser()->HighlightedFile(), QStringLiteral("tall.bmp"));
         QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/tall.bmp"));
+        // Two chosen with Ctrl+click, then opened again and OK at once: both again, in the list's order.
+        open([](FrmGetFile& c) {
+            for (const char* name : {"photo.jpg"}) {
+                const QListWidgetItem* item = c.filFiles->findItems(QLatin1String(name), Qt::MatchExactly).first();
+                QTest::mouseClick(c.filFiles->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                                  c.filFiles->visualItemRect(item).center());
+            }
+            QCOMPARE(c.txtFileName->text(), QStringLiteral("\"photo.jpg\" \"tall.bmp\""));
+            c.cmdOK->click();
+        });
+        const QStringList both{pictures + QStringLiteral("/photo.jpg"), pictures + QStringLiteral("/tall.bmp")};
+        QCOMPARE(chooser()->ChosenPaths(), both);
+        QCOMPARE(chooser()->Tag, both.first());
+        open([](FrmGetFile& c) { c.cmdOK->click(); });
+        QCOMPARE(chooser()->ChosenPaths(), both);
     }
 
     void enterOnAFolderOpensItOnly()
