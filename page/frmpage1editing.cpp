@@ -196,7 +196,10 @@ void FrmPage1::AddPictures(int slot, QStringList files)
         if (MsgBox(ManyPictures::DidNotFitQuestion(int(files.size()), page), vbYesNo | vbQuestion,
                    QStringLiteral("ADD PICTURES")) != vbYes)
             return;
-        // The page change's own way: its save check (naming a new album), then the next page.
+        // The page change's own save check (naming a new album); Cancel at the name or a failed
+        // save keeps the page, as filled. Then the page change, which has nothing left to ask.
+        if (!MayLeave())
+            return;
         mnuP_Click(page + 1);
         if (int(Val(session.pageNr)) != page + 1)
             return; // the page stayed (its save failed, or the new album got no name)

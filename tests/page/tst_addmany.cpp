@@ -91,16 +91,20 @@ private slots:
         QTest::addColumn<int>("answer");         // to "did not fit", 0 when not asked
         QTest::addColumn<QList<int>>("page1");   // widths in the slots of page 1 afterwards
         QTest::addColumn<QList<int>>("page2");   // of page 2, empty when it was not reached
+        QTest::addColumn<QString>("name");       // typed at a new album's name prompt; empty: Cancel
         const QList<int> filled1{11, 64, 12, 13, 14, 64, 15, 16, 17, 18, 19, 20};
         QTest::newRow("fits on the page") << QStringLiteral("Holiday") << 3 << true << 0
-                                          << QList<int>{11, 64, 12, 13, 0, 64, 0, 0, 0, 0, 0, 0} << QList<int>{};
+                                          << QList<int>{11, 64, 12, 13, 0, 64, 0, 0, 0, 0, 0, 0} << QList<int>{}
+                                          << QString();
         QTest::newRow("too many, No") << QStringLiteral("Holiday") << 13 << false << int(vbNo) << filled1
-                                      << QList<int>{};
+                                      << QList<int>{} << QString();
         QTest::newRow("too many, Yes") << QStringLiteral("Holiday") << 13 << false << int(vbYes) << filled1
-                                       << QList<int>{21, 64, 22, 23, 0, 0, 0, 0, 0, 0, 0, 0};
-        QTest::newRow("new album, Yes") << AlbumPaths::NewAlbum << 13 << false << int(vbYes)
-                                        << QList<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22}
-                                        << QList<int>{23, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+                                       << QList<int>{21, 64, 22, 23, 0, 0, 0, 0, 0, 0, 0, 0} << QString();
+        const QList<int> full{11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
+        QTest::newRow("new album, Yes") << AlbumPaths::NewAlbum << 13 << false << int(vbYes) << full
+                                        << QList<int>{23, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0} << QStringLiteral("Trip");
+        QTest::newRow("new album, name cancelled") << AlbumPaths::NewAlbum << 13 << false << int(vbYes) << full
+                                                   << QList<int>{} << QString();
     }
     void chosenTogetherFillEmptySlots()
     {
@@ -110,6 +114,7 @@ private slots:
         QFETCH(int, answer);
         QFETCH(QList<int>, page1);
         QFETCH(QList<int>, page2);
+        QFETCH(QString, name);
         if (albumName != session.albumName)
             OpenAlbum(albumName);
         QCOMPARE(makeFiles(files).size(), files);
@@ -135,7 +140,7 @@ private slots:
         if (saving)
             program->user.answerButton(vbYes); // "Do you want to save changes to Page 1"
         if (saving && naming)
-            program->user.answerText(QStringLiteral("Trip"));
+            program->user.answerText(name);
         QTest::mouseClick(page()->Image1(0), Qt::LeftButton);
 
         QCOMPARE(page()->editMode, QStringLiteral("0"));
@@ -145,16 +150,19 @@ private slots:
         } else {
             QCOMPARE(program->user.asked.size(), 1); // the chooser only
         }
-        if (!saving) {
+        if (page2.isEmpty()) { // the page stays, as filled
             QCOMPARE(session.pageNr, QStringLiteral("1"));
             QCOMPARE(slotWidths(), page1);
             QCOMPARE(session.albumChanged, 1);
+            QCOMPARE(session.albumName, albumName);
+            QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                     (QStringList{QStringLiteral("Holiday"), QStringLiteral("pics")}));
             return;
         }
         // The page was saved as a page change saves it, then the rest went onto page 2.
         QCOMPARE(program->user.asked[2].prompt, QStringLiteral("Do you want to save changes to Page 1"));
         QCOMPARE(session.pageNr, QStringLiteral("2"));
-        QCOMPARE(session.albumName, naming ? QStringLiteral("Trip") : albumName);
+        QCOMPARE(session.albumName, naming ? name : albumName);
         QCOMPARE(slotWidths(), page2);
         QCOMPARE(session.albumChanged, 1);
         const QString folder = program->path(session.albumName);
