@@ -80,8 +80,11 @@ void registerPageChain()
                QStringLiteral("Pick the folder that holds the picture."),
                QStringLiteral("Pick the kind of picture file you are looking for."),
                QStringLiteral("Click a file name to see the picture in the preview."),
-               QStringLiteral("Click the preview, or double-click the file name, to choose the picture."),
-               QStringLiteral("Click the blank where you want the picture to appear.")})));
+               QStringLiteral("Click the preview, or double-click the file name, to choose the picture. To choose "
+                              "several, hold Ctrl or Shift as you click the names (Ctrl+A chooses all), then OK."),
+               QStringLiteral("Click the blank where you want the picture to appear. Several pictures fill it and "
+                              "the blanks after it; when they do not fit, you are asked whether to save the page "
+                              "and go on with the next one.")})));
 
     add(page(QStringLiteral("frmPageHelp2"), t.arg(3), QStringLiteral("frmPageHelp1"), QStringLiteral("frmPageHelp3"),
         item(QStringLiteral("To Delete a picture from a album:")) +
@@ -93,7 +96,8 @@ void registerPageChain()
         steps({QStringLiteral("Click Edit, then Paste Picture from the Clipboard."),
                QStringLiteral("Click the blank where you want the picture to appear.")}) +
         item(QStringLiteral("Drop a Picture from another program:"),
-             QStringLiteral("drag a picture file onto a blank; save the page to keep it.")) +
+             QStringLiteral("drag a picture file onto a blank; several files fill the blanks after it. "
+                            "Save the page to keep them.")) +
         title(QStringLiteral("Menu Controls:")) +
         item(QStringLiteral("<- -Page Down:"), QStringLiteral("shows the page before this one."))));
 

@@ -42,6 +42,9 @@ public:
     void mnuCopy_Click();
     void mnuPaste_Click();
     void cmdCancelAddDelete_Click();
+    // Several files added at once (chosen together, or dropped): `slot` and the empty slots after
+    // it, then, after the question and the page change's save check, the next pages' empty slots.
+    void AddPictures(int slot, QStringList files);
     void mnuSaveAlbum_Click();
     void mnuMin_Click();
     void mnuHelp_Click();
@@ -100,6 +103,9 @@ private:
     void EndAddDelete();
     void CorDel(int slot);
     void AddPicture(int slot);
+    // One file into `slot` as an add does it; false (after its message) when it holds no picture.
+    // `nameIt`: one of several, so the message names the file.
+    bool PlaceFile(int slot, const QString& path, bool nameIt);
     void PastePicture(int slot);
     void DeletePicture(int slot);
     void ButtonTwo(int slot);

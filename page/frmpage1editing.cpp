@@ -9,6 +9,7 @@
 #include "frmpage1.h"
 #include "interaction.h"
 #include "keptfile.h"
+#include "manypictures.h"
 #include "killpoint.h"
 #include "pageloader.h"
 #include "photostore.h"
@@ -20,6 +21,7 @@
 #include "val.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -134,28 +136,74 @@ void FrmPage1::ImgRep(int slot)
 
 void FrmPage1::AddPicture(int slot)
 {
+    auto* chooser = Forms::Get<FrmGetFile>(Screen::GetFile);
+    if (chooser && chooser->ChosenPaths().size() > 1) {
+        const QStringList files = chooser->ChosenPaths();
+        EndAddDelete(); // the menus are back before a page may turn
+        AddPictures(slot, files);
+        return;
+    }
+    PlaceFile(slot, chooser ? chooser->Tag : QString(), false);
+    EndAddDelete();
+}
+
+bool FrmPage1::PlaceFile(int slot, const QString& path, bool nameIt)
+{
     PictureBox* box = m_images[std::size_t(slot)];
-    const QString path = Forms::Get(Screen::GetFile) ? Forms::Get(Screen::GetFile)->Tag : QString();
     // The slot keeps a private copy of the file: the picture shown now is the
     // one saved later, whatever becomes of the file.
     const Pictures::LoadResult loaded = Pictures::LoadKeptPicture(path, SlotPixels(), SlotPixelRatio());
     if (loaded.error.number == RunError::PathFileAccess) {
-        MsgBox(QStringLiteral("The picture could not be added.\r\n") + loaded.error.description, vbOKOnly | vbExclamation,
-               QStringLiteral("ERROR"));
-        EndAddDelete();
-        return;
+        const QString named = nameIt ? QFileInfo(path).fileName() + QStringLiteral("\r\n") : QString();
+        MsgBox(QStringLiteral("The picture could not be added.\r\n") + named + loaded.error.description,
+               vbOKOnly | vbExclamation, QStringLiteral("ERROR"));
+        return false;
     }
     if (loaded.error.failed()) {
         // The chooser hands on whatever was typed: the slot stays as it was.
-        MsgBox(QStringLiteral("The file selected is not a picture file"), vbOKOnly, QStringLiteral("ERROR"));
-        EndAddDelete();
-        return;
+        MsgBox(nameIt ? ManyPictures::NotAPictureMessage(path) : QStringLiteral("The file selected is not a picture file"),
+               vbOKOnly, QStringLiteral("ERROR"));
+        return false;
     }
     box->SetPicture(loaded.picture);
     session.albumChanged = 1;
     FitSlotPicture(*box, slot);
     box->Tag = QStringLiteral("1");
-    EndAddDelete();
+    return true;
+}
+
+void FrmPage1::AddPictures(int slot, QStringList files)
+{
+    for (int first = slot;; first = -1) {
+        QStringList tags;
+        for (int s = 0; s <= 11; ++s)
+            tags << m_images[std::size_t(s)]->Tag;
+        for (const int target : ManyPictures::TargetSlots(tags, first)) {
+            // A file that holds no picture is told and skipped: the next one takes its slot.
+            while (!files.isEmpty() && !PlaceFile(target, files.takeFirst(), true)) {
+            }
+            if (files.isEmpty())
+                return;
+        }
+        if (files.isEmpty())
+            return;
+        const int page = int(Val(session.pageNr));
+        if (page >= 10) {
+            MsgBox(ManyPictures::LeftOutMessage(int(files.size())), vbOKOnly | vbInformation,
+                   QStringLiteral("ADD PICTURES"));
+            return;
+        }
+        if (MsgBox(ManyPictures::DidNotFitQuestion(int(files.size()), page), vbYesNo | vbQuestion,
+                   QStringLiteral("ADD PICTURES")) != vbYes)
+            return;
+        // The page change's own save check (naming a new album); Cancel at the name or a failed
+        // save keeps the page, as filled. Then the page change, which has nothing left to ask.
+        if (!MayLeave())
+            return;
+        mnuP_Click(page + 1);
+        if (int(Val(session.pageNr)) != page + 1)
+            return; // the page stayed (its save failed, or the new album got no name)
+    }
 }
 
 void FrmPage1::PastePicture(int slot)

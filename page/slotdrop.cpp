@@ -13,6 +13,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 
 SlotDrop::SlotDrop(FrmPage1& page, const QList<PictureBox*>& boxes) : QObject(&page), m_page(page), m_slots(boxes)
 {
@@ -35,18 +36,45 @@ bool SlotDrop::MayHoldPicture(const QMimeData* data)
     return false;
 }
 
+QStringList SlotDrop::LocalFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+        }
+    }
+    return files;
+}
+
 void SlotDrop::Drop(int slot, const QMimeData* data)
 {
+    if (const QStringList files = LocalFiles(data); files.size() > 1) {
+        ApplyMany(slot, files);
+        return;
+    }
     Apply(slot, ClipboardPicture::FromData(data, SlotPixels(), SlotPixelRatio()));
+}
+
+bool SlotDrop::MayTake(int slot)
+{
+    if (!m_page.Image1(slot) || slot > 11 || m_page.editMode != QLatin1String("0"))
+        return false;
+    return !SuppliedAlbumRefuses();
+}
+
+void SlotDrop::ApplyMany(int slot, const QStringList& files)
+{
+    if (MayTake(slot))
+        m_page.AddPictures(slot, files);
 }
 
 void SlotDrop::Apply(int slot, const Pictures::LoadResult& dropped)
 {
+    if (!MayTake(slot))
+        return;
     PictureBox* box = m_page.Image1(slot);
-    if (!box || slot > 11 || m_page.editMode != QLatin1String("0"))
-        return;
-    if (SuppliedAlbumRefuses())
-        return;
     if (dropped.error.failed()) {
         // What is not a picture is told as a chosen file is; the slot stays as it was.
         MsgBox(QStringLiteral("The file selected is not a picture file"), vbOKOnly, QStringLiteral("ERROR"));
@@ -82,6 +110,11 @@ bool SlotDrop::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         drop->acceptProposedAction();
+        // Several files are read one by one as they go in, like several chosen files.
+        if (const QStringList files = LocalFiles(drop->mimeData()); files.size() > 1) {
+            QTimer::singleShot(0, this, [this, slot, files] { ApplyMany(slot, files); });
+            return true;
+        }
         const Pictures::LoadResult dropped =
             ClipboardPicture::FromData(drop->mimeData(), SlotPixels(), SlotPixelRatio());
         QTimer::singleShot(0, this, [this, slot, dropped] { Apply(slot, dropped); });

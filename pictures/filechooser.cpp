@@ -53,6 +53,32 @@ QString ChosenPath(const QString& folder, const QString& typed, const QString& h
     return QDir::isAbsolutePath(typed) ? typed : InFolder(folder, typed);
 }
 
+QString SelectionText(const QStringList& selected, const QString& highlighted)
+{
+    if (selected.size() < 2)
+        return highlighted;
+    return u'"' + selected.join(QStringLiteral("\" \"")) + u'"';
+}
+
+QStringList SelectionNames(const QString& text)
+{
+    if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"'))
+        return {};
+    const QStringList names = text.mid(1, text.size() - 2).split(QStringLiteral("\" \""));
+    return names.size() > 1 ? names : QStringList();
+}
+
+QStringList ChosenPaths(const QString& folder, const QString& typed, const QString& highlighted,
+                        const QStringList& selected)
+{
+    if (selected.size() < 2 || typed != SelectionText(selected, highlighted))
+        return {ChosenPath(folder, typed, highlighted)};
+    QStringList paths;
+    for (const QString& name : selected)
+        paths << InFolder(folder, name);
+    return paths;
+}
+
 Divisors DivisorsFor(double width, double height)
 {
     if (height > width)

@@ -22,6 +22,16 @@ QString InFolder(const QString& folder, const QString& name);
 // text is exactly that name (letter case counts); else a full path typed as it
 // is, and any other typed name in the folder shown.
 QString ChosenPath(const QString& folder, const QString& typed, const QString& highlighted);
+// What the name field shows for the files selected in the list (in the list's
+// order): several names each in double quotes, separated by blanks; else the
+// highlighted name, as with one file.
+QString SelectionText(const QStringList& selected, const QString& highlighted);
+// The names of a selection text (several names in double quotes); empty for any other text.
+QStringList SelectionNames(const QString& text);
+// Every path OK hands back: each selected file, in the list's order, while the
+// name field shows exactly the selection; else the one path of ChosenPath.
+QStringList ChosenPaths(const QString& folder, const QString& typed, const QString& highlighted,
+                        const QStringList& selected);
 
 // The preview fit (twips): the long side fills the 1455 box centred at (2350, 4567).
 struct Divisors {

@@ -22,6 +22,8 @@
 #include <QSignalBlocker>
 #include <QStorageInfo>
 
+#include <algorithm>
+
 namespace {
 
 constexpr double TwipsPerPixel = 15;
@@ -81,6 +83,8 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     filFiles = new QListWidget;
     filFiles->setObjectName(QStringLiteral("filFiles"));
     filFiles->setUniformItemSizes(true); // a folder of many thousand files stays quick
+    // Ctrl+click, Shift+click and Ctrl+A choose several pictures at once.
+    filFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Place(filFiles, 120, 720, 2055, 1650);
     lblFileType = blueLabel("lblFileType", QStringLiteral("File Type"), 240, 2520);
     cboFileType = new QComboBox;
@@ -139,6 +143,10 @@ FrmGetFile::FrmGetFile() : Form(Screen::GetFile)
     connect(filFiles, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0)
             filFiles_Click();
+    });
+    connect(filFiles, &QListWidget::itemSelectionChanged, this, [this] {
+        if (filFiles->selectedItems().size() > 1)
+            txtFileName->setText(FileChooser::SelectionText(SelectedFiles(), HighlightedFile()));
     });
     connect(filFiles, &QListWidget::itemDoubleClicked, this, [this] { filFiles_DblClick(); });
     filFiles->viewport()->installEventFilter(this);
@@ -246,15 +254,22 @@ void FrmGetFile::fillFiles()
     const QSignalBlocker quiet(filFiles);
     // The file named in the name field keeps its highlight when the list is
     // filled again (the chooser opened again, another file type), so OK hands
-    // back the file the user sees chosen.
+    // back the file the user sees chosen; several chosen files keep theirs.
     const QString named = txtFileName->text();
     filFiles->clear();
     filFiles->addItems(FileChooser::MatchingFiles(m_filesPath, m_pattern));
     if (named.isEmpty())
         return;
-    const QList<QListWidgetItem*> same = filFiles->findItems(named, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!same.isEmpty())
-        filFiles->setCurrentItem(same.first());
+    const QStringList names = FileChooser::SelectionNames(named);
+    for (const QString& name : names.isEmpty() ? QStringList{named} : names) {
+        const QList<QListWidgetItem*> same = filFiles->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!same.isEmpty())
+            filFiles->setCurrentItem(same.first(), names.isEmpty() ? QItemSelectionModel::ClearAndSelect
+                                                                   : QItemSelectionModel::Select);
+    }
+    // Several files chosen before stay chosen only when every one is still listed.
+    if (!names.isEmpty() && SelectedFiles() != names)
+        filFiles->clearSelection();
 }
 
 void FrmGetFile::SetDirectoryPath(const QString& path)
@@ -267,6 +282,18 @@ QString FrmGetFile::HighlightedFile() const
 {
     const QListWidgetItem* item = filFiles->currentItem();
     return item ? item->text() : QString();
+}
+
+QStringList FrmGetFile::SelectedFiles() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : filFiles->selectionModel()->selectedIndexes())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QStringList names;
+    for (int row : std::as_const(rows))
+        names << filFiles->item(row)->text();
+    return names;
 }
 
 void FrmGetFile::cboFileType_Click()
@@ -306,7 +333,7 @@ void FrmGetFile::filFiles_Click()
 {
     SizeImg();
     Showimg();
-    txtFileName->setText(HighlightedFile());
+    txtFileName->setText(FileChooser::SelectionText(SelectedFiles(), HighlightedFile()));
 }
 
 void FrmGetFile::SizeImg()
@@ -345,7 +372,8 @@ void FrmGetFile::filFiles_DblClick()
 
 void FrmGetFile::Image1_Click()
 {
-    txtFileName->setText(HighlightedFile());
+    // The preview chooses what the list has selected: one file, or several.
+    txtFileName->setText(FileChooser::SelectionText(SelectedFiles(), HighlightedFile()));
     cmdOK_Click();
 }
 
@@ -355,7 +383,8 @@ void FrmGetFile::cmdOK_Click()
         MsgBox(QStringLiteral("No file is selected!"), vbOKOnly | vbExclamation, QStringLiteral("Error"));
         return;
     }
-    Tag = FileChooser::ChosenPath(m_filesPath, txtFileName->text(), HighlightedFile());
+    m_chosenPaths = FileChooser::ChosenPaths(m_filesPath, txtFileName->text(), HighlightedFile(), SelectedFiles());
+    Tag = m_chosenPaths.first();
     Hide();
     Image1->SetPicture({});
 }
@@ -363,6 +392,7 @@ void FrmGetFile::cmdOK_Click()
 void FrmGetFile::cmdCancel_Click()
 {
     Tag.clear();
+    m_chosenPaths.clear();
     if (Form* page = Forms::Get(Screen::Page1)) {
         if (auto* cancel = page->findChild<QPushButton*>(QStringLiteral("cmdCancelAddDelete")))
             cancel->click();

@@ -15,7 +15,8 @@ class QPushButton;
 // The picture file chooser: drive, folder and file lists, a file-type list, a
 // file-name field and a preview. Loaded once and only ever hidden, so it
 // keeps its drive, folder and file name from one use to the next. The chosen
-// path goes back to the page screen in Tag (empty after Cancel).
+// path goes back to the page screen in Tag (empty after Cancel); when several
+// files are selected, Tag holds the first and ChosenPaths every one.
 class FrmGetFile final : public Form {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrmGetFile)
@@ -44,6 +45,10 @@ public:
     // The file list's folder and its highlighted file name (empty when none).
     QString FilesPath() const { return m_filesPath; }
     QString HighlightedFile() const;
+    // The files selected in the list, in the list's order.
+    QStringList SelectedFiles() const;
+    // Every path OK handed back, in the list's order (Tag is the first); empty after Cancel.
+    const QStringList& ChosenPaths() const { return m_chosenPaths; }
 
     QLabel* lblName = nullptr;
     QLineEdit* txtFileName = nullptr;
@@ -78,6 +83,7 @@ private:
     QString m_directory;
     QString m_filesPath;
     QString m_pattern = QStringLiteral("*.*");
+    QStringList m_chosenPaths;
     Picture m_preview; // the highlighted file, read by SizeImg for Showimg
 };
 

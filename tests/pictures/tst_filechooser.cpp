@@ -37,6 +37,14 @@ QStringList listed(const QListWidget* list)
     return names;
 }
 
+QStringList names(std::initializer_list<const char*> texts)
+{
+    QStringList list;
+    for (const char* text : texts)
+        list << QString::fromUtf8(text);
+    return list;
+}
+
 } // namespace
 
 class TestFileChooser : public ProgramFixture {
@@ -114,6 +122,21 @@ private slots:
         open([](FrmGetFile& c) { c.cmdOK->click(); });
         QCOMPARE(chooser()->HighlightedFile(), QStringLiteral("tall.bmp"));
         QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/tall.bmp"));
+        // Two chosen with Ctrl+click, then opened again and OK at once: both again, in the list's order.
+        open([](FrmGetFile& c) {
+            for (const char* name : {"photo.jpg"}) {
+                const QListWidgetItem* item = c.filFiles->findItems(QLatin1String(name), Qt::MatchExactly).first();
+                QTest::mouseClick(c.filFiles->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                                  c.filFiles->visualItemRect(item).center());
+            }
+            QCOMPARE(c.txtFileName->text(), QStringLiteral("\"photo.jpg\" \"tall.bmp\""));
+            c.cmdOK->click();
+        });
+        const QStringList both{pictures + QStringLiteral("/photo.jpg"), pictures + QStringLiteral("/tall.bmp")};
+        QCOMPARE(chooser()->ChosenPaths(), both);
+        QCOMPARE(chooser()->Tag, both.first());
+        open([](FrmGetFile& c) { c.cmdOK->click(); });
+        QCOMPARE(chooser()->ChosenPaths(), both);
     }
 
     void enterOnAFolderOpensItOnly()
@@ -190,20 +213,35 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("highlighted");
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("highlighted") << "/home/ann" << "a.jpg" << "a.jpg" << "/home/ann/a.jpg";
-        QTest::newRow("root folder") << "/" << "a.jpg" << "a.jpg" << "/a.jpg";
-        QTest::newRow("typed path") << "/home/ann" << "/tmp/b.png" << "a.jpg" << "/tmp/b.png";
-        QTest::newRow("case counts") << "/home/ann" << "A.JPG" << "a.jpg" << "/home/ann/A.JPG";
-        QTest::newRow("typed name, none highlighted") << "/home/ann" << "P1I3.bmp" << "" << "/home/ann/P1I3.bmp";
+        QTest::addColumn<QStringList>("selected"); // in the list's order
+        QTest::addColumn<QStringList>("chosen");
+        const QStringList none;
+        const QStringList two = names({"a.jpg", "c.jpg"});
+        QTest::newRow("highlighted") << "/home/ann" << "a.jpg" << "a.jpg" << none << names({"/home/ann/a.jpg"});
+        QTest::newRow("root folder") << "/" << "a.jpg" << "a.jpg" << none << names({"/a.jpg"});
+        QTest::newRow("typed path") << "/home/ann" << "/tmp/b.png" << "a.jpg" << none << names({"/tmp/b.png"});
+        QTest::newRow("case counts") << "/home/ann" << "A.JPG" << "a.jpg" << none << names({"/home/ann/A.JPG"});
+        QTest::newRow("typed name, none highlighted") << "/home/ann" << "P1I3.bmp" << "" << none
+                                                      << names({"/home/ann/P1I3.bmp"});
+        QTest::newRow("one selected") << "/home/ann" << "a.jpg" << "a.jpg" << names({"a.jpg"})
+                                      << names({"/home/ann/a.jpg"});
+        QTest::newRow("several selected") << "/home/ann" << "\"a.jpg\" \"c.jpg\"" << "c.jpg" << two
+                                          << names({"/home/ann/a.jpg", "/home/ann/c.jpg"});
+        QTest::newRow("several selected, a name typed") << "/home/ann" << "b.jpg" << "c.jpg" << two
+                                                        << names({"/home/ann/b.jpg"});
     }
     void pathHandedBack()
     {
         QFETCH(QString, folder);
         QFETCH(QString, typed);
         QFETCH(QString, highlighted);
-        QFETCH(QString, chosen);
-        QCOMPARE(FileChooser::ChosenPath(folder, typed, highlighted), chosen);
+        QFETCH(QStringList, selected);
+        QFETCH(QStringList, chosen);
+        QCOMPARE(FileChooser::ChosenPaths(folder, typed, highlighted, selected), chosen);
+        if (selected.size() < 2)
+            QCOMPARE(FileChooser::ChosenPath(folder, typed, highlighted), chosen.first());
+        else
+            QCOMPARE(FileChooser::SelectionText(selected, highlighted), QStringLiteral("\"a.jpg\" \"c.jpg\""));
     }
 
     void clickPreviewThenOk()
@@ -223,6 +261,7 @@ private slots:
         QCOMPARE(FileChooser::PreviewPlace(FileChooser::DivisorsFor(750, 750)).top, 3839.5); // square
         chooser()->cmdOK->click();
         QCOMPARE(chooser()->Tag, pictures + QStringLiteral("/photo.jpg"));
+        QCOMPARE(chooser()->ChosenPaths(), QStringList{chooser()->Tag}); // one file: the one path
         QVERIFY(!chooser()->isVisible());
         QVERIFY(!preview->HasPicture());
     }

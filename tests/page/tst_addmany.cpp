@@ -1,0 +1,224 @@
+// Several pictures added at once: chosen together in the file chooser, or
+// dropped together from a file manager. They fill the slot clicked and the
+// empty slots after it, then, after a question and the page's save check, the
+// next pages.
+#include "albumpaths.h"
+#include "forms.h"
+#include "frmgetfile.h"
+#include "frmpage1.h"
+#include "picturebox.h"
+#include "programfixture.h"
+#include "screennames.h"
+#include "session.h"
+#include "testpictures.h"
+#include "testprogram.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+FrmPage1* page()
+{
+    return Forms::Get<FrmPage1>(Screen::Page1);
+}
+
+// Each slot of the page on screen: the width of the picture it holds (the
+// files' widths tell them apart), or 0 when it is empty.
+QList<int> slotWidths()
+{
+    QList<int> widths;
+    for (int s = 0; s <= 11; ++s) {
+        PictureBox* box = page()->Image1(s);
+        widths << (box->Tag == QLatin1String("1") ? box->GetPicture().natural.width() : 0);
+    }
+    return widths;
+}
+
+} // namespace
+
+class TestAddMany : public ProgramFixture {
+    Q_OBJECT
+
+    QString pics;
+
+    // Files 1.bmp .. n.bmp sorted as the list shows them ("01", "02", ...), file k 10 + k wide.
+    QStringList makeFiles(int n)
+    {
+        QStringList paths;
+        for (int k = 1; k <= n; ++k) {
+            const QString path = pics + QStringLiteral("/%1.bmp").arg(k, 2, 10, QLatin1Char('0'));
+            if (!TestPictures::Save(TestPictures::Photo(10 + k, 8), path, "BMP"))
+                return {};
+            paths << path;
+        }
+        return paths;
+    }
+
+private slots:
+    void init()
+    {
+        StartProgram();
+        const QImage photo = TestPictures::Photo(64, 48);
+        QVERIFY(MakeAlbum(QStringLiteral("Holiday"), {{QStringLiteral("P1I1.bmp"), photo},
+                                                      {QStringLiteral("P1I5.bmp"), photo},
+                                                      {QStringLiteral("P2I1.bmp"), photo}}));
+        pics = program->path(QStringLiteral("pics"));
+        QVERIFY(QDir().mkdir(pics));
+        OpenAlbum(QStringLiteral("Holiday"));
+    }
+    void cleanup()
+    {
+        QUILL_END_PROGRAM(program);
+    }
+
+    // Chosen in the chooser's list with Ctrl+A, or Ctrl+click in the reverse order: the files go
+    // in as the list shows them, into the slot clicked and the empty slots after it.
+    void chosenTogetherFillEmptySlots_data()
+    {
+        QTest::addColumn<QString>("albumName");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("ctrlClicks");
+        QTest::addColumn<int>("answer");         // to "did not fit", 0 when not asked
+        QTest::addColumn<QList<int>>("page1");   // widths in the slots of page 1 afterwards
+        QTest::addColumn<QList<int>>("page2");   // of page 2, empty when it was not reached
+        QTest::addColumn<QString>("name");       // typed at a new album's name prompt; empty: Cancel
+        const QList<int> filled1{11, 64, 12, 13, 14, 64, 15, 16, 17, 18, 19, 20};
+        QTest::newRow("fits on the page") << QStringLiteral("Holiday") << 3 << true << 0
+                                          << QList<int>{11, 64, 12, 13, 0, 64, 0, 0, 0, 0, 0, 0} << QList<int>{}
+                                          << QString();
+        QTest::newRow("too many, No") << QStringLiteral("Holiday") << 13 << false << int(vbNo) << filled1
+                                      << QList<int>{} << QString();
+        QTest::newRow("too many, Yes") << QStringLiteral("Holiday") << 13 << false << int(vbYes) << filled1
+                                       << QList<int>{21, 64, 22, 23, 0, 0, 0, 0, 0, 0, 0, 0} << QString();
+        const QList<int> full{11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
+        QTest::newRow("new album, Yes") << AlbumPaths::NewAlbum << 13 << false << int(vbYes) << full
+                                        << QList<int>{23, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0} << QStringLiteral("Trip");
+        QTest::newRow("new album, name cancelled") << AlbumPaths::NewAlbum << 13 << false << int(vbYes) << full
+                                                   << QList<int>{} << QString();
+    }
+    void chosenTogetherFillEmptySlots()
+    {
+        QFETCH(QString, albumName);
+        QFETCH(int, files);
+        QFETCH(bool, ctrlClicks);
+        QFETCH(int, answer);
+        QFETCH(QList<int>, page1);
+        QFETCH(QList<int>, page2);
+        QFETCH(QString, name);
+        if (albumName != session.albumName)
+            OpenAlbum(albumName);
+        QCOMPARE(makeFiles(files).size(), files);
+        program->user.answerModal([this, ctrlClicks](Form& f) {
+            auto& c = static_cast<FrmGetFile&>(f);
+            c.SetDirectoryPath(pics);
+            QListWidget* list = c.filFiles;
+            if (ctrlClicks) {
+                for (int row = list->count() - 1; row >= 0; --row)
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                                      list->visualItemRect(list->item(row)).center());
+            } else {
+                list->setFocus();
+                QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+            }
+            c.cmdOK->click();
+        });
+        page()->mnuAddPicture_Click();
+        const bool saving = answer == vbYes;
+        const bool naming = albumName == AlbumPaths::NewAlbum;
+        if (answer != 0)
+            program->user.answerButton(answer);
+        if (saving)
+            program->user.answerButton(vbYes); // "Do you want to save changes to Page 1"
+        if (saving && naming)
+            program->user.answerText(name);
+        QTest::mouseClick(page()->Image1(0), Qt::LeftButton);
+
+        QCOMPARE(page()->editMode, QStringLiteral("0"));
+        if (answer != 0) {
+            QCOMPARE(program->user.asked[1].prompt,
+                     QStringLiteral("%1 pictures did not fit on page 1. Go on with page 2?").arg(files - 12 + (naming ? 0 : 2)));
+        } else {
+            QCOMPARE(program->user.asked.size(), 1); // the chooser only
+        }
+        if (page2.isEmpty()) { // the page stays, as filled
+            QCOMPARE(session.pageNr, QStringLiteral("1"));
+            QCOMPARE(slotWidths(), page1);
+            QCOMPARE(session.albumChanged, 1);
+            QCOMPARE(session.albumName, albumName);
+            QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                     (QStringList{QStringLiteral("Holiday"), QStringLiteral("pics")}));
+            return;
+        }
+        // The page was saved as a page change saves it, then the rest went onto page 2.
+        QCOMPARE(program->user.asked[2].prompt, QStringLiteral("Do you want to save changes to Page 1"));
+        QCOMPARE(session.pageNr, QStringLiteral("2"));
+        QCOMPARE(session.albumName, naming ? name : albumName);
+        QCOMPARE(slotWidths(), page2);
+        QCOMPARE(session.albumChanged, 1);
+        const QString folder = program->path(session.albumName);
+        for (int s = 0; s <= 11; ++s)
+            QCOMPARE(QFile::exists(folder + QStringLiteral("/P1I%1.bmp").arg(s)), page1[s] != 0);
+        program->user.answerButton(vbNo); // to saving page 2
+        page()->mnuP_Click(1);
+        QCOMPARE(slotWidths(), page1);
+    }
+
+    void lastPageFullLeavesTheRestOut()
+    {
+        page()->mnuP_Click(10);
+        QCOMPARE(makeFiles(14).size(), 14);
+        QStringList files;
+        for (const QString& name : QDir(pics).entryList(QDir::Files, QDir::Name))
+            files << pics + u'/' + name;
+        program->user.answerButton(vbOK);
+        page()->AddPictures(0, files);
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("Page 10 is full: 2 pictures were left out."));
+        QCOMPARE(slotWidths(), (QList<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22}));
+        QCOMPARE(session.pageNr, QStringLiteral("10"));
+    }
+
+    void badFileAmongMany()
+    {
+        QStringList files = makeFiles(3);
+        QVERIFY(TestPictures::WriteBytes(pics + QStringLiteral("/02b.bmp"), "a shopping list"));
+        files.insert(2, pics + QStringLiteral("/02b.bmp"));
+        program->user.answerButton(vbOK);
+        page()->AddPictures(2, files);
+        QCOMPARE(program->user.asked.size(), 1);
+        QCOMPARE(program->user.asked[0].prompt, QStringLiteral("The file selected is not a picture file\r\n02b.bmp"));
+        QCOMPARE(slotWidths(), (QList<int>{0, 64, 11, 12, 13, 64, 0, 0, 0, 0, 0, 0}));
+    }
+
+    void severalFilesDropped()
+    {
+        const QStringList files = makeFiles(3);
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& file : files)
+            urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        PictureBox* slot = page()->Image1(4);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(slot, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(slot, &drop);
+        QTRY_COMPARE(slotWidths(), (QList<int>{0, 64, 0, 0, 11, 64, 12, 13, 0, 0, 0, 0}));
+        QVERIFY(page()->Image1(6)->GetPicture().kept); // private copies, as one add makes
+        QCOMPARE(session.albumChanged, 1);
+    }
+};
+
+QTEST_MAIN(TestAddMany)
+#include "tst_addmany.moc"
