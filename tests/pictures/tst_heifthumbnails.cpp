@@ -11,6 +11,8 @@
 
 #include <libheif/heif.h>
 
+#include <array>
+
 using namespace Pictures;
 
 namespace {
@@ -79,6 +81,42 @@ private slots:
         const QImage shown = loaded.picture.shown.convertToFormat(QImage::Format_RGB32);
         const QRgb centre = shown.pixel(shown.width() / 2, shown.height() / 2);
         QVERIFY2(isColour(centre, fromThumbnail ? small : main), qPrintable(QColor(centre).name()));
+    }
+
+    void phoneThumbnailShowsTheWholePicture()
+    {
+        // An iPhone's 240 by 320 thumbnail (Display P3, as its picture) in a 230 slot looks like the
+        // whole 12 MP picture scaled down: same turn, same colours, within what the thumbnail's own
+        // compression moves.
+        const QString path = QStringLiteral(QUILL_PUBLIC_PICTURES_DIR "/phones/heic_mobile_iphone_13_pro_max.HEIC");
+        const LoadResult slot = LoadPicture(path, QSize(230, 230));
+        const LoadResult full = LoadPicture(path);
+        QVERIFY2(!slot.error.failed() && !full.error.failed(), qPrintable(slot.error.description + full.error.description));
+        QCOMPARE(slot.picture.natural, QSize(3024, 4032));
+        QCOMPARE(slot.picture.shown.size(), QSize(172, 230));
+        // Compared at a quarter of the slot, where the thumbnail's lesser detail no longer counts,
+        // and by the mean of each channel, which a colour profile left unconverted would move.
+        const QSize quarter = slot.picture.shown.size() / 4;
+        const QImage shown = ShownImage(slot.picture.shown, quarter).convertToFormat(QImage::Format_RGB32);
+        const QImage wanted = ShownImage(full.picture.shown, quarter).convertToFormat(QImage::Format_RGB32);
+        double off = 0;
+        std::array<double, 3> bias{};
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = wanted.pixel(x, y);
+                off += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+                bias[0] += qRed(a) - qRed(b);
+                bias[1] += qGreen(a) - qGreen(b);
+                bias[2] += qBlue(a) - qBlue(b);
+            }
+        }
+        const double pixels = double(shown.width()) * shown.height();
+        off /= 3.0 * pixels;
+        for (double& b : bias)
+            b = qAbs(b / pixels);
+        QVERIFY2(off <= 6.0 && bias[0] <= 1.5 && bias[1] <= 1.5 && bias[2] <= 1.5,
+                 qPrintable(QStringLiteral("off by %1 of 255, channels' means by %2 %3 %4")
+                                .arg(off).arg(bias[0]).arg(bias[1]).arg(bias[2])));
     }
 
 private:
