@@ -346,6 +346,10 @@ int main(int argc, char** argv)
         if (!Wmf::Prepare())
             return 4;
     } else {
+        // A picture's buffers (tens of megabytes) kept on the heap for the next picture rather
+        // than mapped and faulted in afresh each time: at most this much stays when it waits.
+        ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        ::mallopt(M_TRIM_THRESHOLD, 96 << 20);
         QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
         loadReaders();
         Heif::Prepare();
