@@ -6,9 +6,11 @@
 //   quillbook-wmf wmf <longest side>  one metafile
 //
 // The program keeps a few serving helpers and hands each picture over its
-// channel (standard input and output): "QREQ", the box to show it in (an
+// channel (standard input and output, a socket): "QREQ", the box to show it in (an
 // empty box: the full picture within the budget), the probe (tests only, see
-// below), all 32-bit, and the length (64-bit), then the bytes. The answer is
+// below), all 32-bit, and the length (64-bit), then the bytes; or "QFDR" and the
+// same, the picture's file coming as a read-only descriptor with the request
+// (SCM_RIGHTS), no bytes after it: the helper reads the file itself. The answer is
 // "QPIX", the picture's own width and height and the width and height shown
 // (32-bit little-endian), then the RGB32 pixels row by row; or "QERR", a length
 // and why it is not a picture (UTF-8), after which the helper ends and the
@@ -38,6 +40,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <malloc.h>
@@ -47,6 +50,8 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -193,6 +198,59 @@ bool readExactly(char* into, qint64 size)
     return true;
 }
 
+// The request, and the descriptor that rides along with it (SCM_RIGHTS) when the program hands
+// the picture's file instead of its bytes; any more descriptors than one are closed unread.
+bool readRequest(char* into, std::size_t size, int& handed)
+{
+    while (size > 0) {
+        iovec part{into, size};
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(STDIN_FILENO, &message, MSG_CMSG_CLOEXEC);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
+                continue;
+            const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (std::size_t i = 0; i < count; ++i) {
+                int fd = -1;
+                std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+                if (handed < 0)
+                    handed = fd;
+                else
+                    ::close(fd);
+            }
+        }
+        into += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// The handed file, all of it as the request said, into the helper's own memory (a file that
+// changes later changes nothing under the decoder); the descriptor is closed after.
+bool readHanded(int fd, QByteArray& input)
+{
+    struct stat facts {};
+    bool ok = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_size == input.size();
+    for (qint64 done = 0; ok && done < input.size();) {
+        const ssize_t n = ::pread(fd, input.data() + done, std::size_t(input.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += std::max<ssize_t>(n, 0);
+    }
+    ::close(fd);
+    return ok;
+}
+
 // AVIF through libavif, the format's reference library, and through libheif when libavif
 // cannot read it; HEIC/HEIF through libheif; the rest through Qt's readers.
 Pictures::Decoded decode(QByteArray input, QSize box)
@@ -220,10 +278,15 @@ int serve()
     static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     for (;;) {
         char request[24];
-        if (!readExactly(request, sizeof request))
+        int handed = -1; // the picture's file, when the program handed its descriptor
+        if (!readRequest(request, sizeof request, handed))
             return 0; // the program closed the channel
-        if (QByteArray(request, 4) != "QREQ")
+        const QByteArray kind(request, 4);
+        if ((kind != "QREQ" && kind != "QFDR") || (kind == "QFDR") != (handed >= 0)) {
+            if (handed >= 0)
+                ::close(handed);
             return 3;
+        }
         const QSize box(qFromLittleEndian<qint32>(request + 4), qFromLittleEndian<qint32>(request + 8));
         const qint32 probe = qFromLittleEndian<qint32>(request + 12);
         const qint64 length = qFromLittleEndian<qint64>(request + 16);
@@ -242,7 +305,7 @@ int serve()
         else if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
             return 7;
         QByteArray input(length, Qt::Uninitialized);
-        if (!readExactly(input.data(), length))
+        if (handed >= 0 ? !readHanded(handed, input) : !readExactly(input.data(), length))
             return 3;
         const Pictures::Decoded decoded = decode(std::move(input), box);
         if (decoded.shown.isNull()) {
@@ -283,6 +346,10 @@ int main(int argc, char** argv)
         if (!Wmf::Prepare())
             return 4;
     } else {
+        // A picture's buffers (tens of megabytes) kept on the heap for the next picture rather
+        // than mapped and faulted in afresh each time: at most this much stays when it waits.
+        ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        ::mallopt(M_TRIM_THRESHOLD, 96 << 20);
         QImageReader::setAllocationLimit(int(Pictures::MemoryBudgetBytes >> 20));
         loadReaders();
         Heif::Prepare();

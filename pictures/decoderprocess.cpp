@@ -1,6 +1,7 @@
 #include "decoderprocess.h"
 
 #include "decoding.h"
+#include "helperchannel.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -31,52 +33,6 @@ namespace DecoderProcess {
 namespace {
 
 const char HelperName[] = "quillbook-wmf";
-
-// Moves all of `size` bytes through `fd` before the deadline, waiting for `events` and then
-// taking one `step` (a read or a send of at most the count given, returning what it moved);
-// false on a short transfer (the helper gone) or a timeout.
-template <typename Step>
-bool moveExactly(int fd, short events, qint64 size, std::chrono::steady_clock::time_point deadline, Step step)
-{
-    while (size > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{fd, events, 0};
-        const int ready = ::poll(&p, 1, int(left.count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return false;
-        const ssize_t n = step(std::size_t(std::min<qint64>(size, 1 << 20)));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        size -= n;
-    }
-    return true;
-}
-
-// Reads exactly `size` bytes before the deadline; false on a short read or a timeout.
-bool readExactly(int fd, char* into, qint64 size, std::chrono::steady_clock::time_point deadline)
-{
-    return moveExactly(fd, POLLIN, size, deadline, [&](std::size_t most) {
-        const ssize_t n = ::read(fd, into, most);
-        into += std::max<ssize_t>(n, 0);
-        return n;
-    });
-}
-
-// Writes all of `size` bytes before the deadline; false when the helper is gone or too slow.
-bool writeExactly(int fd, const char* from, qint64 size, std::chrono::steady_clock::time_point deadline)
-{
-    return moveExactly(fd, POLLOUT, size, deadline, [&](std::size_t most) {
-        const ssize_t n = ::send(fd, from, most, MSG_NOSIGNAL);
-        from += std::max<ssize_t>(n, 0);
-        return n;
-    });
-}
 
 // The bytes as a descriptor of their own, read from its start: the helper's standard input.
 int bytesAsDescriptor(const QByteArray& bytes)
@@ -143,13 +99,13 @@ Outcome run(const QByteArray& bytes, const QList<QByteArray>& arguments, int tim
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
     QImage image;
     char header[20];
-    if (readExactly(out[0], header, sizeof header, deadline) && QByteArray(header, 4) == "QPIX") {
+    if (HelperChannel::ReadExactly(out[0], header, sizeof header, deadline) && QByteArray(header, 4) == "QPIX") {
         const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
         const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
         if (!natural.isEmpty() && !shown.isEmpty() && promised(natural, shown)) {
             // Straight into the picture's own buffer: RGB32 rows have no padding.
             image = QImage(shown, QImage::Format_RGB32);
-            if (image.isNull() || !readExactly(out[0], reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline))
+            if (image.isNull() || !HelperChannel::ReadExactly(out[0], reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline))
                 image = QImage();
             outcome.natural = natural;
         }
@@ -207,6 +163,7 @@ int endOf(Serving& h, std::chrono::steady_clock::time_point deadline)
 }
 
 std::atomic<int> started{0};
+std::atomic<int> byDescriptor{0};
 
 std::optional<Serving> startServing(const QString& helper)
 {
@@ -287,26 +244,53 @@ QString failureOf(int status, bool late)
     return QStringLiteral("its decoder could not read it");
 }
 
-// One picture through one serving helper, which goes back to the pool when it succeeds.
-Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
-                 std::chrono::steady_clock::time_point deadline, bool& endedFromOutside)
+// A picture for the helper: its bytes, or a read-only descriptor of its file.
+struct Input {
+    const QByteArray* bytes = nullptr;
+    int fd = -1;
+    qint64 size = 0;
+};
+
+// The request and the picture: its descriptor where the channel takes one, else its bytes.
+bool sendPicture(Serving& h, QSize box, qint32 probe, const Input& input, std::chrono::steady_clock::time_point deadline)
 {
-    Outcome outcome;
-    QString reason; // what the helper said before it ended
     char request[24] = {'Q', 'R', 'E', 'Q'};
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.width(), request + 4);
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.height(), request + 8);
     qToLittleEndian<qint32>(probe, request + 12);
-    qToLittleEndian<qint64>(bytes.size(), request + 16);
-    if (writeExactly(h.channel, request, sizeof request, deadline) &&
-        writeExactly(h.channel, bytes.constData(), bytes.size(), deadline)) {
+    qToLittleEndian<qint64>(input.bytes ? input.bytes->size() : input.size, request + 16);
+    if (input.fd >= 0) {
+        request[1] = 'F', request[2] = 'D', request[3] = 'R';
+        bool nothingSent = true;
+        if (HelperChannel::SendWithDescriptor(h.channel, request, sizeof request, input.fd, deadline, nothingSent)) {
+            ++byDescriptor;
+            return true;
+        }
+        if (!nothingSent)
+            return false;
+        request[1] = 'R', request[2] = 'E', request[3] = 'Q';
+        QByteArray bytes;
+        return HelperChannel::ReadFile(input.fd, input.size, bytes) && HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline) &&
+               HelperChannel::WriteExactly(h.channel, bytes.constData(), bytes.size(), deadline);
+    }
+    return HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline) &&
+           HelperChannel::WriteExactly(h.channel, input.bytes->constData(), input.bytes->size(), deadline);
+}
+
+// One picture through one serving helper, which goes back to the pool when it succeeds.
+Outcome serveOne(Serving h, const Input& input, QSize box, qint32 probe,
+                 std::chrono::steady_clock::time_point deadline, bool& endedFromOutside)
+{
+    Outcome outcome;
+    QString reason; // what the helper said before it ended
+    if (sendPicture(h, box, probe, input, deadline)) {
         char header[20];
-        if (readExactly(h.channel, header, 8, deadline) && QByteArray(header, 4) == "QERR") {
+        if (HelperChannel::ReadExactly(h.channel, header, 8, deadline) && QByteArray(header, 4) == "QERR") {
             const qint32 length = qFromLittleEndian<qint32>(header + 4);
             QByteArray why(std::clamp(length, 0, 400), '\0');
-            if (length == why.size() && readExactly(h.channel, why.data(), why.size(), deadline))
+            if (length == why.size() && HelperChannel::ReadExactly(h.channel, why.data(), why.size(), deadline))
                 reason = QString::fromUtf8(why);
-        } else if (QByteArray(header, 4) == "QPIX" && readExactly(h.channel, header + 8, 12, deadline)) {
+        } else if (QByteArray(header, 4) == "QPIX" && HelperChannel::ReadExactly(h.channel, header + 8, 12, deadline)) {
             const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
             const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
             if (!natural.isEmpty() && !shown.isEmpty() && !Pictures::TooManyPixels(natural) &&
@@ -314,7 +298,7 @@ Outcome serveOne(Serving h, const QByteArray& bytes, QSize box, qint32 probe,
                 // Straight into the picture's own buffer: RGB32 rows have no padding.
                 QImage image(shown, QImage::Format_RGB32);
                 if (!image.isNull() &&
-                    readExactly(h.channel, reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline)) {
+                    HelperChannel::ReadExactly(h.channel, reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline)) {
                     outcome.shown = image;
                     outcome.natural = natural;
                     pool().give(h);
@@ -384,7 +368,9 @@ QString HelperPath()
     return {};
 }
 
-Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
+namespace {
+
+Outcome decode(const Input& input, QSize box, int timeLimitMs)
 {
     Outcome outcome;
     const QString helper = HelperPath();
@@ -410,11 +396,33 @@ Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
             return outcome;
         }
         bool endedFromOutside = false;
-        outcome = serveOne(*h, bytes, box, probe, deadline, endedFromOutside);
+        outcome = serveOne(*h, input, box, probe, deadline, endedFromOutside);
         if (!outcome.shown.isNull() || !reused || !endedFromOutside || std::chrono::steady_clock::now() >= deadline)
             return outcome;
     }
     return outcome;
+}
+
+} // namespace
+
+Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs)
+{
+    Input input;
+    input.bytes = &bytes;
+    return decode(input, box, timeLimitMs);
+}
+
+Outcome DecodeFile(int fd, qint64 size, QSize box, int timeLimitMs)
+{
+    Input input;
+    input.fd = fd;
+    input.size = size;
+    return decode(input, box, timeLimitMs);
+}
+
+int PicturesByDescriptor()
+{
+    return byDescriptor;
 }
 
 Outcome RenderMetafile(const QByteArray& bytes, int maxSide, int timeLimitMs)

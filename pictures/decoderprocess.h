@@ -31,6 +31,14 @@ struct Outcome {
 // over `timeLimitMs` or gives back anything but a picture of the promised size.
 Outcome Decode(const QByteArray& bytes, QSize box, int timeLimitMs = 10000);
 
+// As Decode, the picture being the regular file open read-only at `fd` (`size` bytes): the
+// helper is handed the descriptor itself over its channel and reads the file (no byte of it
+// passes through the program); where a descriptor cannot be handed, its bytes are sent.
+Outcome DecodeFile(int fd, qint64 size, QSize box, int timeLimitMs = 10000);
+
+// How many pictures went to a helper as a descriptor so far.
+int PicturesByDescriptor();
+
 // How many serving helpers the program has started so far.
 int HelpersStarted();
 // Ends the serving helpers that wait for a picture (the next picture starts a fresh one).

@@ -5,9 +5,12 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace Heif {
 namespace {
@@ -117,6 +120,41 @@ QImage toneMapped(const heif_image_handle* handle, bool alpha, std::pair<int, in
     return picture;
 }
 
+// The file's own small picture of the main one, when it is at least `want` (the size shown, in
+// device pixels) and shows the same picture: no larger than the main picture and of its aspect
+// once both are turned as the file says (within a thumbnail pixel's rounding), so a thumbnail
+// left unturned or cropped otherwise is never taken. Nothing when none will do.
+const heif_image_handle* thumbnailFor(const heif_image_handle* main, QSize natural, QSize want)
+{
+    const int count = heif_image_handle_get_number_of_thumbnails(main);
+    if (count <= 0 || count > 16)
+        return nullptr;
+    std::vector<heif_item_id> ids(std::size_t(count), 0);
+    ids.resize(std::size_t(heif_image_handle_get_list_of_thumbnail_IDs(main, ids.data(), count)));
+    const heif_image_handle* best = nullptr;
+    qint64 bestPixels = 0;
+    for (const heif_item_id id : ids) {
+        heif_image_handle* raw = nullptr;
+        if (heif_image_handle_get_thumbnail(main, id, &raw).code != heif_error_Ok || !raw)
+            continue;
+        std::unique_ptr<const heif_image_handle, Release> thumbnail(raw);
+        const qint64 w = heif_image_handle_get_width(raw);
+        const qint64 h = heif_image_handle_get_height(raw);
+        const bool covers = w >= want.width() && h >= want.height();
+        const bool smaller = w <= natural.width() && h <= natural.height();
+        const bool sameAspect = std::abs(w * natural.height() - h * natural.width()) <
+                                std::max(natural.width(), natural.height());
+        // The smallest that will do costs least to decode.
+        if (covers && smaller && sameAspect && (!best || w * h < bestPixels)) {
+            if (best)
+                heif_image_handle_release(best);
+            best = thumbnail.release();
+            bestPixels = w * h;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 void Prepare()
@@ -151,11 +189,19 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
         return failed(QStringLiteral("too many pixels to read"));
     if (Pictures::PixelBytes(natural) > Pictures::MemoryBudgetBytes)
         return failed(QStringLiteral("too large to read"));
-    const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
-    if (const std::optional<std::pair<int, int>> codes = hdrCodes(handle.get())) {
+    const QSize want = Pictures::TargetSize(natural, box);
+    // A slot or a thumbnail entry from the file's own small picture when it will do.
+    std::unique_ptr<const heif_image_handle, Release> thumbnail(box.isEmpty() ? nullptr
+                                                                              : thumbnailFor(handle.get(), natural, want));
+    const heif_image_handle* source = thumbnail ? thumbnail.get() : handle.get();
+    // A thumbnail without a colour box or profile of its own is in its main picture's colours.
+    const heif_image_handle* colours =
+        heif_image_handle_get_color_profile_type(source) != heif_color_profile_type_not_present ? source : handle.get();
+    const QSize sourceSize(heif_image_handle_get_width(source), heif_image_handle_get_height(source));
+    const bool alpha = heif_image_handle_has_alpha_channel(source);
+    if (const std::optional<std::pair<int, int>> codes = hdrCodes(colours)) {
         QString failure;
-        const QSize want = Pictures::TargetSize(natural, box);
-        const QImage picture = toneMapped(handle.get(), alpha, *codes, natural, want, failure);
+        const QImage picture = toneMapped(source, alpha, *codes, sourceSize, want, failure);
         if (picture.isNull())
             return failed(failure);
         Pictures::Decoded d;
@@ -164,7 +210,7 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
         return d;
     }
     heif_image* decodedRaw = nullptr;
-    e = heif_decode_image(handle.get(), &decodedRaw, heif_colorspace_RGB,
+    e = heif_decode_image(source, &decodedRaw, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
     std::unique_ptr<const heif_image, Release> decoded(decodedRaw);
     if (e.code != heif_error_Ok || !decoded)
@@ -173,17 +219,17 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     const uint8_t* plane = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
     const QSize size(heif_image_get_width(decoded.get(), heif_channel_interleaved),
                      heif_image_get_height(decoded.get(), heif_channel_interleaved));
-    if (!plane || size != natural || stride <= 0)
+    if (!plane || size != sourceSize || stride <= 0)
         return failed(QStringLiteral("the decoder gave back another size"));
     const QImage view(plane, size.width(), size.height(), stride,
                       alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     Pictures::Decoded d;
     d.natural = natural;
-    d.shown = Pictures::Finished(view, Pictures::TargetSize(natural, box), 1.0);
+    d.shown = Pictures::Finished(view, want, 1.0);
     // An ICC profile of any kind through the colour module (tables too); a colour box by its primaries.
-    const QByteArray icc = iccOf(handle.get());
+    const QByteArray icc = iccOf(colours);
     if (icc.isEmpty() || !Colour::ToSrgb(d.shown, icc, Colour::Samples::Rgb))
-        Pictures::ToSrgb(d.shown, colourSpaceOf(handle.get()));
+        Pictures::ToSrgb(d.shown, colourSpaceOf(colours));
     if (d.shown.constBits() == view.constBits())
         d.shown = d.shown.copy(); // never the decoder's plane, which goes with it
     return d;

@@ -127,16 +127,17 @@ LoadResult fromReaders(QFile& file, const QByteArray& head, QSize box, qreal dpr
         r.error = notAPicture(QStringLiteral("file too large"));
         return r;
     }
-    QByteArray bytes;
-    if (!readWhole(file, bytes, r.error))
-        return r;
     if (!LooksLikeJpeg(head)) {
         if (DecoderProcess::HelperPath().isEmpty()) {
             r.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the picture decoder is not installed"));
             return r;
         }
-        return fromHelper(DecoderProcess::Decode(bytes, box), {}, dpr);
+        // The helper reads the file through its descriptor: no byte of it passes through here.
+        return fromHelper(DecoderProcess::DecodeFile(file.handle(), file.size(), box), {}, dpr);
     }
+    QByteArray bytes;
+    if (!readWhole(file, bytes, r.error))
+        return r;
     const Decoded decoded = DecodeWithReader(std::move(bytes), box, {"jpeg", "jpg"});
     if (decoded.shown.isNull()) {
         r.error = notAPicture(decoded.failure);

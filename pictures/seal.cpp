@@ -67,6 +67,11 @@ bool Install(FileOpening opening)
                      SCMP_SYS(lseek), SCMP_SYS(fstat), SCMP_SYS(close), SCMP_SYS(poll),
                      SCMP_SYS(ppoll), SCMP_SYS(fcntl)})
         allow(call);
+    // A picture's file handed over its channel (standard input) as a descriptor; on any other
+    // descriptor, receiving ends the process (below).
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(recvmsg), 1, SCMP_A0(SCMP_CMP_EQ, STDIN_FILENO)) == 0;
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_KILL_PROCESS, SCMP_SYS(recvmsg), 1,
+                                SCMP_A0(SCMP_CMP_NE, STDIN_FILENO)) == 0;
     // The facts of a descriptor it holds, never of a path.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), 1,
                                 SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)) == 0;
@@ -106,7 +111,7 @@ bool Install(FileOpening opening)
     // would open files past this filter), memory made to run through the personality flags.
     for (int call : {SCMP_SYS(socket), SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(listen),
                      SCMP_SYS(accept), SCMP_SYS(accept4), SCMP_SYS(sendto), SCMP_SYS(sendmsg), SCMP_SYS(sendmmsg),
-                     SCMP_SYS(recvmsg), SCMP_SYS(recvmmsg), SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork),
+                     SCMP_SYS(recvmmsg), SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork),
                      SCMP_SYS(vfork), SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev),
                      SCMP_SYS(kill), SCMP_SYS(tkill), SCMP_SYS(pidfd_open), SCMP_SYS(pidfd_getfd),
                      SCMP_SYS(pidfd_send_signal), SCMP_SYS(io_uring_setup), SCMP_SYS(io_uring_enter),

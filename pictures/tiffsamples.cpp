@@ -77,9 +77,10 @@ Sample at(const uchar* line, qint64 index)
 
 // Reads every strip or tile of every plane, putting each sample that is shown (the colours and
 // the alpha) into `work`, `used` values a pixel; `get` makes one sample a working value.
+// `plain16`: the samples are 16-bit values taken as they are (`get` reads them unchanged).
 template <typename Get>
 bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, int used,
-                std::vector<quint16>& work, QString& why, Get get)
+                std::vector<quint16>& work, QString& why, Get get, bool plain16 = false)
 {
     const bool separate = l.planar == PLANARCONFIG_SEPARATE && l.samplesPerPixel > 1;
     const int planes = separate ? l.samplesPerPixel : 1;
@@ -100,6 +101,10 @@ bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, 
         return false;
     }
     std::vector<uchar> block(static_cast<std::size_t>(blockBytes));
+    bool inOrder = !separate && perPixel == used;
+    for (int c = 0; c < used && inOrder; ++c)
+        inOrder = channelOf[std::size_t(c)] == c;
+    const bool asStored = inOrder && plain16;
     for (int plane = 0; plane < planes; ++plane) {
         if (separate && channelOf[std::size_t(plane)] < 0)
             continue; // a plane not shown
@@ -120,6 +125,10 @@ bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, 
                 for (uint32_t r = 0; r < rows; ++r) {
                     const uchar* line = block.data() + r * rowBytes;
                     quint16* into = work.data() + (qint64(by + r) * l.width + bx) * used;
+                    if (asStored) { // 16-bit samples, every one shown, in the order kept: the row as it is
+                        std::memcpy(into, line, std::size_t(cols) * std::size_t(used) * 2);
+                        continue;
+                    }
                     for (uint32_t c = 0; c < cols; ++c, into += used) {
                         for (int s = 0; s < perPixel; ++s) {
                             const int channel = channelOf[std::size_t(separate ? plane : s)];
@@ -158,10 +167,13 @@ bool readAll(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, int
             return quint16(line[i] * 257);
         });
     if (bits == 16)
-        return readBlocks(tiff, l, channelOf, used, work, why, [&](const uchar* line, qint64 i, int channel) {
-            const quint16 v = at<quint16>(line, i);
-            return lab(channel) && signedLab ? quint16(32768 + int(qint16(v))) : v;
-        });
+        return readBlocks(
+            tiff, l, channelOf, used, work, why,
+            [&](const uchar* line, qint64 i, int channel) {
+                const quint16 v = at<quint16>(line, i);
+                return lab(channel) && signedLab ? quint16(32768 + int(qint16(v))) : v;
+            },
+            !(isLab(l) && signedLab));
     if (bits == 32)
         return readBlocks(tiff, l, channelOf, used, work, why,
                           [](const uchar* line, qint64 i, int) { return quint16(at<quint32>(line, i) >> 16); });
@@ -251,7 +263,13 @@ QImage Read(TIFF* tiff, const Layout& l, const QByteArray& icc, QString& why)
             Colour::LabToSrgb(lab.data(), out, image.width(), l.white[0], l.white[1]);
         }
         const bool whiteIsZero = l.photometric == PHOTOMETRIC_MINISWHITE;
-        for (int x = 0; x < image.width(); ++x) {
+        const int width = image.width();
+        if (colours == 3 && !alpha && !isLab(l)) { // plain RGB, the most common: no per-pixel choices
+            for (int x = 0; x < width; ++x, p += 3)
+                out[x] = qRgb(int(to8(p[0])), int(to8(p[1])), int(to8(p[2])));
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
             const quint16* s = p + qint64(x) * used;
             const uint a = alpha ? to8(s[colours]) : 255;
             if (colours == 1) {

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <random>
 #include <thread>
 
 using namespace Pictures;
@@ -88,6 +89,31 @@ private slots:
         QCOMPARE(r.picture.natural, QSize(64, 48));
     }
 
+    void largeFileHandedAsADescriptor()
+    {
+        // A picture file goes to the helper as a read-only descriptor, not as bytes over its
+        // channel; the helper reads it (and, as above, still opens no file of its own).
+        QImage picture(1600, 1200, QImage::Format_RGB32);
+        std::minstd_rand noise(29); // little to compress: a file of megabytes
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                row[x] = 0xff000000u | (quint32(noise()) & 0xffffffu);
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(picture.save(&buffer, "PNG", 0));
+        QVERIFY(bytes.size() > 4'000'000);
+        const QString path = dir.filePath(QStringLiteral("large.png"));
+        QVERIFY(TestPictures::WriteBytes(path, bytes));
+        const int before = DecoderProcess::PicturesByDescriptor();
+        const LoadResult r = LoadPicture(path);
+        QVERIFY2(r.error.number == 0, qPrintable(r.error.description));
+        QCOMPARE(DecoderProcess::PicturesByDescriptor(), before + 1);
+        QCOMPARE(r.picture.shown.convertToFormat(QImage::Format_RGB32), picture);
+    }
+
     void phoneGridsDecodedOnMoreThreadsThanProcessors_data()
     {
         QTest::addColumn<QString>("file");
@@ -111,7 +137,7 @@ private slots:
             CPU_ZERO(&one);
             CPU_SET(sched_getcpu() >= 0 ? sched_getcpu() : 0, &one);
             oneProcessor = ::sched_setaffinity(0, sizeof one, &one) == 0; // this thread, and the helper it starts
-            r = LoadPicture(path, QSize(250, 250));
+            r = LoadPicture(path, QSize(400, 400)); // larger than the iPhone's own thumbnail: the grid is read
         }).join();
         DecoderProcess::EndIdleHelpers(); // no helper on one processor for the tests after
         QVERIFY(oneProcessor);
