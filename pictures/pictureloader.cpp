@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Pictures {
@@ -133,7 +134,12 @@ LoadResult fromReaders(QFile& file, const QByteArray& head, QSize box, qreal dpr
             return r;
         }
         // The helper reads the file through its descriptor: no byte of it passes through here.
-        return fromHelper(DecoderProcess::DecodeFile(file.handle(), file.size(), box), {}, dpr);
+        const qint64 size = file.size();
+        LoadResult decoded = fromHelper(DecoderProcess::DecodeFile(file.handle(), size, box), {}, dpr);
+        struct stat now {};
+        if (decoded.error.failed() && ::fstat(file.handle(), &now) == 0 && now.st_size != size)
+            decoded.error = RunError::make(RunError::PathFileAccess, QStringLiteral("the file changed while it was read"));
+        return decoded;
     }
     QByteArray bytes;
     if (!readWhole(file, bytes, r.error))
