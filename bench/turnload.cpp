@@ -39,7 +39,7 @@ void TurnRow::report(benchmark::State& state, const std::string& name, bool serv
     std::fprintf(stderr, "%-28s %3zu samples  median %8.1f ms  worst %8.1f ms  memory %3d  cache %3d  decoded %3d  "
                          "paints/sample: page %.1f, slots %.1f%s\n",
                  name.c_str(), ms.size(), median(), worst(), sources.memory, sources.cache, sources.decoded,
-                 pagePaints / n, slotPaints / n, unsound ? "  NOT SERVED FROM THE CACHE" : "");
+                 pagePaints / n, slotPaints / n, unsound ? "  MISSES: not all from the cache or memory" : "");
 }
 
 PaintTally::PaintTally(QWidget* page, const std::vector<QWidget*>& slotPictures) : m_page(page)
