@@ -1,6 +1,18 @@
 #include "pageprefetch.h"
 
 #include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::atomic<int> fromMemory{0}, fromCache{0}, decoded{0};
+
+} // namespace
+
+PagePrefetch::Sources PagePrefetch::Tally()
+{
+    return {fromMemory.load(), fromCache.load(), decoded.load()};
+}
 
 PagePrefetch::PagePrefetch(const QStringList& paths, QSize box, qreal dpr, Ready ready, int threads)
     : m_paths(paths), m_box(box), m_dpr(dpr), m_cache(ThumbnailCache::Shared()),
@@ -11,6 +23,7 @@ PagePrefetch::PagePrefetch(const QStringList& paths, QSize box, qreal dpr, Ready
         if (i < ready.size() && ready[i]) {
             m_results[i] = std::move(ready[i]);
             m_claimed[i] = true;
+            ++fromMemory;
         } else {
             ++toDecode;
         }
@@ -45,6 +58,7 @@ void PagePrefetch::work()
         }
         // at(): a non-const [] would detach the shared list from two threads at once.
         SlotReader::Read read = SlotReader::ReadSlotPicture(m_paths.at(index), m_box, m_dpr, m_cache);
+        ++(read.fromCache ? fromCache : decoded);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_results[std::size_t(index)] = std::move(read.result);

@@ -28,6 +28,14 @@ public:
     // The thumbnails and fail entries worth keeping, once every slot has been taken.
     std::vector<SlotReader::ToKeep> takeToKeep();
 
+    // Where the pages' pictures came from, counted over the whole run: handed in (read
+    // ahead into memory), from the thumbnail cache, or decoded here. The benchmarks check
+    // their baselines with it.
+    struct Sources {
+        int memory = 0, cache = 0, decoded = 0;
+    };
+    static Sources Tally();
+
 private:
     void work();
 

@@ -1,23 +1,31 @@
 // Turning through a ten-page album, the user dwelling a second on each page:
-// from the turn (the page menu's handler) to all twelve slots painted.
+// from the turn (the page menu's handler) to all twelve slots painted, with whatever the turn
+// left posted. Every row says how many of its pictures were handed over from memory (read
+// ahead), came from the thumbnail cache or were decoded by the loader (its misses), and how
+// often the page was painted per sample; a baseline meant to be served from the cache that
+// decoded anything is marked on stderr. Rows take ten samples on ten pages unless said.
 //   first visit   nothing kept anywhere; neighbour pages read ahead while the user looks
 //   second visit  a new run of the program: nothing in memory, the thumbnails kept on disk
-//   cache only    the thumbnails kept, nothing read ahead
+//   cache only    the thumbnails kept, nothing read ahead, back to back, each turn followed by
+//   repaint       the page painted again with nothing changed: one full-page repaint, the
+//                 floor of any turn (a turn paints once); printed as cache_only_vs_repaint
 //   cache after a dwell
-//                 the same, each turn after 1 s, 2 s or 5 s with nothing running: the
-//                 baseline of the rows below that dwell as long. A virtual machine may
-//                 touch memory many times more slowly once the guest has idled: the ratios
-//                 show the read-ahead's gain apart from the machine's idling
-//   repaint only after 5 s
-//                 the page painted again, nothing changed, after 5 s idle: the floor of any
-//                 turn there (about 5 ms back to back)
+//                 the same, each turn after 1 s or 5 s with nothing running: the baseline of
+//                 the rows below that dwell as long. A virtual machine may touch memory many
+//                 times more slowly once the guest has idled: the ratios show the read-ahead's
+//                 gain apart from the machine's idling
 //   cold page     a page with nothing ahead and no thumbnails (the first page of a first
 //                 visit), against the same page loaded without any cache, and against
 //                 libjpeg-turbo's own scaled decode of its files on two threads
-//   jump          Page 7 from page 1, and End, after the album has been open 5 s (a first
-//                 visit: the rest of the album read ahead into the thumbnail cache meanwhile)
+//   jump          Page 7 and End from pages 1 to 5, after the album has been open 5 s on
+//                 that page, each from a fresh cache (the rest of the album read ahead into
+//                 the thumbnail cache meanwhile)
+//   busy jump     the same with both cores kept busy by processes at nice 19 (a background
+//                 build) from the album's opening to the jump, interleaved with the quiet
+//                 jumps sample by sample (the JPEG album only)
 //   from list     opening the album after its name has been highlighted on the stored album
-//                 list for 2 s (a first visit: its page 1 read ahead into the cache meanwhile)
+//                 list for 2 s (a first visit: its page 1 read ahead into the cache meanwhile;
+//                 three samples, always page 1), against the cache alone after 2 s
 //   held          the most memory the read-ahead held at the end of any dwell above
 // All in the same run, on a 24-megapixel JPEG album and a 24-bit bitmap album.
 #include "benchpictures.h"
@@ -26,10 +34,12 @@
 #include "frmselectalbum1.h"
 #include "pageloader.h"
 #include "pagereadahead.h"
+#include "picturebox.h"
 #include "program.h"
 #include "screennames.h"
 #include "session.h"
 #include "thumbnailcache.h"
+#include "turnload.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,6 +49,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <benchmark/benchmark.h>
 
@@ -46,6 +57,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,16 +70,10 @@ using Clock = std::chrono::steady_clock;
 
 QString benchFolder;
 constexpr int DwellMs = 1000;
-constexpr int ColdRounds = 5;
 constexpr int OpenDwellMs = 5000;
 constexpr int ListDwellMs = 2000;
-constexpr int JumpRounds = 3;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+constexpr int ListRounds = 3;
+constexpr int JumpStarts = 5; // pages 1 to 5, each jumping to page 7 and to End
 
 FrmPage1* page()
 {
@@ -95,32 +101,18 @@ void dwell(int ms)
     loop.exec();
 }
 
-double turnTo(int n)
+void turnTo(int n)
 {
-    const auto t0 = Clock::now();
     page()->mnuP_Click(n);
-    page()->repaint();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// The page painted again with nothing changed: the least any turn costs.
-double repaintOnly()
-{
-    const auto t0 = Clock::now();
-    page()->repaint();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
 // End on the page screen, as the user presses it.
-double pressEnd()
+void pressEnd()
 {
-    const auto t0 = Clock::now();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(page(), &press);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_End, Qt::NoModifier);
     QCoreApplication::sendEvent(page(), &release);
-    page()->repaint();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
 FrmSelectAlbum1* albumList()
@@ -137,14 +129,6 @@ void highlight(const QString& name)
         albumList()->lstAlbumList->setCurrentItem(found.first());
 }
 
-double selectFromList()
-{
-    const auto t0 = Clock::now();
-    albumList()->cmdSelect_Click();
-    page()->repaint();
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
 void openAlbum(const QString& name)
 {
     session.albumName = name;
@@ -153,18 +137,16 @@ void openAlbum(const QString& name)
     session.newAlbumName.clear();
 }
 
-// Turns 1 to 10, dwelling on each page; returns each turn's time. `held` grows to the most
-// memory the read-ahead held at the end of a dwell.
-std::vector<double> visit(const QString& name, qint64& held)
+// Turns 1 to 10, dwelling on each page; the turn to page 1 into `page1`, the others into
+// `rest`. `held` grows to the most memory the read-ahead held at the end of a dwell.
+void visit(const QString& name, TurnRow& page1, TurnRow& rest, PaintTally& paints, qint64& held)
 {
     openAlbum(name);
-    std::vector<double> turns;
     for (int n = 1; n <= 10; ++n) {
-        turns.push_back(turnTo(n));
+        Sample(n == 1 ? page1 : rest, paints, [n] { turnTo(n); });
         dwell(DwellMs);
         held = std::max(held, PageReadAhead::Instance().BytesHeld());
     }
-    return turns;
 }
 
 void freshCache(QTemporaryDir& dir)
@@ -187,35 +169,38 @@ double turboScaledDecode(const QStringList& files, QSize box)
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-void report(benchmark::State& state, const std::string& name, std::vector<double> turns)
+double ratio(const TurnRow& row, const TurnRow& baseline)
 {
-    state.counters[name + "_median_ms"] = median(turns);
-    state.counters[name + "_worst_ms"] = turns.empty() ? 0 : *std::max_element(turns.begin(), turns.end());
+    return baseline.median() > 0 ? row.median() / baseline.median() : 0;
 }
 
 void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
 {
     QTemporaryDir cacheDir;
     PageReadAhead& ahead = PageReadAhead::Instance();
-    std::vector<double> first, second, cacheOnly, cold, uncached, turbo, jump7, jumpEnd, fromList;
-    std::vector<double> cacheAfter1s, cacheAfter2s, cacheAfter5s, repaintAfter5s;
+    std::vector<QWidget*> slotPictures;
+    for (int s = 0; s <= 11; ++s)
+        slotPictures.push_back(page()->Image1(s));
+    PaintTally paints(page(), slotPictures);
+    TurnRow first, firstPage1, second, cacheOnly, repaint, cold, uncached, turbo, jump7, jumpEnd, busy7, busyEnd;
+    TurnRow cacheAfter1s, cacheAfter2s, cacheAfter5s, fromList;
     qint64 held = 0;
+    int loadRunning = 0;
     for (auto _ : state) {
-        // The first page of a first visit, with nothing ahead, against the same load with
-        // no cache at all and against libjpeg-turbo, interleaved round by round.
+        // A page of a first visit, with nothing ahead, against the same load with no cache
+        // at all and against libjpeg-turbo, interleaved page by page.
         ahead.SetEnabled(false);
-        for (int round = 0; round < ColdRounds; ++round) {
-            openAlbum(name);
-            turnTo(2); // away from page 1, so each round turns to it afresh
+        openAlbum(name);
+        for (int n = 1; n <= 10; ++n) {
             freshCache(cacheDir);
-            cold.push_back(turnTo(1));
+            Sample(cold, paints, [n] { turnTo(n); });
             ThumbnailCache::UseShared({});
-            uncached.push_back(turnTo(1));
+            Sample(uncached, paints, [n] { turnTo(n); }); // the same page again, read afresh
             if (jpeg) {
                 QStringList files;
                 for (int s = 0; s <= 11; ++s)
-                    files << benchFolder + u'/' + name + QStringLiteral("/P1I%1.bmp").arg(s);
-                turbo.push_back(turboScaledDecode(files, SlotPixels()));
+                    files << benchFolder + u'/' + name + QStringLiteral("/P%1I%2.bmp").arg(n).arg(s);
+                Sample(turbo, paints, [&] { turboScaledDecode(files, SlotPixels()); });
             }
         }
 
@@ -224,45 +209,58 @@ void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
         openAlbum(name);
         turnTo(2); // so that the visit's first turn, to page 1, finds nothing ahead
         ahead.Forget();
-        first = visit(name, held);
+        visit(name, firstPage1, first, paints, held);
         ahead.WaitUntilIdle(60000);
 
         ahead.Forget(); // a new run of the program: only the disk cache is left
         openAlbum(name);
         turnTo(2);
         ahead.Forget();
-        second = visit(name, held);
+        visit(name, second, second, paints, held);
 
         ahead.SetEnabled(false);
         openAlbum(name);
-        for (int n = 1; n <= 10; ++n)
-            cacheOnly.push_back(turnTo(n));
+        for (int n = 1; n <= 10; ++n) {
+            Sample(cacheOnly, paints, [n] { turnTo(n); });
+            Sample(repaint, paints, [] { page()->repaint(); });
+        }
         for (int n = 1; n <= 10; ++n) {
             dwell(DwellMs);
-            cacheAfter1s.push_back(turnTo(n));
+            Sample(cacheAfter1s, paints, [n] { turnTo(n); });
         }
-        for (int round = 0; round < JumpRounds; ++round) {
+        for (int n = 1; n <= 10; ++n) {
+            dwell(OpenDwellMs);
+            Sample(cacheAfter5s, paints, [n] { turnTo(n); });
+        }
+        for (int round = 0; round < ListRounds; ++round) {
+            turnTo(2);
             dwell(ListDwellMs);
-            cacheAfter2s.push_back(turnTo(1));
-            dwell(OpenDwellMs);
-            cacheAfter5s.push_back(turnTo(7));
-            dwell(OpenDwellMs);
-            repaintAfter5s.push_back(repaintOnly());
+            Sample(cacheAfter2s, paints, [] { turnTo(1); });
         }
 
-        // Jumps and the album list, each from nothing kept: a fresh cache, nothing in memory.
-        for (int round = 0; round < JumpRounds; ++round) {
-            for (const bool end : {false, true}) {
-                ahead.SetEnabled(false);
-                openAlbum(name);
-                turnTo(2);
-                freshCache(cacheDir);
-                ahead.SetEnabled(true);
-                turnTo(1);
-                dwell(OpenDwellMs);
-                held = std::max(held, ahead.BytesHeld());
-                (end ? jumpEnd : jump7).push_back(end ? pressEnd() : turnTo(7));
-            }
+        // Jumps, each from nothing kept: a fresh cache, nothing in memory; on a busy machine
+        // too, sample by sample.
+        for (int from = 1; from <= JumpStarts; ++from)
+            for (const bool end : {false, true})
+                for (const bool busy : {false, true}) {
+                    if (busy && !jpeg)
+                        continue;
+                    ahead.SetEnabled(false);
+                    openAlbum(name);
+                    turnTo(from == 1 ? 2 : 1);
+                    freshCache(cacheDir);
+                    ahead.SetEnabled(true);
+                    std::optional<BusyMachine> load;
+                    if (busy)
+                        load.emplace();
+                    loadRunning = std::max(loadRunning, load ? load->Running() : 0);
+                    turnTo(from);
+                    dwell(OpenDwellMs);
+                    held = std::max(held, ahead.BytesHeld());
+                    TurnRow& row = busy ? (end ? busyEnd : busy7) : (end ? jumpEnd : jump7);
+                    Sample(row, paints, [end] { end ? pressEnd() : turnTo(7); });
+                }
+        for (int round = 0; round < ListRounds; ++round) {
             ahead.SetEnabled(false);
             freshCache(cacheDir);
             ahead.SetEnabled(true);
@@ -270,33 +268,54 @@ void turnThrough(benchmark::State& state, const QString& name, bool jpeg)
             dwell(ListDwellMs);
             held = std::max(held, ahead.BytesHeld());
             openAlbum(name);
-            fromList.push_back(selectFromList());
+            Sample(fromList, paints, [] { albumList()->cmdSelect_Click(); });
         }
         ahead.SetEnabled(false);
     }
-    report(state, "first_visit_ahead", std::vector<double>(first.begin() + 1, first.end()));
-    state.counters["first_visit_page1_ms"] = first.front();
-    report(state, "second_visit", second);
-    report(state, "cache_only", cacheOnly);
-    report(state, "cache_after_1s", cacheAfter1s);
-    state.counters["cache_after_2s_median_ms"] = median(cacheAfter2s);
-    state.counters["cache_after_5s_median_ms"] = median(cacheAfter5s);
-    state.counters["repaint_only_after_5s_median_ms"] = median(repaintAfter5s);
-    state.counters["cold_page_ms"] = median(cold);
-    state.counters["no_cache_page_ms"] = median(uncached);
-    state.counters["cold_vs_no_cache"] = median(cold) / median(uncached);
-    report(state, "jump_page7_after_5s", jump7);
-    report(state, "jump_end_after_5s", jumpEnd);
-    report(state, "open_from_list_after_2s", fromList);
-    state.counters["second_visit_vs_cache_after_1s"] = median(second) / median(cacheAfter1s);
-    state.counters["jump_page7_vs_cache_after_5s"] = median(jump7) / median(cacheAfter5s);
-    state.counters["jump_end_vs_cache_after_5s"] = median(jumpEnd) / median(cacheAfter5s);
-    state.counters["from_list_vs_cache_after_2s"] = median(fromList) / median(cacheAfter2s);
-    state.counters["read_ahead_held_MB"] = double(held) / (1024.0 * 1024.0);
+    std::fprintf(stderr, "%s (the machine shared with other programs):\n", qPrintable(name));
+    firstPage1.report(state, "first_visit_page1", false); // nothing ahead of it, by design
+    first.report(state, "first_visit_ahead", true);
+    second.report(state, "second_visit", true);
+    cacheOnly.report(state, "cache_only", true);
+    repaint.report(state, "repaint", true);
+    cacheAfter1s.report(state, "cache_after_1s", true);
+    cacheAfter5s.report(state, "cache_after_5s", true);
+    cacheAfter2s.report(state, "cache_after_2s", true);
+    cold.report(state, "cold_page", false);
+    uncached.report(state, "no_cache_page", false);
+    jump7.report(state, "jump_page7_after_5s", true);
+    jumpEnd.report(state, "jump_end_after_5s", true);
+    fromList.report(state, "open_from_list_after_2s", true);
     if (jpeg) {
-        state.counters["turbo2cores_ms"] = median(turbo);
-        state.counters["cold_vs_turbo"] = median(cold) / median(turbo);
+        turbo.report(state, "turbo2cores", false);
+        busy7.report(state, "busy_jump_page7_after_5s", true);
+        busyEnd.report(state, "busy_jump_end_after_5s", true);
     }
+    struct Ratio {
+        const char* name;
+        double value;
+    };
+    std::vector<Ratio> ratios{
+        {"cache_only_vs_repaint", ratio(cacheOnly, repaint)},
+        {"second_visit_vs_cache_after_1s", ratio(second, cacheAfter1s)},
+        {"cold_vs_no_cache", ratio(cold, uncached)},
+        {"jump_page7_vs_cache_after_5s", ratio(jump7, cacheAfter5s)},
+        {"jump_end_vs_cache_after_5s", ratio(jumpEnd, cacheAfter5s)},
+        {"from_list_vs_cache_after_2s", ratio(fromList, cacheAfter2s)},
+    };
+    if (jpeg) {
+        ratios.push_back({"cold_vs_turbo", ratio(cold, turbo)});
+        ratios.push_back({"busy_vs_quiet_jump_page7", ratio(busy7, jump7)});
+        ratios.push_back({"busy_vs_quiet_jump_end", ratio(busyEnd, jumpEnd)});
+        ratios.push_back({"busy_worst_vs_quiet_jump", std::max(busy7.worst(), busyEnd.worst()) /
+                                                        std::max(1e-9, std::max(jump7.median(), jumpEnd.median()))});
+        state.counters["busy_load_processes"] = loadRunning;
+    }
+    for (const Ratio& r : ratios) {
+        state.counters[r.name] = r.value;
+        std::fprintf(stderr, "%-34s %6.2f\n", r.name, r.value);
+    }
+    state.counters["read_ahead_held_MB"] = double(held) / (1024.0 * 1024.0);
     ThumbnailCache::UseShared({});
 }
 
@@ -329,6 +348,9 @@ int main(int argc, char** argv)
     session.startPath = benchFolder;
     RegisterScreens();
     page()->Show();
+    // A window not yet exposed is not painted: every turn would be measured without its paint.
+    for (int i = 0; i < 100 && !(page()->windowHandle() && page()->windowHandle()->isExposed()); ++i)
+        dwell(20);
     for (const char* name : {"turn-jpeg", "turn-bmp"}) { // every file in the page cache, for every variant alike
         openAlbum(QLatin1String(name));
         for (int n = 1; n <= 10; ++n)

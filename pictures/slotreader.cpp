@@ -29,9 +29,9 @@ Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailC
         return {Pictures::LoadPicture(path, box, dpr), std::nullopt};
 
     if (std::optional<RunError> failed = cache.FindFailure(*facts))
-        return {{Picture{}, *failed}, std::nullopt};
+        return {{Picture{}, *failed}, std::nullopt, true};
     if (std::optional<ThumbnailCache::Thumbnail> kept = cache.Find(*facts, size))
-        return {{slotPicture(kept->image, kept->natural, path, box, dpr), {}}, std::nullopt};
+        return {{slotPicture(kept->image, kept->natural, path, box, dpr), {}}, std::nullopt, true};
 
     // Read at the kept size, so the same decode gives the slot and the thumbnail.
     Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(size, size), 1.0);

@@ -22,6 +22,7 @@ struct ToKeep {
 struct Read {
     Pictures::LoadResult result;
     std::optional<ToKeep> keep;
+    bool fromCache = false; // answered by a kept thumbnail or fail entry, nothing decoded
 };
 
 Read ReadSlotPicture(const QString& path, QSize box, qreal devicePixelRatio, const ThumbnailCache& cache);
