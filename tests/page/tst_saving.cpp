@@ -3,6 +3,7 @@
 #include "albumpaths.h"
 #include "albumsaving.h"
 #include "fileops.h"
+#include "filesizelimit.h"
 #include "forms.h"
 #include "frmcover.h"
 #include "frmgetfile.h"
@@ -95,23 +96,6 @@ QString reason(int e)
 {
     return QString::fromLocal8Bit(std::strerror(e));
 }
-
-// A file-size limit for the time of one scope: writes beyond it fail with EFBIG (root too).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_normal);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_normal;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_normal); }
-
-private:
-    rlimit m_normal{};
-};
 
 // The number of a process that has ended.
 pid_t deadProcess()

@@ -1,5 +1,6 @@
 // Stepping through an album in the full-size view, the line over the picture, and the view's keys.
 #include "albumpaths.h"
+#include "filesizelimit.h"
 #include "forms.h"
 #include "frmdisplaypicture.h"
 #include "frmpage1.h"
@@ -85,23 +86,6 @@ void paste(int slot, const QImage& image)
     QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
     QCOMPARE(page()->Image1(slot)->Tag, QStringLiteral("1"));
 }
-
-// A file-size limit for the time of one scope: writes beyond it fail (root too).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_normal);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_normal;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_normal); }
-
-private:
-    rlimit m_normal{};
-};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "photorecordset.h"
 #include "photostore.h"
 #include "testnotes.h"
+#include "testpictures.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,24 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Every record of a set as "album/key/description", in the set's order.
-QStringList listing(PhotoDatabase& db, const PhotoQuery& query)
-{
-    auto rs = db.OpenRecordset(query, nullptr);
-    if (!rs)
-        return {QStringLiteral("<failed>")};
-    return TestNotes::Walk(*rs, [](PhotoRecordset& r) {
-        return r.Text(PhotoFields::AlbumName) + u'/' + r.Text(PhotoFields::ImageNr) + u'/' +
-               r.Text(PhotoFields::Discription);
-    });
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // The child of the backup tests: one backup of the store, as a program
 // takes it at start. With QUILL_BACKUP_PAUSE it says "copying" once it holds
@@ -99,7 +82,7 @@ private slots:
         for (int g = 1; g <= 3; ++g) {
             auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, g), nullptr);
             QVERIFY(backup);
-            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 4 - (g - 1));
+            QCOMPARE(TestNotes::Listing(*backup, PhotoQuery::FullListing()).size(), 4 - (g - 1));
         }
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{});
@@ -111,7 +94,7 @@ private slots:
     {
         TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("first"));
         QVERIFY(!PhotoBackups::Keep(storePath).failed());
-        const QByteArray good = readAll(PhotoBackups::BackupPath(storePath, 1));
+        const QByteArray good = TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, 1));
         QTest::qWait(5); // a later file time than the backup
         for (int n = 0; n < 8; ++n) // several megabytes: the copy takes more than one step
             TestNotes::Add(*db, QStringLiteral("B"), 1, n, QString(1 << 20, QChar(u'a' + n)));
@@ -119,15 +102,15 @@ private slots:
         const RunError e = PhotoBackups::Keep(storePath, [&asked] { return ++asked == 1; });
         QVERIFY(e.failed());
         QCOMPARE(asked, 1);
-        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 1)), good);
+        QCOMPARE(TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, 1)), good);
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 2)));
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.backup-*")}, QDir::Files | QDir::Hidden), QStringList{});
 
         QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start takes it whole
-        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), good);
+        QCOMPARE(TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, 2)), good);
         auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
         QVERIFY(backup);
-        QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
+        QCOMPARE(TestNotes::Listing(*backup, PhotoQuery::FullListing()).size(), 1 + 8);
     }
 
     // A note saved while a backup is being copied neither waits for it nor is
@@ -156,13 +139,13 @@ private slots:
         {
             auto backup = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
             QVERIFY(backup);
-            QCOMPARE(listing(*backup, PhotoQuery::FullListing()).size(), 8);
-            QCOMPARE(listing(*backup, meanwhile), QStringList{});
+            QCOMPARE(TestNotes::Listing(*backup, PhotoQuery::FullListing()).size(), 8);
+            QCOMPARE(TestNotes::Listing(*backup, meanwhile), QStringList{});
         }
         QVERIFY(!PhotoBackups::Keep(storePath).failed());
         auto next = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
         QVERIFY(next);
-        QCOMPARE(listing(*next, meanwhile), QStringList{QStringLiteral("B//saved meanwhile")});
+        QCOMPARE(TestNotes::Listing(*next, meanwhile), QStringList{QStringLiteral("B//saved meanwhile")});
     }
 
     // Two programs started together on one folder: the second finds the
@@ -186,7 +169,7 @@ private slots:
         QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start: version 5
         QList<QByteArray> kept;
         for (int g = 1; g <= PhotoBackups::Kept; ++g)
-            kept << readAll(PhotoBackups::BackupPath(storePath, g));
+            kept << TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, g));
         QCOMPARE(kept[2], before[0]);
         // The store's time moves on (as when the last program using it writes
         // its log into it), its notes do not: no generation moves.
@@ -196,7 +179,7 @@ private slots:
         store.close();
         QVERIFY(!PhotoBackups::Keep(storePath).failed());
         for (int g = 1; g <= PhotoBackups::Kept; ++g)
-            QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, g)), kept[g - 1]);
+            QCOMPARE(TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, g)), kept[g - 1]);
     }
 
     // A program killed at any step of its backup leaves every generation
@@ -217,7 +200,7 @@ private slots:
         QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
         for (int g = 1; g <= PhotoBackups::Kept; ++g) {
             const QString path = PhotoBackups::BackupPath(storePath, g);
-            QVERIFY2(!QFile::exists(path) || before.contains(readAll(path)), qPrintable(path));
+            QVERIFY2(!QFile::exists(path) || before.contains(TestPictures::ReadBytes(path)), qPrintable(path));
         }
         QVERIFY(!PhotoBackups::Keep(storePath).failed()); // the next start
         checkMovedOnOnce(before);
@@ -243,8 +226,8 @@ private slots:
         TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QStringLiteral("note"));
         QVERIFY(!PhotoBackups::Keep(storePath).failed());
         QVERIFY(!QFile::exists(dead));
-        QCOMPARE(readAll(running), QByteArray("half a backup"));
-        QCOMPARE(readAll(other), QByteArray("half a backup"));
+        QCOMPARE(TestPictures::ReadBytes(running), QByteArray("half a backup"));
+        QCOMPARE(TestPictures::ReadBytes(other), QByteArray("half a backup"));
         QVERIFY(PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr));
     }
 
@@ -278,7 +261,7 @@ private:
             }
         }
         for (int g = 1; g <= PhotoBackups::Kept; ++g)
-            kept << readAll(PhotoBackups::BackupPath(storePath, g));
+            kept << TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, g));
         return kept;
     }
 
@@ -286,13 +269,13 @@ private:
     // generation before it moved one place on, none lost, none twice.
     void checkMovedOnOnce(const QList<QByteArray>& before)
     {
-        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 2)), before[0]);
-        QCOMPARE(readAll(PhotoBackups::BackupPath(storePath, 3)), before[1]);
+        QCOMPARE(TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, 2)), before[0]);
+        QCOMPARE(TestPictures::ReadBytes(PhotoBackups::BackupPath(storePath, 3)), before[1]);
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 4)));
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.backup-*")}, QDir::Files | QDir::Hidden), QStringList{});
         auto newest = PhotoDatabase::Open(PhotoBackups::BackupPath(storePath, 1), nullptr);
         QVERIFY(newest);
-        QCOMPARE(listing(*newest, PhotoQuery::FullListing()).size(), 4);
+        QCOMPARE(TestNotes::Listing(*newest, PhotoQuery::FullListing()).size(), 4);
     }
 };
 

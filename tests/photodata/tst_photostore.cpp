@@ -6,6 +6,7 @@
 #include "photostore.h"
 #include "smallfilesystem.h"
 #include "testnotes.h"
+#include "testpictures.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -26,24 +27,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Every record of a set as "album/key/description", in the set's order.
-QStringList listing(PhotoDatabase& db, const PhotoQuery& query)
-{
-    auto rs = db.OpenRecordset(query, nullptr);
-    if (!rs)
-        return {QStringLiteral("<failed>")};
-    return TestNotes::Walk(*rs, [](PhotoRecordset& r) {
-        return r.Text(PhotoFields::AlbumName) + u'/' + r.Text(PhotoFields::ImageNr) + u'/' +
-               r.Text(PhotoFields::Discription);
-    });
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // The child of the durability test: saves numbered notes until it is killed,
 // printing each number once its save has returned.
@@ -91,7 +74,7 @@ private slots:
 
     void newStoreHoldsTheTableAndPlaceholder()
     {
-        QCOMPARE(listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
         QSqlQuery q(db->connection());
         QVERIFY(q.exec(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'PhotoData'")) && q.next());
         QCOMPARE(q.value(0).toString(),
@@ -106,16 +89,16 @@ private slots:
         TestNotes::Add(*db, QStringLiteral("alpha"), 2, 11, QStringLiteral("a2"));
         TestNotes::Add(*db, QStringLiteral("Alpha"), 9, 3, QStringLiteral("a9"));
         const QString placeholder = QStringLiteral(" / / ");
-        QCOMPARE(listing(*db, PhotoQuery::FullListing()),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::FullListing()),
                  (QStringList{QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9"),
                               QStringLiteral("Alpha/P10I0/a10"), QStringLiteral("beta/P1I0/b")}));
-        QCOMPARE(listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("a"))),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("a"))),
                  (QStringList{QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9"),
                               QStringLiteral("Alpha/P10I0/a10")}));
-        QCOMPARE(listing(*db, PhotoQuery::RecordScreenSearch(QStringLiteral("a"))),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::RecordScreenSearch(QStringLiteral("a"))),
                  (QStringList{QStringLiteral("Alpha/P10I0/a10"), QStringLiteral("alpha/P2I11/a2"),
                               QStringLiteral("Alpha/P9I3/a9")}));
-        QCOMPARE(listing(*db, PhotoQuery::Table()),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Table()),
                  (QStringList{placeholder, QStringLiteral("beta/P1I0/b"), QStringLiteral("Alpha/P10I0/a10"),
                               QStringLiteral("alpha/P2I11/a2"), QStringLiteral("Alpha/P9I3/a9")}));
     }
@@ -125,11 +108,11 @@ private slots:
         TestNotes::Add(*db, QStringLiteral("Anns Trip"), 3, 5, QStringLiteral("found"));
         TestNotes::Add(*db, QStringLiteral("Anns Trip"), 3, 6, QStringLiteral("other slot"));
         TestNotes::Add(*db, QStringLiteral("Anns Trip"), 10, 5, QStringLiteral("other page"));
-        QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral("Ann's Trip"), QStringLiteral("3"),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Picture(QStringLiteral("Ann's Trip"), QStringLiteral("3"),
                                                   QStringLiteral("P3I5"))),
                  QStringList{QStringLiteral("Anns Trip/P3I5/found")});
         // A name that would break a spliced query is only a value.
-        QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral("x') OR ('1'='1"), QStringLiteral("3"),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Picture(QStringLiteral("x') OR ('1'='1"), QStringLiteral("3"),
                                                   QStringLiteral("P3I5"))),
                  QStringList{});
     }
@@ -140,8 +123,8 @@ private slots:
         for (const PhotoQuery& q : {PhotoQuery::FullListing(), PhotoQuery::BrowserSearch(QStringLiteral("?")),
                                     PhotoQuery::RecordScreenSearch(QStringLiteral("*")),
                                     PhotoQuery::Picture(QStringLiteral(" "), QStringLiteral("1"), QStringLiteral("P1I1"))})
-            QCOMPARE(listing(*db, q), QStringList{QStringLiteral(" /P1I1/blank album")});
-        QCOMPARE(listing(*db, PhotoQuery::Picture(QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "))),
+            QCOMPARE(TestNotes::Listing(*db, q), QStringList{QStringLiteral(" /P1I1/blank album")});
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Picture(QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "))),
                  QStringList{});
         auto table = db->OpenRecordset(PhotoQuery::Table(), nullptr);
         QCOMPARE(table->Delete().number, int(PhotoErrors::PlaceholderKept));
@@ -151,7 +134,7 @@ private slots:
         QCOMPARE(count, 1);
         QVERIFY(!db->DeletePictureRecords(QStringLiteral(" "), QStringLiteral(" "), QStringLiteral(" "), &count).failed());
         QCOMPARE(count, 0);
-        QCOMPARE(listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Table()), QStringList{QStringLiteral(" / / ")});
     }
 
     void lostPlaceholderIsPutBack_data()
@@ -174,8 +157,8 @@ private slots:
         QStringList table{QStringLiteral(" / / ")};
         for (int n = 1; n <= notes; ++n)
             table << QStringLiteral("A/P1I%1/%1").arg(n);
-        QCOMPARE(listing(*db, PhotoQuery::Table()), table);
-        QCOMPARE(listing(*db, PhotoQuery::FullListing()), table.mid(1));
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::Table()), table);
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::FullListing()), table.mid(1));
 
         // A store that has its placeholder is not written when it opens.
         const quint64 writes = PhotoDatabase::WriteGeneration();
@@ -211,7 +194,7 @@ private slots:
                                  "log [sic]"})
             TestNotes::Add(*db, QStringLiteral("A"), 1, 1, QString::fromUtf8(note));
         QStringList descriptions;
-        for (const QString& row : listing(*db, PhotoQuery::BrowserSearch(search)))
+        for (const QString& row : TestNotes::Listing(*db, PhotoQuery::BrowserSearch(search)))
             descriptions << row.section(u'/', 2);
         QCOMPARE(descriptions, found);
     }
@@ -278,13 +261,13 @@ private slots:
         rs->SetField(PhotoFields::Pa, 2);
         rs->SetField(PhotoFields::Discription, QStringLiteral("added"));
         QVERIFY(!rs->Update().failed());
-        QCOMPARE(listing(*db, PhotoQuery::FullListing()),
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::FullListing()),
                  (QStringList{QStringLiteral("A/P1I1/kept"), QStringLiteral("A//added")}));
         QCOMPARE(rs->Update().number, int(PhotoErrors::UpdateWithoutAddOrEdit));
         QVERIFY(!rs->Edit().failed());
         rs->SetField(PhotoFields::Discription, QStringLiteral("edited"));
         QVERIFY(!rs->Update().failed());
-        QCOMPARE(listing(*db, PhotoQuery::FullListing()).at(0), QStringLiteral("A/P1I1/edited"));
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::FullListing()).at(0), QStringLiteral("A/P1I1/edited"));
         QVERIFY(!rs->Edit().failed());
         QCOMPARE(rs->SetField(PhotoFields::Pa, QStringLiteral("ten")).number, 3421);
         QCOMPARE(rs->SetField(PhotoFields::P2, 40000).number, 3421); // not a 16-bit number
@@ -326,7 +309,7 @@ private slots:
         mine->Text(PhotoFields::Discription, &e);
         QCOMPARE(e.number, int(PhotoErrors::RecordIsDeleted));
         TestNotes::Add(*other, QStringLiteral("B"), 2, 2, QStringLiteral("from the other"));
-        QCOMPARE(listing(*db, PhotoQuery::FullListing()).last(), QStringLiteral("B/P2I2/from the other"));
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::FullListing()).last(), QStringLiteral("B/P2I2/from the other"));
     }
 
     void foreignFilesAreLeftAlone_data()
@@ -341,7 +324,7 @@ private slots:
     {
         QFETCH(int, kind);
         db.reset();
-        QByteArray content = readAll(storePath);
+        QByteArray content = TestPictures::ReadBytes(storePath);
         if (kind == 0)
             content.clear();
         else if (kind == 1)
@@ -358,7 +341,7 @@ private slots:
         QCOMPARE(e.number, int(PhotoErrors::NotAPhotoStore));
         QVERIFY(e.description.contains(storePath));
         PhotoBackups::Keep(storePath); // no backup of what is not a store
-        QCOMPARE(readAll(storePath), content);
+        QCOMPARE(TestPictures::ReadBytes(storePath), content);
         QVERIFY(!QFile::exists(PhotoBackups::BackupPath(storePath, 1)));
     }
 
@@ -371,11 +354,11 @@ private slots:
             QSqlQuery q(made->connection());
             QVERIFY(q.exec(QStringLiteral("ALTER TABLE PhotoData RENAME TO Other")));
         }
-        const QByteArray before = readAll(storePath);
+        const QByteArray before = TestPictures::ReadBytes(storePath);
         RunError e;
         QVERIFY(!PhotoDatabase::Open(storePath, &e));
         QVERIFY2(e.description.contains(QStringLiteral("no table PhotoData")), qPrintable(e.description));
-        QCOMPARE(readAll(storePath), before);
+        QCOMPARE(TestPictures::ReadBytes(storePath), before);
     }
 
     // Every write of a store that another program holds locked says SQLite's own reason.
@@ -432,7 +415,7 @@ private slots:
         QCOMPARE(e.number, int(PhotoErrors::StoreFailed));
         QVERIFY2(e.description.contains(storePath), qPrintable(e.description));
         QVERIFY2(e.description.endsWith(QStringLiteral(": database is locked.")), qPrintable(e.description));
-        QCOMPARE(listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("kept"))), QStringList{QStringLiteral("A/P1I1/kept")});
+        QCOMPARE(TestNotes::Listing(*db, PhotoQuery::BrowserSearch(QStringLiteral("kept"))), QStringList{QStringLiteral("A/P1I1/kept")});
     }
 
     void killedWriterLosesNoSavedNote()
@@ -460,7 +443,7 @@ private slots:
         QSqlQuery q(reopened->connection());
         QVERIFY(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
-        const QStringList stored = listing(*reopened, PhotoQuery::BrowserSearch(QStringLiteral("note")));
+        const QStringList stored = TestNotes::Listing(*reopened, PhotoQuery::BrowserSearch(QStringLiteral("note")));
         for (const QByteArray& n : lines)
             QVERIFY2(stored.contains(QStringLiteral("Kill//note ") + QString::fromLatin1(n)), n.constData());
     }

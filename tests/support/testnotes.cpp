@@ -47,4 +47,15 @@ QStringList Walk(PhotoRecordset& rs, const std::function<QString(PhotoRecordset&
     return rows;
 }
 
+QStringList Listing(PhotoDatabase& db, const PhotoQuery& query)
+{
+    auto rs = db.OpenRecordset(query, nullptr);
+    if (!rs)
+        return {QStringLiteral("<failed>")};
+    return Walk(*rs, [](PhotoRecordset& r) {
+        return r.Text(PhotoFields::AlbumName) + u'/' + r.Text(PhotoFields::ImageNr) + u'/' +
+               r.Text(PhotoFields::Discription);
+    });
+}
+
 } // namespace TestNotes

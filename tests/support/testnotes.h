@@ -5,6 +5,7 @@
 #include <functional>
 
 class PhotoDatabase;
+class PhotoQuery;
 class PhotoRecordset;
 
 // Notes about pictures, stored as the photo data screens store them.
@@ -19,5 +20,8 @@ void Add(const QString& album, int page, int slot, const QString& text = {});
 // A set that has not ended after `bound` records fails the test there, so a
 // broken end of set cannot eat the machine's memory.
 QStringList Walk(PhotoRecordset& rs, const std::function<QString(PhotoRecordset&)>& row, int bound = 1000);
+
+// Every record of a listing as "album/key/description", in its order ("<failed>" when it cannot be opened).
+QStringList Listing(PhotoDatabase& db, const PhotoQuery& query);
 
 } // namespace TestNotes
