@@ -3,6 +3,7 @@
 #include "photobackups.h"
 #include "photorecordset.h"
 #include "photostore.h"
+#include "storefixture.h"
 #include "testnotes.h"
 #include "testpictures.h"
 
@@ -48,27 +49,18 @@ int takeBackup(const QString& path)
 
 } // namespace
 
-class TestPhotoBackups : public QObject {
+class TestPhotoBackups : public StoreFixture {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    QString storePath;
-    std::unique_ptr<PhotoDatabase> db;
 
 private slots:
     void init()
     {
-        storePath = dir.filePath(QStringLiteral("PhotoData.mdb"));
-        QFile::remove(storePath);
-        RunError e;
-        db = PhotoDatabase::Open(storePath, &e); // made afresh: missing
-        QVERIFY2(db, qPrintable(e.description));
+        const QString failed = OpenFreshStore();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
     }
     void cleanup()
     {
-        db.reset();
-        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
-            QFile::remove(dir.filePath(name));
+        EmptyFolder();
     }
 
     void backupsKeepThreeVersions()

@@ -5,6 +5,7 @@
 #include "photorecordset.h"
 #include "photostore.h"
 #include "smallfilesystem.h"
+#include "storefixture.h"
 #include "testnotes.h"
 #include "testpictures.h"
 
@@ -49,27 +50,18 @@ int writeNotesUntilKilled(const QString& path)
 
 } // namespace
 
-class TestPhotoStore : public QObject {
+class TestPhotoStore : public StoreFixture {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    QString storePath;
-    std::unique_ptr<PhotoDatabase> db;
 
 private slots:
     void init()
     {
-        storePath = dir.filePath(QStringLiteral("PhotoData.mdb"));
-        QFile::remove(storePath);
-        RunError e;
-        db = PhotoDatabase::Open(storePath, &e); // made afresh: missing
-        QVERIFY2(db, qPrintable(e.description));
+        const QString failed = OpenFreshStore();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
     }
     void cleanup()
     {
-        db.reset();
-        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
-            QFile::remove(dir.filePath(name));
+        EmptyFolder();
     }
 
     void newStoreHoldsTheTableAndPlaceholder()
