@@ -218,6 +218,10 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
     // The inks are made sRGB as they are read; any other profile on the pixels shown.
     if (!inks && (icc.isEmpty() || !Colour::ToSrgb(r.shown, icc, samples)))
         ToSrgb(r.shown, space);
+    // The pixels are sRGB now; the reader's profile must not travel on with them (into a copy's
+    // PNG or a thumbnail other programs read, which would convert them a second time).
+    if (r.shown.colorSpace().isValid())
+        r.shown.setColorSpace(QColorSpace(QColorSpace::SRgb));
     return r;
 }
 

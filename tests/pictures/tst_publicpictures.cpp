@@ -10,6 +10,7 @@
 // line must be refused as "not a picture" (481), never shown as noise.
 #include "pictureloader.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -118,6 +119,9 @@ private slots:
         QVERIFY2(loaded.error.number == 0, qPrintable(QStringLiteral("refused (%1): %2")
                                                           .arg(loaded.error.number)
                                                           .arg(loaded.error.description)));
+        // The pixels are sRGB, and say so: a copy, a thumbnail other programs read, carries no other profile.
+        const QColorSpace space = loaded.picture.shown.colorSpace();
+        QVERIFY2(!space.isValid() || space == QColorSpace(QColorSpace::SRgb), qPrintable(space.description()));
         const QImage shown = loaded.picture.shown.convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shown.size(), loaded.picture.natural); // the natural size, not a smaller one
         QImage wanted(reference);
