@@ -167,9 +167,11 @@ void FinishInterruptedPictureDeletes(const QString& folder)
             pictures[{m.captured(2).toInt(), m.captured(3).toInt()}].append(
                 {QFile::encodeName(entry), QFile::encodeName(m.captured(1))});
     }
-    std::unique_ptr<PhotoDatabase> db;
-    if (!pictures.isEmpty())
-        db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
+    if (pictures.isEmpty()) {
+        ::close(dir);
+        return; // nothing interrupted: a page load costs no sync
+    }
+    const std::unique_ptr<PhotoDatabase> db = PhotoDatabase::OpenInProgramFolder(session.appPath, nullptr);
     for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
         // The note still there: the delete did not get that far, and the picture
         // comes back. The note gone: the delete is finished. A store that cannot

@@ -53,17 +53,6 @@ FrmPage1* page()
     return Forms::Get<FrmPage1>(Screen::Page1);
 }
 
-// A picture pasted into a slot, as a user does it.
-void paste(int slot, const QImage& image)
-{
-    auto* data = new QMimeData;
-    data->setImageData(image);
-    QGuiApplication::clipboard()->setMimeData(data);
-    page()->mnuPaste_Click();
-    QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
-    QCOMPARE(page()->Image1(slot)->Tag, QStringLiteral("1"));
-}
-
 QByteArray bytes(const QString& path)
 {
     QFile f(path);
@@ -149,7 +138,7 @@ private slots:
 
     void emptyNameThenCancel()
     {
-        paste(0, TestPictures::Photo(40, 40));
+        Paste(0, TestPictures::Photo(40, 40));
         program->user.answerText({});
         program->user.answerButton(vbCancel);
         page()->mnuSaveAlbum_Click();
@@ -166,7 +155,7 @@ private slots:
     void existingAlbumNoThenCancel()
     {
         QVERIFY(QDir().mkdir(program->path(QStringLiteral("Trip"))));
-        paste(0, TestPictures::Photo(40, 40));
+        Paste(0, TestPictures::Photo(40, 40));
         program->user.answerText(QStringLiteral("Trip"));
         program->user.answerButton(vbOK);
         program->user.answerButton(vbNo);
@@ -188,7 +177,7 @@ private slots:
         QList<int> progress;
         connect(Forms::Get<FrmPbar3>(Screen::Pbar3)->pbr2, &QProgressBar::valueChanged, this,
                 [&progress](int v) { progress << v; });
-        paste(11, TestPictures::Photo(80, 20, 7));
+        Paste(11, TestPictures::Photo(80, 20, 7));
         program->user.answerText(QStringLiteral("Holiday"));
         page()->mnuSaveAlbum_Click();
         QCOMPARE(program->user.asked.size(), 1); // no question about the existing folder
@@ -237,7 +226,7 @@ private slots:
 
     void changedPageSavedAtThePageChange()
     {
-        paste(5, TestPictures::Photo(50, 100, 3));
+        Paste(5, TestPictures::Photo(50, 100, 3));
         program->user.answerButton(vbYes);
         page()->Menu(QStringLiteral("mnuPU"))->trigger();
         QCOMPARE(program->user.asked.size(), 1);
@@ -252,7 +241,7 @@ private slots:
     void newAlbumNamedAtThePageChange()
     {
         OpenAlbum(QStringLiteral("New Album"));
-        paste(2, TestPictures::Photo(40, 40));
+        Paste(2, TestPictures::Photo(40, 40));
         program->user.answerButton(vbYes);
         program->user.answerText({}); // Cancel at the name: nothing saved, the page still changes
         page()->mnuP_Click(2);
@@ -262,7 +251,7 @@ private slots:
         QCOMPARE(session.pageNr, QStringLiteral("2"));
         QCOMPARE(QDir(program->folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{QStringLiteral("Holiday")});
 
-        paste(2, TestPictures::Photo(40, 40));
+        Paste(2, TestPictures::Photo(40, 40));
         program->user.answerButton(vbYes);
         program->user.answerText(QStringLiteral("Holiday"));
         program->user.answerButton(vbOK);
@@ -298,7 +287,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, atPageChange);
         OpenAlbum(QStringLiteral("New Album"));
-        paste(2, TestPictures::Photo(40, 40));
+        Paste(2, TestPictures::Photo(40, 40));
         if (atPageChange)
             program->user.answerButton(vbYes);
         program->user.answerText(name);
@@ -329,8 +318,8 @@ private slots:
     {
         QFETCH(bool, vanishedFolder);
         const QByteArray before = bytes(album + QStringLiteral("/P1I3.bmp"));
-        paste(3, TestPictures::Photo(600, 600, 9)); // about 1.4 MB as a bitmap
-        paste(4, TestPictures::Photo(20, 20, 9));
+        Paste(3, TestPictures::Photo(600, 600, 9)); // about 1.4 MB as a bitmap
+        Paste(4, TestPictures::Photo(20, 20, 9));
         if (vanishedFolder)
             QVERIFY(QDir(album).removeRecursively());
         program->user.answerButton(vbYes);
@@ -364,8 +353,8 @@ private slots:
     void failedSavePageToDiskIsNotTakenAsSaved()
     {
         const QByteArray before = bytes(album + QStringLiteral("/P1I3.bmp"));
-        paste(2, TestPictures::Photo(20, 20, 2));
-        paste(4, TestPictures::Photo(600, 600, 9)); // about 1 MB as a bitmap: slot 4 fails after slot 2 was written
+        Paste(2, TestPictures::Photo(20, 20, 2));
+        Paste(4, TestPictures::Photo(600, 600, 9)); // about 1 MB as a bitmap: slot 4 fails after slot 2 was written
         program->user.answerText(QStringLiteral("Holiday"));
         program->user.answerButton(vbOK);
         program->user.answerButton(vbYes); // Select New Album: save first?
@@ -408,10 +397,10 @@ private slots:
         QVERIFY(QDir().mkdir(album + QStringLiteral("/P1I5.bmp")));
         OpenAlbum(QStringLiteral("Holiday"));
         const QMap<QString, QByteArray> before = snapshot(album);
-        paste(0, TestPictures::Photo(40, 40, 1)); // replaces a file
-        paste(1, TestPictures::Photo(30, 30, 2)); // a new file
-        paste(3, TestPictures::Photo(20, 20, 3)); // replaces a file
-        paste(5, TestPictures::Photo(50, 50, 4)); // cannot be put in place
+        Paste(0, TestPictures::Photo(40, 40, 1)); // replaces a file
+        Paste(1, TestPictures::Photo(30, 30, 2)); // a new file
+        Paste(3, TestPictures::Photo(20, 20, 3)); // replaces a file
+        Paste(5, TestPictures::Photo(50, 50, 4)); // cannot be put in place
         program->user.answerText(QStringLiteral("Holiday"));
         program->user.answerButton(vbOK);
         PageWriter::StartWith(PageWriter::PlaceWay(way));
@@ -473,7 +462,7 @@ private slots:
         QVERIFY(QDir().mkdir(other));
         QVERIFY(TestPictures::WriteBytes(other + u"/.P1I0.bmp.saving-"_qs + dead, "another album's"));
         if (bySave) {
-            paste(6, TestPictures::Photo(20, 20));
+            Paste(6, TestPictures::Photo(20, 20));
             program->user.answerText(QStringLiteral("Holiday"));
             page()->Menu(QStringLiteral("mnuSaveAlbum"))->trigger();
         } else {
@@ -573,7 +562,7 @@ private slots:
         QCOMPARE(session.pageNr, QStringLiteral("1")); // not during an editing mode
         page()->cmdCancelAddDelete->click();
 
-        paste(1, TestPictures::Photo(30, 30));
+        Paste(1, TestPictures::Photo(30, 30));
         program->user.answerButton(vbNo);
         QTest::keyClick(page(), Qt::Key_PageUp);
         QCOMPARE(program->user.asked.size(), 1);
@@ -635,7 +624,7 @@ private slots:
     // unchanged (P1I3.bmp, shown from its own file).
     void failedSaveNamesWhatFailed()
     {
-        paste(7, TestPictures::Photo(40, 40, 7));
+        Paste(7, TestPictures::Photo(40, 40, 7));
         QVERIFY(QDir().rename(album, program->path(QStringLiteral("Holiday moved"))));
         QVERIFY(TestPictures::WriteBytes(album, "a file where the album folder was"));
         program->user.answerButton(vbYes);

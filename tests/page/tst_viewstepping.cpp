@@ -77,16 +77,6 @@ void press(const QString& how)
     QTest::keyClick(view(), keys.value(how));
 }
 
-void paste(int slot, const QImage& image)
-{
-    auto* data = new QMimeData;
-    data->setImageData(image);
-    QGuiApplication::clipboard()->setMimeData(data);
-    page()->mnuPaste_Click();
-    QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
-    QCOMPARE(page()->Image1(slot)->Tag, QStringLiteral("1"));
-}
-
 } // namespace
 
 class TestViewStepping : public ProgramFixture {
@@ -171,7 +161,7 @@ private slots:
         QFETCH(int, answer);
         QFETCH(bool, writeFails);
         const QImage pasted = TestPictures::Photo(600, 600, 9); // about 1 MB as a bitmap
-        paste(9, pasted);
+        Paste(9, pasted);
         openView(1, 7);
         press(QStringLiteral("Right")); // the unsaved picture on the page is stepped to
         verifyShown(1, 9, pasted.size());

@@ -2,11 +2,16 @@
 
 #include "forms.h"
 #include "frmpage1.h"
+#include "picturebox.h"
 #include "screennames.h"
 #include "session.h"
 #include "testpictures.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTest>
 
 void ProgramFixture::StartProgram(bool withNotes)
 {
@@ -37,4 +42,15 @@ void ProgramFixture::OpenAlbum(const QString& name)
     auto* page = Forms::Get<FrmPage1>(Screen::Page1);
     page->Show();
     page->mnuP_Click(1);
+}
+
+void ProgramFixture::Paste(int slot, const QImage& image)
+{
+    auto* data = new QMimeData;
+    data->setImageData(image);
+    QGuiApplication::clipboard()->setMimeData(data);
+    auto* page = Forms::Get<FrmPage1>(Screen::Page1);
+    page->mnuPaste_Click();
+    QTest::mouseClick(page->Image1(slot), Qt::LeftButton);
+    QCOMPARE(page->Image1(slot)->Tag, QStringLiteral("1"));
 }

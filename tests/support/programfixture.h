@@ -22,6 +22,8 @@ protected:
     [[nodiscard]] bool MakeAlbum(const QString& name, const QList<std::pair<QString, QImage>>& pictures = {});
     // Opens the album `name` at page 1, unchanged, as the album list does.
     static void OpenAlbum(const QString& name);
+    // Pastes `image` into `slot` as a user does (Paste, then a click), and checks it went in.
+    static void Paste(int slot, const QImage& image);
 
     std::unique_ptr<TestProgram> program;
     QString album;
