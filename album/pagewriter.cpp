@@ -2,6 +2,8 @@
 
 #include "albumpaths.h"
 #include "fileops.h"
+#include "keptfile.h"
+#include "keptslotfile.h"
 #include "killpoint.h"
 #include "pagesaveintent.h"
 #include "pictureloader.h"
@@ -142,13 +144,20 @@ RunError failure(const QString& target, const QString& why, const QString& outco
 // Writes one slot's picture into a new file beside its target; on failure, `problem` says why.
 bool writeOne(const Picture& picture, int dir, const QByteArray& temp, QString* problem)
 {
+    // A picture added from a file keeps that file's own bytes: its private copy
+    // becomes the new file where it can (nothing copied), else it is copied.
+    const bool asItIs = KeptSlotFile::SavedAsItIs(picture);
+    if (asItIs && KeptSlotFile::Link(*picture.kept, dir, temp))
+        return true;
     const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); // as the umask says
     if (fd < 0) {
         *problem = errnoText(errno);
         return false;
     }
     bool ok = false;
-    if (!picture.sourcePath.isEmpty() && isBitmapFile(picture.sourcePath)) {
+    if (asItIs) {
+        ok = copyInto(picture.kept->Path(), fd, problem);
+    } else if (!picture.sourcePath.isEmpty() && isBitmapFile(picture.sourcePath)) {
         ok = copyInto(picture.sourcePath, fd, problem);
     } else {
         const QImage whole = wholePicture(picture);

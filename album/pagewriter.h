@@ -19,10 +19,11 @@
 // already swapped is swapped back, so the page is as it was. Only when the
 // last file is in place are the old ones removed. Before the first file is put
 // in place, the save's intent is written, so a save killed part-way is
-// finished or undone at the next load. A picture that came
-// unchanged from a bitmap file is copied as it is; any other is converted, so
-// the saved file is a real bitmap whose name says so. A slot whose picture is
-// already its own target file is left alone.
+// finished or undone at the next load. A picture added from a file in a
+// format the program reads (keptslotfile.h) is saved as that file's own bytes,
+// under the slot's name all the same; one that came from a bitmap file is
+// copied as it is; any other (pasted as data, a metafile) is converted to a
+// bitmap. A slot whose picture is already its own target file is left alone.
 namespace PageWriter {
 
 struct Slot {

@@ -107,7 +107,11 @@ void registerPageChain()
                                                         "changed the page, you are asked whether to save it first.")) +
         item(QStringLiteral("Select New Album:"), QStringLiteral("goes to the list of stored albums; if you changed "
                                                                  "the page, you are asked whether to save it first.")) +
-        item(QStringLiteral("Save Page to Disk:"), QStringLiteral("saves the pictures of this page under an album name.")) +
+        item(QStringLiteral("Save Page to Disk:"),
+             QStringLiteral("saves the pictures of this page under an album name. A picture added from a photo file "
+                            "is kept as that file, byte for byte, in its own format (JPEG, HEIC, PNG, ...) with its "
+                            "date, place and colours, under the slot's name (P3I5.bmp is page 3, picture 5); a pasted "
+                            "picture is kept as a bitmap.")) +
         item(QStringLiteral("Delete Album from Disk:"), QStringLiteral("deletes this album, its pictures and their photo data.")) +
         item(QStringLiteral("Minimize to the Taskbar:"), QStringLiteral("puts the program aside on the taskbar.")) +
         item(QStringLiteral("Exit Program:"), QStringLiteral("ends the program after you confirm."))));
