@@ -6,6 +6,7 @@
 #include "forms.h"
 #include "frmpage1.h"
 #include "interaction.h"
+#include "keptfile.h"
 #include "pagewriter.h"
 #include "photorecordset.h"
 #include "photostore.h"
@@ -119,11 +120,19 @@ int RunChild(const QString& step, const QString& folder)
         user.answerButton(vbOK);
         QTest::mouseClick(page()->Image1(2), Qt::LeftButton);
     } else if (step.startsWith(QStringLiteral("page-save"))) {
+        // Pasted pixels, or (":files") JPEG files added, which are saved as their own bytes.
+        KeptFile::SetFolder(folder + QStringLiteral("/kept"));
         std::vector<PageWriter::Slot> pictures;
         for (int s = 0; s <= 3; ++s) {
             Picture picture;
             picture.natural = NewSize;
             picture.full = TestPictures::Photo(NewSize.width(), NewSize.height(), s);
+            if (step.endsWith(QStringLiteral(":files"))) {
+                const QString file = folder + QStringLiteral("/added%1.jpg").arg(s);
+                if (!TestPictures::Save(picture.full, file, "JPEG"))
+                    return 4;
+                picture = Pictures::LoadKeptPicture(file).picture;
+            }
             pictures.push_back({s, picture});
         }
         PageWriter::WritePage(folder + u'/' + Album, 1, pictures);
@@ -178,26 +187,37 @@ private slots:
         QTest::addColumn<bool>("slotTwoIsAFolder"); // the save cannot put P1I2.bmp in place and undoes itself
         QTest::addColumn<bool>("storeRefuses");     // the store cannot be written: looked at before any load
         QTest::addColumn<QStringList>("found");
+        QTest::addColumn<bool>("fromFiles"); // a page save of JPEG files added: their own bytes
         const QStringList notes{u"note Holiday/P1I0"_qs, u"note Holiday/P1I2"_qs};
         const QStringList old{u"P1I0.bmp=old"_qs, u"P1I1.bmp=old"_qs, u"P1I2.bmp=old"_qs, u"P1I3.bmp=old"_qs};
         QTest::newRow("delete picture, before its note: put back")
-            << u"picture-delete-before-note"_qs << false << false << old + notes + QStringList{u"slots 0 1 2 3"_qs};
+            << u"picture-delete-before-note"_qs << false << false << old + notes + QStringList{u"slots 0 1 2 3"_qs} << false;
         QTest::newRow("delete picture, after its note: finished")
             << u"picture-delete-after-note"_qs << false << false
             << QStringList{u"P1I0.bmp=old"_qs, u"P1I1.bmp=old"_qs, u"P1I3.bmp=old"_qs, u"note Holiday/P1I0"_qs,
-                           u"slots 0 1 3"_qs};
+                           u"slots 0 1 3"_qs} << false;
         QTest::newRow("page save, between the 2nd and 3rd exchange: finished")
             << u"page-save-placed-2"_qs << false << false
             << QStringList{u"P1I0.bmp=new"_qs, u"P1I1.bmp=new"_qs, u"P1I2.bmp=new"_qs, u"P1I3.bmp=new"_qs} + notes +
-                   QStringList{u"slots 0 1 2 3"_qs};
+                   QStringList{u"slots 0 1 2 3"_qs} << false;
         QTest::newRow("page save, while undoing a failed save: undone")
             << u"page-save-putting-back"_qs << true << false
             << QStringList{u"P1I0.bmp=old"_qs, u"P1I1.bmp=old"_qs, u"P1I2.bmp=folder"_qs, u"P1I3.bmp=old"_qs} +
-                   notes + QStringList{u"slots 0 1 3"_qs};
+                   notes + QStringList{u"slots 0 1 3"_qs} << false;
         QTest::newRow("album delete, during the note delete: all kept")
-            << u"album-delete-notes"_qs << false << false << old + notes + QStringList{u"slots 0 1 2 3"_qs};
+            << u"album-delete-notes"_qs << false << false << old + notes + QStringList{u"slots 0 1 2 3"_qs} << false;
         QTest::newRow("delete picture, its note refused, killed at the message: files back before it")
-            << u"picture-delete-note-refused"_qs << false << true << old + notes + QStringList{u"slots "_qs};
+            << u"picture-delete-note-refused"_qs << false << true << old + notes + QStringList{u"slots "_qs} << false;
+        QTest::newRow("page save of JPEG files, between the 2nd and 3rd exchange: finished")
+            << u"page-save-placed-2"_qs << false << false
+            << QStringList{u"P1I0.bmp=new"_qs, u"P1I1.bmp=new"_qs, u"P1I2.bmp=new"_qs, u"P1I3.bmp=new"_qs} + notes +
+                   QStringList{u"slots 0 1 2 3"_qs}
+            << true;
+        QTest::newRow("page save of JPEG files, while undoing a failed save: undone")
+            << u"page-save-putting-back"_qs << true << false
+            << QStringList{u"P1I0.bmp=old"_qs, u"P1I1.bmp=old"_qs, u"P1I2.bmp=folder"_qs, u"P1I3.bmp=old"_qs} +
+                   notes + QStringList{u"slots 0 1 3"_qs}
+            << true;
     }
     void killedAtAStep()
     {
@@ -205,17 +225,20 @@ private slots:
         QFETCH(bool, slotTwoIsAFolder);
         QFETCH(bool, storeRefuses);
         QFETCH(QStringList, found);
+        QFETCH(bool, fromFiles);
         if (slotTwoIsAFolder)
             QVERIFY(QFile::remove(album + QStringLiteral("/P1I2.bmp")) && QDir().mkdir(album + QStringLiteral("/P1I2.bmp")));
         const QString store = program->path(ProgramFiles::PhotoDatabase);
         if (storeRefuses) // a folder where the store belongs: no note can be deleted
             QVERIFY(QFile::rename(store, store + u".away"_qs) && QDir().mkdir(store));
-        QVERIFY(runSecondProgram(step, step));
+        QVERIFY(runSecondProgram(fromFiles ? step + u":files"_qs : step, step));
         if (storeRefuses)
             QVERIFY(QDir().rmdir(store) && QFile::rename(store + u".away"_qs, store));
         else
             openAlbum(); // the next start
         QCOMPARE(albumState(album), found);
+        if (fromFiles && found.first().endsWith(u"=new"))
+            QVERIFY(TestPictures::ReadBytes(album + u"/P1I1.bmp"_qs) == TestPictures::ReadBytes(program->path(u"added1.jpg"_qs)));
     }
 
     // A second copy of the program deletes the album while a changed page of it

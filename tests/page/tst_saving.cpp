@@ -5,6 +5,7 @@
 #include "fileops.h"
 #include "filesizelimit.h"
 #include "forms.h"
+#include "keptfile.h"
 #include "frmcover.h"
 #include "frmgetfile.h"
 #include "frmoption1.h"
@@ -34,6 +35,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <QWheelEvent>
 
 #include <QTemporaryDir>
@@ -43,6 +45,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -386,21 +389,37 @@ private slots:
     void pageSaveIsAllOrNothing_data()
     {
         QTest::addColumn<int>("way");
-        QTest::newRow("swapping names") << int(PageWriter::PlaceWay::Swap);
-        QTest::newRow("keeping hard links") << int(PageWriter::PlaceWay::Link);
-        QTest::newRow("renaming only") << int(PageWriter::PlaceWay::Rename);
+        QTest::addColumn<bool>("fromFiles"); // JPEG files added: saved as their own bytes
+        for (const bool fromFiles : {false, true}) {
+            const char* what = fromFiles ? ", JPEG files" : ", pasted pixels";
+            QTest::newRow(qPrintable(u"swapping names"_qs + QLatin1String(what))) << int(PageWriter::PlaceWay::Swap) << fromFiles;
+            QTest::newRow(qPrintable(u"keeping hard links"_qs + QLatin1String(what))) << int(PageWriter::PlaceWay::Link) << fromFiles;
+            QTest::newRow(qPrintable(u"renaming only"_qs + QLatin1String(what))) << int(PageWriter::PlaceWay::Rename) << fromFiles;
+        }
     }
     void pageSaveIsAllOrNothing()
     {
         QFETCH(int, way);
+        QFETCH(bool, fromFiles);
         QVERIFY(TestPictures::Save(TestPictures::Photo(64, 48, 5), album + QStringLiteral("/P1I0.bmp"), "BMP"));
         QVERIFY(QDir().mkdir(album + QStringLiteral("/P1I5.bmp")));
         OpenAlbum(QStringLiteral("Holiday"));
         const QMap<QString, QByteArray> before = snapshot(album);
-        Paste(0, TestPictures::Photo(40, 40, 1)); // replaces a file
-        Paste(1, TestPictures::Photo(30, 30, 2)); // a new file
-        Paste(3, TestPictures::Photo(20, 20, 3)); // replaces a file
-        Paste(5, TestPictures::Photo(50, 50, 4)); // cannot be put in place
+        const auto add = [&](int slot, const QImage& image) {
+            if (!fromFiles)
+                return Paste(slot, image);
+            const QString file = program->path(QStringLiteral("photo%1.jpg").arg(slot));
+            QVERIFY(TestPictures::Save(image, file, "JPEG"));
+            auto* data = new QMimeData;
+            data->setUrls({QUrl::fromLocalFile(file)}); // a copied file, pasted
+            QGuiApplication::clipboard()->setMimeData(data);
+            page()->mnuPaste_Click();
+            QTest::mouseClick(page()->Image1(slot), Qt::LeftButton);
+        };
+        add(0, TestPictures::Photo(40, 40, 1)); // replaces a file
+        add(1, TestPictures::Photo(30, 30, 2)); // a new file
+        add(3, TestPictures::Photo(20, 20, 3)); // replaces a file
+        add(5, TestPictures::Photo(50, 50, 4)); // cannot be put in place
         program->user.answerText(QStringLiteral("Holiday"));
         program->user.answerButton(vbOK);
         PageWriter::StartWith(PageWriter::PlaceWay(way));
@@ -434,6 +453,8 @@ private slots:
                                               QStringLiteral("P1I3.bmp"), QStringLiteral("P1I5.bmp")}));
         QCOMPARE(QImage(album + QStringLiteral("/P1I5.bmp")).size(), QSize(50, 50));
         QCOMPARE(QImage(album + QStringLiteral("/P1I0.bmp")).size(), QSize(40, 40));
+        if (fromFiles) // the first try's links undone, the second saves the same bytes all the same
+            QVERIFY(bytes(album + QStringLiteral("/P1I1.bmp")) == bytes(program->path(QStringLiteral("photo1.jpg"))));
     }
 
     // The hidden files of a save that was killed go at the next save or load
@@ -507,6 +528,64 @@ private slots:
                                reason(ENOSPC).toLocal8Bit()),
                  said.constData());
         QVERIFY2(said.endsWith("No picture file of this page was changed.\nentries: P1I0.bmp\nold: 32"), said.constData());
+    }
+
+    // What a slot's file holds: a picture added from a file in a format the program reads is its
+    // file's own bytes (its private copy named, or copied where it was named already); a picture
+    // pasted as data, a metafile and pixels are written as bitmaps; a bitmap is copied as it is.
+    void slotFileHoldsWhatWasAdded_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("ownBytes");
+        QTest::newRow("JPEG file, first save") << u"jpeg file"_qs << true;
+        QTest::newRow("JPEG file, saved before into another album") << u"jpeg file, again"_qs << true;
+        QTest::newRow("bitmap file") << u"bitmap file"_qs << true;
+        QTest::newRow("PNG pasted as data") << u"png data"_qs << false;
+        QTest::newRow("metafile") << u"metafile"_qs << false;
+        QTest::newRow("pixels pasted") << u"pixels"_qs << false;
+    }
+    void slotFileHoldsWhatWasAdded()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, ownBytes);
+        const QImage photo = TestPictures::Photo(64, 48, 3);
+        QByteArray original;
+        QString file = program->path(QStringLiteral("added"));
+        if (how.startsWith(u"jpeg"))
+            original = TestPictures::JpegWithOrientation(photo, 6);
+        else if (how == u"bitmap file")
+            original = TestPictures::Bitmap(photo, 24, false);
+        else if (how == u"metafile")
+            original = TestPictures::BlueRectangleMetafile();
+        else if (how == u"png data")
+            QVERIFY(TestPictures::Save(photo, file, "PNG") && !(original = bytes(file)).isEmpty());
+        QVERIFY(how == u"pixels" || TestPictures::WriteBytes(file, original));
+        const Pictures::LoadResult added = how == u"pixels"     ? Pictures::LoadResult{Pictures::PictureFromImage(photo), {}}
+                                           : how == u"png data" ? Pictures::LoadKeptBytes(original)
+                                                                : Pictures::LoadKeptPicture(file);
+        QVERIFY(!added.error.failed());
+        const QString other = program->path(QStringLiteral("Other"));
+        if (how.endsWith(u"again"))
+            QVERIFY(QDir().mkdir(other) && !PageWriter::WritePage(other, 1, {{2, added.picture}}).failed());
+        QVERIFY(!PageWriter::WritePage(album, 1, {{2, added.picture}}).failed());
+        const QString saved = album + QStringLiteral("/P1I2.bmp");
+        if (ownBytes)
+            QVERIFY(bytes(saved) == original);
+        else
+            QCOMPARE(bytes(saved).left(2), QByteArray("BM"));
+        struct stat st {}, inOther {};
+        QCOMPARE(::stat(QFile::encodeName(saved).constData(), &st), 0);
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        QCOMPARE(st.st_mode & 0777, 0666 & ~mask); // as any file the program writes, not its private copy's 0600
+        struct stat kept {};
+        if (how == u"jpeg file" && ::stat(QFile::encodeName(added.picture.kept->Path()).constData(), &kept) == 0 &&
+            kept.st_dev == st.st_dev)
+            QCOMPARE(st.st_ino, kept.st_ino); // the private copy itself, nothing copied
+        if (how.endsWith(u"again")) { // two albums never share one file
+            QCOMPARE(::stat(QFile::encodeName(other + QStringLiteral("/P1I2.bmp")).constData(), &inOther), 0);
+            QVERIFY(st.st_ino != inOther.st_ino);
+        }
     }
 
     void everyAlbumOpensAtPageOne()
