@@ -60,10 +60,12 @@ bool KeptAsItIs(const QByteArray& head)
     return webp || Pictures::LooksLikeJpeg(head) || Pictures::LooksLikeHeif(head);
 }
 
-bool SavedAsItIs(const Picture& picture)
+QString SavedAsItIs(const Picture& picture)
 {
     // A picture pasted as data has a private copy too, but no file of its own.
-    return picture.kept && !picture.kept->OriginalName().isEmpty() && KeptAsItIs(headOf(picture.kept->Path()));
+    const QString path = picture.kept ? (picture.originalName.isEmpty() ? QString() : picture.kept->Path())
+                                      : picture.sourcePath;
+    return !path.isEmpty() && KeptAsItIs(headOf(path)) ? path : QString();
 }
 
 bool Link(const KeptFile& kept, int dir, const QByteArray& temp)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 struct Picture;
 class KeptFile;
@@ -16,9 +17,11 @@ namespace KeptSlotFile {
 // True when the start of a file is JPEG, PNG, GIF, WebP, TIFF, HEIC/HEIF, AVIF or an icon.
 bool KeptAsItIs(const QByteArray& head);
 
-// True when `picture` is saved as its own file's bytes: added from a file (not
-// pasted as data) whose private copy holds one of the formats above.
-bool SavedAsItIs(const Picture& picture);
+// The file whose bytes are saved as they are for `picture`, or empty when it is
+// converted: the private copy of a picture added from a file (not pasted as
+// data) in one of the formats above, or the album file an unchanged picture was
+// loaded from (saved into another album, it stays as it is).
+QString SavedAsItIs(const Picture& picture);
 
 // Gives the private copy the name `temp` in the folder `dir` when it has no
 // name yet (no copy made: the album file then is the private copy), with the

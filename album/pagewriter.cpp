@@ -146,8 +146,8 @@ bool writeOne(const Picture& picture, int dir, const QByteArray& temp, QString* 
 {
     // A picture added from a file keeps that file's own bytes: its private copy
     // becomes the new file where it can (nothing copied), else it is copied.
-    const bool asItIs = KeptSlotFile::SavedAsItIs(picture);
-    if (asItIs && KeptSlotFile::Link(*picture.kept, dir, temp))
+    const QString asItIs = KeptSlotFile::SavedAsItIs(picture);
+    if (!asItIs.isEmpty() && picture.kept && KeptSlotFile::Link(*picture.kept, dir, temp))
         return true;
     const int fd = ::openat(dir, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); // as the umask says
     if (fd < 0) {
@@ -155,8 +155,8 @@ bool writeOne(const Picture& picture, int dir, const QByteArray& temp, QString* 
         return false;
     }
     bool ok = false;
-    if (asItIs) {
-        ok = copyInto(picture.kept->Path(), fd, problem);
+    if (!asItIs.isEmpty()) {
+        ok = copyInto(asItIs, fd, problem);
     } else if (!picture.sourcePath.isEmpty() && isBitmapFile(picture.sourcePath)) {
         ok = copyInto(picture.sourcePath, fd, problem);
     } else {

@@ -540,6 +540,7 @@ private slots:
         QTest::newRow("JPEG file, first save") << u"jpeg file"_qs << true;
         QTest::newRow("JPEG file, saved before into another album") << u"jpeg file, again"_qs << true;
         QTest::newRow("bitmap file") << u"bitmap file"_qs << true;
+        QTest::newRow("another album's JPEG file, unchanged") << u"jpeg album file"_qs << true;
         QTest::newRow("PNG pasted as data") << u"png data"_qs << false;
         QTest::newRow("metafile") << u"metafile"_qs << false;
         QTest::newRow("pixels pasted") << u"pixels"_qs << false;
@@ -562,6 +563,7 @@ private slots:
         QVERIFY(how == u"pixels" || TestPictures::WriteBytes(file, original));
         const Pictures::LoadResult added = how == u"pixels"     ? Pictures::LoadResult{Pictures::PictureFromImage(photo), {}}
                                            : how == u"png data" ? Pictures::LoadKeptBytes(original)
+                                           : how == u"jpeg album file" ? Pictures::LoadPicture(file) // no private copy
                                                                 : Pictures::LoadKeptPicture(file);
         QVERIFY(!added.error.failed());
         const QString other = program->path(QStringLiteral("Other"));
