@@ -278,12 +278,12 @@ private slots:
         QCOMPARE(copied.size(), QSize(64, 48));
         QVERIFY2(uprightQuadrants(copied).isEmpty(), qPrintable(uprightQuadrants(copied)));
 
-        // Saved into the album as its bitmap, and read back whole.
+        // Saved into the album as its own bytes under the slot's name, and read back whole.
         const QString album = dir.filePath(QStringLiteral("Album"));
         QVERIFY(QDir().mkpath(album));
         QCOMPARE(PageWriter::WritePage(album, 1, {{0, added.picture}}).number, 0);
         const QString saved = album + QStringLiteral("/P1I0.bmp");
-        QVERIFY(TestPictures::ReadBytes(saved).startsWith("BM"));
+        QVERIFY(TestPictures::ReadBytes(saved) == file);
         const LoadResult back = LoadPicture(saved);
         QCOMPARE(back.error.number, 0);
         QCOMPARE(back.picture.shown.size(), QSize(64, 48));
