@@ -1,10 +1,13 @@
-// A slot added from a JPEG, HEIC or PNG file is saved as that file's own bytes under
-// the slot's name "P<page>I<slot>.bmp", and every reader of album files tells the
-// picture by its content: upright (EXIF, HEIF's turn) and in its colours (ICC).
+// What a slot's file holds for each way a picture comes in, and: a slot added from a
+// JPEG, HEIC or PNG file is saved as that file's own bytes under the slot's name
+// "P<page>I<slot>.bmp", and every reader of album files tells the picture by its
+// content: upright (EXIF, HEIF's turn) and in its colours (ICC).
 #include "forms.h"
 #include "frmdisplaypicture.h"
 #include "frmpage1.h"
 #include "frmphotodatamain.h"
+#include "keptfile.h"
+#include "pagewriter.h"
 #include "picturebox.h"
 #include "pictureloader.h"
 #include "programfixture.h"
@@ -30,6 +33,8 @@
 #include <QTest>
 #include <QUrl>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -158,6 +163,66 @@ private slots:
     {
         ThumbnailCache::UseShared({});
         QUILL_END_PROGRAM(program);
+    }
+
+    // What a slot's file holds: a picture added from a file in a format the program reads is its
+    // file's own bytes (its private copy named, or copied where it was named already); a picture
+    // pasted as data, a metafile and pixels are written as bitmaps; a bitmap is copied as it is.
+    void slotFileHoldsWhatWasAdded_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("ownBytes");
+        QTest::newRow("JPEG file, first save") << u"jpeg file"_qs << true;
+        QTest::newRow("JPEG file, saved before into another album") << u"jpeg file, again"_qs << true;
+        QTest::newRow("bitmap file") << u"bitmap file"_qs << true;
+        QTest::newRow("another album's JPEG file, unchanged") << u"jpeg album file"_qs << true;
+        QTest::newRow("PNG pasted as data") << u"png data"_qs << false;
+        QTest::newRow("metafile") << u"metafile"_qs << false;
+        QTest::newRow("pixels pasted") << u"pixels"_qs << false;
+    }
+    void slotFileHoldsWhatWasAdded()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, ownBytes);
+        const QImage photo = TestPictures::Photo(64, 48, 3);
+        QByteArray original;
+        QString file = program->path(QStringLiteral("added"));
+        if (how.startsWith(u"jpeg"))
+            original = TestPictures::JpegWithOrientation(photo, 6);
+        else if (how == u"bitmap file")
+            original = TestPictures::Bitmap(photo, 24, false);
+        else if (how == u"metafile")
+            original = TestPictures::BlueRectangleMetafile();
+        else if (how == u"png data")
+            QVERIFY(TestPictures::Save(photo, file, "PNG") && !(original = TestPictures::ReadBytes(file)).isEmpty());
+        QVERIFY(how == u"pixels" || TestPictures::WriteBytes(file, original));
+        const Pictures::LoadResult added = how == u"pixels"     ? Pictures::LoadResult{Pictures::PictureFromImage(photo), {}}
+                                           : how == u"png data" ? Pictures::LoadKeptBytes(original)
+                                           : how == u"jpeg album file" ? Pictures::LoadPicture(file) // no private copy
+                                                                : Pictures::LoadKeptPicture(file);
+        QVERIFY(!added.error.failed());
+        const QString other = program->path(QStringLiteral("Other"));
+        if (how.endsWith(u"again"))
+            QVERIFY(QDir().mkdir(other) && !PageWriter::WritePage(other, 1, {{2, added.picture}}).failed());
+        QVERIFY(!PageWriter::WritePage(album, 1, {{2, added.picture}}).failed());
+        const QString saved = album + QStringLiteral("/P1I2.bmp");
+        if (ownBytes)
+            QVERIFY(TestPictures::ReadBytes(saved) == original);
+        else
+            QCOMPARE(TestPictures::ReadBytes(saved).left(2), QByteArray("BM"));
+        struct stat st {}, inOther {};
+        QCOMPARE(::stat(QFile::encodeName(saved).constData(), &st), 0);
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        QCOMPARE(st.st_mode & 0777, 0666 & ~mask); // as any file the program writes, not its private copy's 0600
+        struct stat kept {};
+        if (how == u"jpeg file" && ::stat(QFile::encodeName(added.picture.kept->Path()).constData(), &kept) == 0 &&
+            kept.st_dev == st.st_dev)
+            QCOMPARE(st.st_ino, kept.st_ino); // the private copy itself, nothing copied
+        if (how.endsWith(u"again")) { // two albums never share one file
+            QCOMPARE(::stat(QFile::encodeName(other + QStringLiteral("/P1I2.bmp")).constData(), &inOther), 0);
+            QVERIFY(st.st_ino != inOther.st_ino);
+        }
     }
 
     void savedSlotKeepsItsFileForEveryReader_data()

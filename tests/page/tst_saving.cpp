@@ -5,7 +5,6 @@
 #include "fileops.h"
 #include "filesizelimit.h"
 #include "forms.h"
-#include "keptfile.h"
 #include "frmcover.h"
 #include "frmgetfile.h"
 #include "frmoption1.h"
@@ -45,7 +44,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -528,66 +526,6 @@ private slots:
                                reason(ENOSPC).toLocal8Bit()),
                  said.constData());
         QVERIFY2(said.endsWith("No picture file of this page was changed.\nentries: P1I0.bmp\nold: 32"), said.constData());
-    }
-
-    // What a slot's file holds: a picture added from a file in a format the program reads is its
-    // file's own bytes (its private copy named, or copied where it was named already); a picture
-    // pasted as data, a metafile and pixels are written as bitmaps; a bitmap is copied as it is.
-    void slotFileHoldsWhatWasAdded_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("ownBytes");
-        QTest::newRow("JPEG file, first save") << u"jpeg file"_qs << true;
-        QTest::newRow("JPEG file, saved before into another album") << u"jpeg file, again"_qs << true;
-        QTest::newRow("bitmap file") << u"bitmap file"_qs << true;
-        QTest::newRow("another album's JPEG file, unchanged") << u"jpeg album file"_qs << true;
-        QTest::newRow("PNG pasted as data") << u"png data"_qs << false;
-        QTest::newRow("metafile") << u"metafile"_qs << false;
-        QTest::newRow("pixels pasted") << u"pixels"_qs << false;
-    }
-    void slotFileHoldsWhatWasAdded()
-    {
-        QFETCH(QString, how);
-        QFETCH(bool, ownBytes);
-        const QImage photo = TestPictures::Photo(64, 48, 3);
-        QByteArray original;
-        QString file = program->path(QStringLiteral("added"));
-        if (how.startsWith(u"jpeg"))
-            original = TestPictures::JpegWithOrientation(photo, 6);
-        else if (how == u"bitmap file")
-            original = TestPictures::Bitmap(photo, 24, false);
-        else if (how == u"metafile")
-            original = TestPictures::BlueRectangleMetafile();
-        else if (how == u"png data")
-            QVERIFY(TestPictures::Save(photo, file, "PNG") && !(original = bytes(file)).isEmpty());
-        QVERIFY(how == u"pixels" || TestPictures::WriteBytes(file, original));
-        const Pictures::LoadResult added = how == u"pixels"     ? Pictures::LoadResult{Pictures::PictureFromImage(photo), {}}
-                                           : how == u"png data" ? Pictures::LoadKeptBytes(original)
-                                           : how == u"jpeg album file" ? Pictures::LoadPicture(file) // no private copy
-                                                                : Pictures::LoadKeptPicture(file);
-        QVERIFY(!added.error.failed());
-        const QString other = program->path(QStringLiteral("Other"));
-        if (how.endsWith(u"again"))
-            QVERIFY(QDir().mkdir(other) && !PageWriter::WritePage(other, 1, {{2, added.picture}}).failed());
-        QVERIFY(!PageWriter::WritePage(album, 1, {{2, added.picture}}).failed());
-        const QString saved = album + QStringLiteral("/P1I2.bmp");
-        if (ownBytes)
-            QVERIFY(bytes(saved) == original);
-        else
-            QCOMPARE(bytes(saved).left(2), QByteArray("BM"));
-        struct stat st {}, inOther {};
-        QCOMPARE(::stat(QFile::encodeName(saved).constData(), &st), 0);
-        const mode_t mask = ::umask(022);
-        ::umask(mask);
-        QCOMPARE(st.st_mode & 0777, 0666 & ~mask); // as any file the program writes, not its private copy's 0600
-        struct stat kept {};
-        if (how == u"jpeg file" && ::stat(QFile::encodeName(added.picture.kept->Path()).constData(), &kept) == 0 &&
-            kept.st_dev == st.st_dev)
-            QCOMPARE(st.st_ino, kept.st_ino); // the private copy itself, nothing copied
-        if (how.endsWith(u"again")) { // two albums never share one file
-            QCOMPARE(::stat(QFile::encodeName(other + QStringLiteral("/P1I2.bmp")).constData(), &inOther), 0);
-            QVERIFY(st.st_ino != inOther.st_ino);
-        }
     }
 
     void everyAlbumOpensAtPageOne()
