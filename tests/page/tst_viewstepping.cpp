@@ -13,6 +13,7 @@
 #include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "zoompane.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -186,6 +187,22 @@ private slots:
             verifyShown(2, 0, sizeOf(2, 0));
             QCOMPARE(QFileInfo::exists(saved), answer == vbYes);
         }
+    }
+
+    // Zoomed, Left and Right move the picture instead of stepping; a step (Page Down) shows the
+    // next picture fitted.
+    void zoomedArrowsMoveAndAStepFits()
+    {
+        openView(1, 2);
+        QTest::keyClick(view(), Qt::Key_1);
+        QVERIFY(view()->zoom()->Zoomed());
+        press(QStringLiteral("Right"));
+        press(QStringLiteral("Left"));
+        verifyShown(1, 2, sizeOf(1, 2));
+        QVERIFY(view()->zoom()->Zoomed());
+        press(QStringLiteral("PageDown"));
+        verifyShown(1, 7, sizeOf(1, 7));
+        QVERIFY(!view()->zoom()->Zoomed() && view()->img1()->isVisible());
     }
 
     // The line over the picture names it, with its note; screen readers hear the same.
