@@ -265,7 +265,8 @@ private slots:
     void helpNamesEveryKey_data()
     {
         QTest::addColumn<QString>("key");
-        for (const char* key : {"Right, Page Down:", "Left, Page Up:", "Home, End:", "I:", "mouse wheel", "Esc:"})
+        for (const char* key : {"Right, Page Down:", "Left, Page Up:", "Home, End:", "I:", "mouse wheel", "Esc:", "+, -:",
+                                 "1:", "0:", "Ctrl with the mouse wheel", "double click", "Arrow keys, dragging:"})
             QTest::newRow(key) << QString::fromLatin1(key);
     }
     void helpNamesEveryKey()

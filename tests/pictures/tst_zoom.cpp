@@ -116,10 +116,13 @@ private slots:
         QVERIFY(pane()->Zoom().AtActualPixels());
         QVERIFY(pane()->isVisible() && !img1->isVisible());
         QTRY_VERIFY(pane()->Sharp());
-        for (const QPointF at : {QPointF(3, 3), QPointF(pane()->width() / 2.0, pane()->height() / 3.0),
-                                 QPointF(pane()->width() - 4.0, pane()->height() - 4.0)}) {
-            const QPointF p = pane()->Zoom().PictureAt(at + QPointF(0.5, 0.5));
-            QCOMPARE(QColor(shownAt(at)), QColor(pixelPattern(int(p.x()), int(p.y()))));
+        const QImage shot = pane()->grab().toImage();
+        const qreal dpr = shot.devicePixelRatio();
+        for (const QPoint device : {QPoint(3, 3), QPoint(shot.width() / 2, shot.height() / 3),
+                                    QPoint(shot.width() - 4, shot.height() - 4)}) {
+            // The picture pixel under the middle of this screen pixel.
+            const QPointF p = pane()->Zoom().PictureAt((QPointF(device) + QPointF(0.5, 0.5)) / dpr);
+            QCOMPARE(QColor(shot.pixel(device)), QColor(pixelPattern(int(p.x()), int(p.y()))));
         }
         if (byKeys)
             QTest::keyClick(view(), Qt::Key_0);
