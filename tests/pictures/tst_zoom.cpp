@@ -120,9 +120,13 @@ private slots:
         const qreal dpr = shot.devicePixelRatio();
         for (const QPoint device : {QPoint(3, 3), QPoint(shot.width() / 2, shot.height() / 3),
                                     QPoint(shot.width() - 4, shot.height() - 4)}) {
-            // The picture pixel under the middle of this screen pixel.
+            // The picture pixel under the middle of this screen pixel; its neighbours on screen
+            // are its neighbours in the picture.
             const QPointF p = pane()->Zoom().PictureAt((QPointF(device) + QPointF(0.5, 0.5)) / dpr);
-            QCOMPARE(QColor(shot.pixel(device)), QColor(pixelPattern(int(p.x()), int(p.y()))));
+            const int x = int(p.x()), y = int(p.y());
+            QCOMPARE(QColor(shot.pixel(device)), QColor(pixelPattern(x, y)));
+            QCOMPARE(QColor(shot.pixel(device + QPoint(1, 0))), QColor(pixelPattern(x + 1, y)));
+            QCOMPARE(QColor(shot.pixel(device + QPoint(0, 1))), QColor(pixelPattern(x, y + 1)));
         }
         if (byKeys)
             QTest::keyClick(view(), Qt::Key_0);
@@ -226,18 +230,20 @@ private slots:
         QTest::addColumn<int>("orientation");
         QTest::addColumn<QRect>("region");
         QTest::addColumn<double>("scale");
-        QTest::newRow("actual pixels, off the block grid") << 1 << QRect(101, 37, 413, 290) << 1.0;
-        QTest::newRow("half size") << 1 << QRect(240, 160, 600, 400) << 0.5;
-        QTest::newRow("0.3, odd place") << 1 << QRect(333, 111, 500, 555) << 0.3;
-        QTest::newRow("turned a quarter") << 6 << QRect(50, 500, 400, 300) << 1.0;
-        QTest::newRow("turned back a quarter, 0.7") << 8 << QRect(300, 20, 380, 610) << 0.7;
-        QTest::newRow("half turn, at the far corner") << 3 << QRect(700, 500, 300, 260) << 1.0;
+        QTest::addColumn<double>("leastPsnr"); // dB: at actual pixels the same decode, scaled a different filter
+        QTest::newRow("actual pixels, off the block grid") << 1 << QRect(101, 37, 413, 290) << 1.0 << 60.0;
+        QTest::newRow("half size") << 1 << QRect(240, 160, 600, 400) << 0.5 << 38.0;
+        QTest::newRow("0.3, odd place") << 1 << QRect(333, 111, 500, 555) << 0.3 << 33.0;
+        QTest::newRow("turned a quarter") << 6 << QRect(50, 500, 400, 300) << 1.0 << 60.0;
+        QTest::newRow("turned back a quarter, 0.7") << 8 << QRect(300, 20, 380, 610) << 0.7 << 35.0;
+        QTest::newRow("half turn, at the far corner") << 3 << QRect(700, 500, 300, 260) << 1.0 << 60.0;
     }
     void regionMatchesWholeDecode()
     {
         QFETCH(int, orientation);
         QFETCH(QRect, region);
         QFETCH(double, scale);
+        QFETCH(double, leastPsnr);
         const QString path = program->path(QStringLiteral("photo.jpg"));
         QVERIFY(TestPictures::WriteBytes(path, TestPictures::JpegWithOrientation(TestPictures::Photo(1000, 760, 5), orientation)));
         const auto source = RegionDecoder::Open(path);
@@ -249,7 +255,7 @@ private slots:
         QVERIFY2(std::abs(size.width()) <= 1 && std::abs(size.height()) <= 1, qPrintable(QStringLiteral("%1 x %2").arg(part.width()).arg(part.height())));
         const QImage expected = whole.copy(region).scaled(part.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const double psnr = TestPictures::Psnr(part, expected);
-        QVERIFY2(psnr > 32, qPrintable(QStringLiteral("PSNR %1 dB").arg(psnr)));
+        QVERIFY2(psnr > leastPsnr, qPrintable(QStringLiteral("PSNR %1 dB").arg(psnr)));
     }
 };
 
