@@ -57,7 +57,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    // Right/Page Down and Left/Page Up step, Home and End go to the first and last picture, I the line.
+    // Right/Page Down and Left/Page Up step, Home and End go to the first and last picture, I the line;
+    // the zoom's keys (+ - 1 0, and the arrows while zoomed) go to the zoom first.
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 

@@ -91,8 +91,10 @@ void ZoomPane::changed()
     if (zoomed == isHidden()) {
         m_fitted->setVisible(!zoomed);
         setVisible(zoomed);
-        if (zoomed)
+        if (zoomed) {
             stackUnder(m_fitted); // below anything raised over the fitted picture (the line)
+            setAccessibleDescription(m_fitted->accessibleDescription());
+        }
     }
     if (zoomed)
         askSharp();
