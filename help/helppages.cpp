@@ -194,6 +194,15 @@ void registerSinglePages()
         item(QStringLiteral("Home, End:"), QStringLiteral("show the album's first and last picture.")) +
         item(QStringLiteral("I:"), QStringLiteral("hides the line that names the album, page and picture, with the "
                                                  "picture's note, and shows it again.")) +
+        item(QStringLiteral("+, -:"), QStringLiteral("make the picture larger or smaller, about the mouse pointer when it "
+                                                    "is over the picture, else about the middle. Ctrl with the mouse "
+                                                    "wheel does the same about the pointer.")) +
+        item(QStringLiteral("1:"), QStringLiteral("shows the picture's actual pixels, one picture pixel on one screen pixel.")) +
+        item(QStringLiteral("0:"), QStringLiteral("fits the picture to the screen again. A double click switches between "
+                                                 "fitted and actual pixels.")) +
+        item(QStringLiteral("Arrow keys, dragging:"),
+             QStringLiteral("move a zoomed picture about; while it is zoomed, Left and Right move it instead of showing "
+                            "another picture, and the mouse wheel scrolls it. Another picture is shown fitted.")) +
         item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program.")) +
         paragraph(QStringLiteral("A picture shown from the photo data is shown on its own.")));
     view.designDisablesPrevious = view.designDisablesNext = true;

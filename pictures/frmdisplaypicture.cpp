@@ -10,6 +10,7 @@
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
+#include "zoompane.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,6 +43,8 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_img1 = new PictureBox(Canvas());
     m_img1->setObjectName(QStringLiteral("img1"));
     m_img1->setAccessibleName(QStringLiteral("Full size picture"));
+    m_zoom = new ZoomPane(m_img1, Canvas());
+    Place(m_zoom, 0, 0, 100, 100);
     // The line over the picture that says what it shows; the view keeps no caption of its own.
     m_line = new QLabel;
     m_line->setObjectName(QStringLiteral("lblShown"));
@@ -191,6 +194,9 @@ void FrmDisplayPicture::StepTo(AlbumSteps::Step step)
 
 void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
 {
+    // + - 1 0 zoom; while zoomed the arrows move the picture instead of stepping.
+    if (m_zoom->Key(event))
+        return;
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         switch (event->key()) {
         case Qt::Key_Right:
@@ -219,6 +225,8 @@ void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
 
 void FrmDisplayPicture::wheelEvent(QWheelEvent* event)
 {
+    if (m_zoom->Wheel(event))
+        return; // Ctrl+wheel zooms
     // One notch (120) is one picture: down the next one, up the previous one.
     m_wheel += event->angleDelta().y();
     while (m_wheel <= -120 || m_wheel >= 120) {

@@ -10,6 +10,7 @@
 class PictureBox;
 class QLabel;
 class QPushButton;
+class ZoomPane;
 
 // The full-size view: one picture as large as the screen allows, printed on request.
 class FrmDisplayPicture final : public Form {
@@ -23,6 +24,8 @@ public:
     void CloseByUser() override;
 
     PictureBox* img1() { return m_img1; }
+    // The picture while zoomed (+, -, 1, 0, Ctrl+wheel, a double click).
+    ZoomPane* zoom() { return m_zoom; }
 
     // Gives img1 the full-resolution picture behind `shown` (its file, or its
     // full image), sized for this screen; the picture's own size is kept.
@@ -54,7 +57,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    // Right/Page Down and Left/Page Up step, Home and End go to the first and last picture, I the line.
+    // Right/Page Down and Left/Page Up step, Home and End go to the first and last picture, I the line;
+    // the zoom's keys (+ - 1 0, and the arrows while zoomed) go to the zoom first.
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -66,6 +70,7 @@ private:
     bool printPicture(QString& problem);
 
     PictureBox* m_img1 = nullptr;
+    ZoomPane* m_zoom = nullptr;
     QPrinter m_printer{QPrinter::HighResolution};
     bool m_printing = false;
     QLabel* m_line = nullptr;

@@ -8,6 +8,7 @@
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
+#   bench.sh zoom            actual pixels on a 50-megapixel JPEG against a whole decode
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -20,6 +21,7 @@ case "${1:-page}" in
     keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
     decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
     colour) shift; exec "$QUILL_BUILD/bench/quill_colourbench" "$@" ;;
+    zoom) shift; exec "$QUILL_BUILD/bench/quill_zoombench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac

@@ -13,6 +13,7 @@
 #include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "zoompane.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -188,6 +189,22 @@ private slots:
         }
     }
 
+    // Zoomed, Left and Right move the picture instead of stepping; a step (Page Down) shows the
+    // next picture fitted.
+    void zoomedArrowsMoveAndAStepFits()
+    {
+        openView(1, 2);
+        QTest::keyClick(view(), Qt::Key_1);
+        QVERIFY(view()->zoom()->Zoomed());
+        press(QStringLiteral("Right"));
+        press(QStringLiteral("Left"));
+        verifyShown(1, 2, sizeOf(1, 2));
+        QVERIFY(view()->zoom()->Zoomed());
+        press(QStringLiteral("PageDown"));
+        verifyShown(1, 7, sizeOf(1, 7));
+        QVERIFY(!view()->zoom()->Zoomed() && view()->img1()->isVisible());
+    }
+
     // The line over the picture names it, with its note; screen readers hear the same.
     void lineSaysWhatItShows_data()
     {
@@ -248,7 +265,8 @@ private slots:
     void helpNamesEveryKey_data()
     {
         QTest::addColumn<QString>("key");
-        for (const char* key : {"Right, Page Down:", "Left, Page Up:", "Home, End:", "I:", "mouse wheel", "Esc:"})
+        for (const char* key : {"Right, Page Down:", "Left, Page Up:", "Home, End:", "I:", "mouse wheel", "Esc:", "+, -:",
+                                 "1:", "0:", "Ctrl with the mouse wheel", "double click", "Arrow keys, dragging:"})
             QTest::newRow(key) << QString::fromLatin1(key);
     }
     void helpNamesEveryKey()

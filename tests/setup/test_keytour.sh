@@ -111,8 +111,19 @@ xdotool key Right
 page_is 2 || fail "Right did not show the next picture across the page"
 xdotool key Left i i
 page_is 1 || fail "Left did not show the previous picture across the page"
+# Zoomed (1, +, -), Right moves the picture instead of stepping: twelve of them from the first
+# picture stay on page 1; 0 fits it again. The view's help page tells these keys.
+xdotool key Home
+xdotool key 1 plus minus
+for _ in $(seq 12); do xdotool key Right; done
+xdotool key Down Up 0
+xdotool key alt+h
+wait_for_active "Display Picture  Help          page 1 of 1" || fail "Alt+H in the view did not show its help page"
+xdotool key alt+e
+wait_for_active "Quillbook" || fail "Exit Help did not return to the view"
 xdotool key alt+b
-wait_for_active 'Album "Wren Photo Album -- Page 1"' || fail "Back did not return to the page of the picture shown"
+wait_for_active 'Album "Wren Photo Album -- Page 1"' ||
+    fail "Back did not return to the page of the picture shown (or zoomed, Right stepped instead of moving the picture)"
 
 xdotool key Escape
 wait_for_active "WARNING" || fail "Esc did not ask the exit question"
