@@ -190,7 +190,15 @@ void registerSinglePages()
         item(QStringLiteral("Home, End:"), QStringLiteral("show the album's first and last picture.")) +
         item(QStringLiteral("I:"), QStringLiteral("hides the line that names the album, page and picture, with the "
                                                  "picture's note, and shows it again.")) +
-        item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program.")) +
+        item(QStringLiteral("Space:"), QStringLiteral("starts a slide show: the next picture every 4 seconds, across "
+                                                     "pages, until the album's last picture; Space again stops it. "
+                                                     "Any other key or a click only stops it. When the next picture "
+                                                     "is on another page and this page has changes not saved, the "
+                                                     "show stops and asks whether to save them.")) +
+        item(QStringLiteral("+, - (during a slide show):"),
+             QStringLiteral("show the pictures faster or slower (1 to 15 seconds each); the line over the picture "
+                            "says the pace, which is kept until the program ends.")) +
+        item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program (and stops a slide show).")) +
         paragraph(QStringLiteral("A picture shown from the photo data is shown on its own.")));
     view.designDisablesPrevious = view.designDisablesNext = true;
     add(view);

@@ -10,6 +10,8 @@
 #include "screennames.h"
 #include "session.h"
 #include "sharedprocs.h"
+#include "slideshow.h"
+#include "viewreadahead.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,7 +50,11 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_line->setAlignment(Qt::AlignCenter);
     m_line->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 150); }"));
     m_line->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Place(m_line, 0, 0, 100, 4);
+    // Read from a distance on a full screen: the canvas scales this size with the window.
+    QFont lineFont = m_line->font();
+    lineFont.setPointSizeF(15);
+    m_line->setFont(lineFont);
+    Place(m_line, 0, 0, 100, 5);
     m_line->hide();
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
@@ -75,6 +81,8 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     AddMenuItem(nullptr, QStringLiteral("mnuHelp"), QStringLiteral("&Help"), [this] { mnuHelp_Click(); });
 }
 
+FrmDisplayPicture::~FrmDisplayPicture() = default;
+
 void FrmDisplayPicture::Form_Load()
 {
     FillScreen();
@@ -99,8 +107,9 @@ void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
 {
     updateUnits();
     const qreal dpr = devicePixelRatioF();
-    const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
-    m_img1->SetPicture(Pictures::Reload(shown, box, dpr));
+    const QSize box = viewBox();
+    std::optional<Picture> ready = m_readAhead ? m_readAhead->Take(shown, box, dpr) : std::nullopt;
+    m_img1->SetPicture(ready ? std::move(*ready) : Pictures::Reload(shown, box, dpr));
     // Shown any other way than from the page screen, the view shows its one picture.
     m_album = nullptr;
     m_albumOwner = nullptr;
@@ -126,6 +135,7 @@ void FrmDisplayPicture::ShowAlbumPicture(AlbumOnView& album, QObject* owner, int
     const AlbumSteps::Place place{album.PageShown(), slot};
     describe(AlbumSteps::Line(session.albumName, place, album.NoteOf(slot)));
     Show();
+    readAheadFrom(album, place);
 }
 
 AlbumOnView* FrmDisplayPicture::album() const
@@ -135,6 +145,7 @@ AlbumOnView* FrmDisplayPicture::album() const
 
 void FrmDisplayPicture::describe(const QString& line)
 {
+    m_description = line;
     m_line->setText(line);
     m_line->setVisible(m_lineWanted && !line.isEmpty());
     m_line->raise();
@@ -209,6 +220,9 @@ void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
             return;
         case Qt::Key_I:
             ToggleLine();
+            return;
+        case Qt::Key_Space: // while the show runs, it has every key first (slideshow.h)
+            Slides().Toggle();
             return;
         default:
             break;
@@ -326,6 +340,8 @@ void FrmDisplayPicture::mnuBack_Click()
 {
     if (m_printing)
         return; // the view stays until its picture has gone to the printer
+    if (AlbumOnView* walk = album())
+        walk->BackAt(session.imageNr);
     if (session.viewFromPage == 1)
         Forms::Show(Screen::Page1);
     Forms::Unload(Screen::DisplayPicture);

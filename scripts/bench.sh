@@ -8,6 +8,7 @@
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
+#   bench.sh view [ARGS]     the full-size view's step to the next 24-megapixel picture against a repaint (about 1.5 min)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -20,6 +21,7 @@ case "${1:-page}" in
     keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
     decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
     colour) shift; exec "$QUILL_BUILD/bench/quill_colourbench" "$@" ;;
+    view) shift; exec "$QUILL_BUILD/bench/quill_viewbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac
