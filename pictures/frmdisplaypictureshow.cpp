@@ -1,6 +1,7 @@
 // The full-size view's slide show and its read-ahead of the pictures next to the one shown.
 #include "frmdisplaypicture.h"
 
+#include "fitting.h"
 #include "forms.h"
 #include "picturebox.h"
 #include "session.h"
@@ -10,9 +11,39 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <cmath>
+
 namespace {
 // How long a notice (the slide show's pace) stays on the line over the picture.
 constexpr int NoticeMilliseconds = 2500;
+
+// The device pixels a picture of `natural` size takes in a view whose inner area is `inner`:
+// FitViewPicture's arithmetic in the same float steps, then the canvas's rounding to pixels.
+// Were it a pixel off, the picture element would only scale the picture once more.
+QSize shownPixels(QSize natural, QSize inner, qreal dpr)
+{
+    if (natural.isEmpty() || inner.isEmpty())
+        return {};
+    const float picWidth = float(natural.width() * (100.0 / inner.width()));
+    const float picHeight = float(natural.height() * (100.0 / inner.height()));
+    float left = 0, top = 0, width = 0, height = 0;
+    if (picWidth > picHeight) {
+        width = Fitting::ViewSide;
+        height = width * (picHeight / picWidth);
+        top = (100.0f - height) / 2.0f;
+        left = Fitting::ViewMargin;
+    } else {
+        height = Fitting::ViewSide;
+        width = height * (picWidth / picHeight);
+        top = Fitting::ViewMargin;
+        left = (100.0f - width) / 2.0f;
+    }
+    const QRectF units(left, top, width, height);
+    const double sx = inner.width() / 100.0, sy = inner.height() / 100.0;
+    const long x0 = std::lround(units.left() * sx), x1 = std::lround(units.right() * sx);
+    const long y0 = std::lround(units.top() * sy), y1 = std::lround(units.bottom() * sy);
+    return (QSizeF(double(x1 - x0), double(y1 - y0)) * dpr).toSize();
+}
 } // namespace
 
 SlideShow& FrmDisplayPicture::Slides()
@@ -86,5 +117,7 @@ void FrmDisplayPicture::readAheadFrom(AlbumOnView& walk, AlbumSteps::Place place
         if (const std::optional<AlbumSteps::Place> to = AlbumSteps::Find(place, step, filled))
             wanted.append(walk.PictureAt(to->page, to->slot));
     }
-    ReadAhead().Want(wanted, viewBox(), devicePixelRatioF());
+    const QSize inner = Canvas()->size();
+    const qreal dpr = devicePixelRatioF();
+    ReadAhead().Want(wanted, viewBox(), dpr, [inner, dpr](QSize natural) { return shownPixels(natural, inner, dpr); });
 }

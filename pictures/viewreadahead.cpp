@@ -64,7 +64,7 @@ ViewReadAhead::Entry* ViewReadAhead::find(const Stamp& stamp, QSize box, qreal d
     return nullptr;
 }
 
-void ViewReadAhead::Want(const QList<Picture>& pictures, QSize box, qreal dpr)
+void ViewReadAhead::Want(const QList<Picture>& pictures, QSize box, qreal dpr, ShownSize shownSize)
 {
     std::deque<Entry> wanted;
     for (const Picture& picture : pictures) {
@@ -78,6 +78,7 @@ void ViewReadAhead::Want(const QList<Picture>& pictures, QSize box, qreal dpr)
         e.stamp = *stamp;
         e.box = box;
         e.dpr = dpr;
+        e.shownSize = shownSize;
         wanted.push_back(std::move(e));
     }
     {
@@ -171,6 +172,7 @@ void ViewReadAhead::work()
         const Stamp stamp = next->stamp;
         const QSize box = next->box;
         const qreal dpr = next->dpr;
+        const ShownSize shownSize = next->shownSize;
         lock.unlock();
 
         std::optional<Picture> read;
@@ -181,6 +183,16 @@ void ViewReadAhead::work()
                 read = std::move(loaded.picture);
         } else {
             read = Pictures::PictureFromImage(source.full, box, dpr);
+        }
+        if (read && shownSize) {
+            // Scaled as the picture element scales it when it paints (its size is fixed by the
+            // picture's own size alone), so the step's paint only copies it to the screen.
+            const QSize target = shownSize(read->natural);
+            if (!target.isEmpty() && target != read->shown.size()) {
+                const qreal ratio = read->shown.devicePixelRatio();
+                read->shown = read->shown.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                read->shown.setDevicePixelRatio(ratio);
+            }
         }
         ++m_decoded;
 

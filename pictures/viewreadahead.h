@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -27,9 +28,12 @@ public:
     ViewReadAhead(const ViewReadAhead&) = delete;
     ViewReadAhead& operator=(const ViewReadAhead&) = delete;
 
-    // The pictures to have ready (the first MaxHeld), at `box` device pixels; replaces the
+    // The device pixels a picture of this size takes on screen: the read-ahead scales it to
+    // them, so that its paint has nothing left to scale.
+    using ShownSize = std::function<QSize(QSize natural)>;
+    // The pictures to have ready (the first MaxHeld), read at `box` device pixels; replaces the
     // earlier wish, and what is held for it and no longer wanted is dropped.
-    void Want(const QList<Picture>& pictures, QSize box, qreal devicePixelRatio);
+    void Want(const QList<Picture>& pictures, QSize box, qreal devicePixelRatio, ShownSize shownSize = {});
     // `picture` at `box`, as Pictures::Reload gives it, when it was read ahead and its source has
     // not changed since; it waits for a picture being decoded right now. Nothing otherwise.
     std::optional<Picture> Take(const Picture& picture, QSize box, qreal devicePixelRatio);
@@ -59,6 +63,7 @@ private:
         Stamp stamp;
         QSize box;
         qreal dpr = 1;
+        ShownSize shownSize;
         bool decoding = false;
         std::optional<Picture> ready;
     };

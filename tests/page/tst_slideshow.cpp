@@ -227,6 +227,9 @@ private slots:
         verifyShown(2, 0);
         QCOMPARE(view()->img1()->GetPicture().natural, expected);
         QCOMPARE(view()->ReadAhead().HandedOver(), replaced ? 0 : 1);
+        if (!replaced) // read at the size it is painted: the paint has nothing to scale
+            QCOMPARE(view()->img1()->GetPicture().shown.size(),
+                     (QSizeF(view()->img1()->size()) * view()->devicePixelRatioF()).toSize());
     }
 
     // Back from a view that stepped on: the page's keyboard is on the picture last shown.
