@@ -222,7 +222,8 @@ void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
             ToggleLine();
             return;
         case Qt::Key_Space: // while the show runs, it has every key first (slideshow.h)
-            Slides().Toggle();
+            if (album())
+                Slides().Toggle();
             return;
         default:
             break;

@@ -128,6 +128,15 @@ private slots:
         QCOMPARE(Forms::Front(), static_cast<Form*>(view()));
     }
 
+    // A picture shown on its own (as the notes show it) has no album to show.
+    void lonePictureHasNoShow()
+    {
+        openView(1, 2);
+        view()->SetPictureFrom(view()->img1()->GetPicture());
+        QTest::keyClick(view(), Qt::Key_Space);
+        QVERIFY(!running());
+    }
+
     // Left to run, the show goes through the album, across unchanged pages without a question,
     // and stops at the last picture.
     void showRunsToTheLastPicture()
