@@ -52,7 +52,7 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_line->setAttribute(Qt::WA_TransparentForMouseEvents);
     // Read from a distance on a full screen: the canvas scales this size with the window.
     QFont lineFont = m_line->font();
-    lineFont.setPointSizeF(15);
+    lineFont.setPointSizeF(16);
     m_line->setFont(lineFont);
     Place(m_line, 0, 0, 100, 5);
     m_line->hide();

@@ -257,6 +257,17 @@ private slots:
         QVERIFY(page()->SlotKeys()->Ring()->geometry().contains(page()->Image1(0)->geometry().center()));
     }
 
+    // The line over the picture is read from a distance: its letters follow the view's size.
+    void lineIsReadable()
+    {
+        openView(1, 2);
+        const auto* line = view()->findChild<QLabel*>(QStringLiteral("lblShown"));
+        QVERIFY(line && line->isVisible());
+        QVERIFY2(QFontInfo(line->font()).pixelSize() * 50 >= std::min(view()->width(), view()->height()),
+                 qPrintable(QStringLiteral("%1 px letters on a %2 px view").arg(QFontInfo(line->font()).pixelSize()).arg(view()->height())));
+        QVERIFY(line->height() >= QFontMetrics(line->font()).height());
+    }
+
     void helpNamesTheShowsKeys_data()
     {
         QTest::addColumn<QString>("key");
