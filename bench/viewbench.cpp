@@ -3,8 +3,8 @@
 // the view with nothing changed after the same second (the floor of any step: a step paints
 // once), and against the same step with nothing read ahead. Samples are interleaved round by
 // round (repaint, step, step without) so that load from other work hits all three alike; a
-// sample is the step with its paint (the view repainted at once, whatever the step left
-// posted sent). Steps stay within a page (a step onto another page loads that page, which the
+// sample is the act with whatever it left posted (the step's paint is posted), and every row
+// counts the picture's paints, so a step is compared with one repaint. Steps stay within a page (a step onto another page loads that page, which the
 // page benchmarks measure); each row says how many of its pictures came from the read-ahead.
 #include "benchpictures.h"
 #include "forms.h"
@@ -78,9 +78,26 @@ void pressRight()
     QCoreApplication::sendEvent(view(), &release);
 }
 
+// Counts the paints of the view's picture.
+class PaintCount : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+PaintCount* paintCount = nullptr;
+
 struct Row {
     std::vector<double> ms;
+    int paints = 0;
     int fromReadAhead = 0;
+    int waited = 0; // of those, still being decoded when the step came
     double median() const
     {
         std::vector<double> v = ms;
@@ -94,12 +111,15 @@ template <class Act>
 void sample(Row& row, Act&& act)
 {
     const int before = view()->ReadAhead().HandedOver();
+    const int waitedBefore = view()->ReadAhead().WaitedFor();
+    const int paintsBefore = paintCount->paints;
     const auto t0 = std::chrono::steady_clock::now();
     act();
     QCoreApplication::sendPostedEvents();
-    view()->repaint();
     row.ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     row.fromReadAhead += view()->ReadAhead().HandedOver() - before;
+    row.waited += view()->ReadAhead().WaitedFor() - waitedBefore;
+    row.paints += paintCount->paints - paintsBefore;
 }
 
 // The next step stays on the page on screen.
@@ -114,9 +134,12 @@ void BM_ViewStep(benchmark::State& state)
     for (auto _ : state) {
         page()->mnuP_Click(1);
         page()->Image1_MouseDown(0, Qt::LeftButton);
+        PaintCount count;
+        paintCount = &count;
+        view()->img1()->installEventFilter(&count);
         for (int round = 0; round < Rounds; ++round) {
             dwell(DwellMs);
-            sample(repaint, [] {});
+            sample(repaint, [] { view()->repaint(); });
             for (Row* row : {&step, &cold}) {
                 if (!nextStaysOnPage()) {
                     pressRight(); // onto the next page, not measured
@@ -127,6 +150,7 @@ void BM_ViewStep(benchmark::State& state)
                 sample(*row, pressRight);
             }
         }
+        paintCount = nullptr;
     }
     const double ratio = repaint.median() > 0 ? step.median() / repaint.median() : 0;
     state.counters["repaint_ms"] = repaint.median();
@@ -134,13 +158,15 @@ void BM_ViewStep(benchmark::State& state)
     state.counters["step_without_ms"] = cold.median();
     state.counters["step_vs_repaint"] = ratio;
     state.counters["from_read_ahead"] = step.fromReadAhead;
+    state.counters["waited_for_read_ahead"] = step.waited;
     state.counters["fastest_step_vs_fastest_repaint"] = repaint.fastest() > 0 ? step.fastest() / repaint.fastest() : 0;
     std::fprintf(stderr,
-                 "view step after %d ms: repaint %.1f ms, step %.1f ms (%d of %zu from the read-ahead), "
+                 "view step after %d ms: repaint %.1f ms, step %.1f ms (%d of %zu from the read-ahead, %d of them waited for), "
                  "step without read-ahead %.1f ms (%d of %zu); step/repaint %.2f (promise: at most 1.5); "
-                 "fastest: repaint %.1f ms, step %.1f ms\n",
-                 DwellMs, repaint.median(), step.median(), step.fromReadAhead, step.ms.size(), cold.median(),
-                 cold.fromReadAhead, cold.ms.size(), ratio, repaint.fastest(), step.fastest());
+                 "fastest: repaint %.1f ms, step %.1f ms; picture paints per sample: repaint %.2f, step %.2f\n",
+                 DwellMs, repaint.median(), step.median(), step.fromReadAhead, step.ms.size(), step.waited, cold.median(),
+                 cold.fromReadAhead, cold.ms.size(), ratio, repaint.fastest(), step.fastest(),
+                 double(repaint.paints) / double(repaint.ms.size()), double(step.paints) / double(step.ms.size()));
     for (const auto* row : {&repaint, &step, &cold}) {
         std::fprintf(stderr, "  samples:");
         for (double ms : row->ms)

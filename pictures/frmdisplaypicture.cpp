@@ -256,6 +256,8 @@ void FrmDisplayPicture::resizeEvent(QResizeEvent* event)
     session.picHeight = m_img1->Height();
     FitViewPicture(*m_img1);
     m_img1->SetStretch(true);
+    if (AlbumOnView* walk = album()) // the pictures read ahead were read for the old size
+        readAheadFrom(*walk, {walk->PageShown(), session.imageNr});
 }
 
 bool FrmDisplayPicture::printPicture(QString& problem)

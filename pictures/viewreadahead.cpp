@@ -102,12 +102,14 @@ std::optional<Picture> ViewReadAhead::Take(const Picture& picture, QSize box, qr
     std::unique_lock lock(m_mutex);
     // A picture half decoded is finished sooner than one started afresh.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool waited = false;
     for (;;) {
         const Entry* e = find(*stamp, box, dpr);
         if (!e || (!e->ready && !e->decoding))
             return std::nullopt;
         if (e->ready)
             break;
+        waited = true;
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout)
             return std::nullopt;
     }
@@ -117,6 +119,7 @@ std::optional<Picture> ViewReadAhead::Take(const Picture& picture, QSize box, qr
     shown.kept = picture.kept;
     shown.originalName = picture.originalName;
     ++m_handedOver;
+    m_waitedFor += waited ? 1 : 0;
     return shown;
 }
 

@@ -42,6 +42,8 @@ public:
 
     // Pictures handed over, and decoded in the background.
     int HandedOver() const { return m_handedOver.load(); }
+    // Of those, the ones still being decoded when asked for (the step waited for them).
+    int WaitedFor() const { return m_waitedFor.load(); }
     int Decoded() const { return m_decoded.load(); }
     // How many pictures are held, decoded and ready.
     int Ready() const;
@@ -76,5 +78,6 @@ private:
     bool m_stop = false;
     std::thread m_worker;
     std::atomic<int> m_handedOver{0};
+    std::atomic<int> m_waitedFor{0};
     std::atomic<int> m_decoded{0};
 };
