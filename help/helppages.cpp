@@ -203,7 +203,15 @@ void registerSinglePages()
         item(QStringLiteral("Arrow keys, dragging:"),
              QStringLiteral("move a zoomed picture about; while it is zoomed, Left and Right move it instead of showing "
                             "another picture, and the mouse wheel scrolls it. Another picture is shown fitted.")) +
-        item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program.")) +
+        item(QStringLiteral("Space:"), QStringLiteral("starts a slide show: the next picture every 4 seconds, across "
+                                                     "pages, until the album's last picture; Space again stops it. "
+                                                     "Any other key or a click only stops it. When the next picture "
+                                                     "is on another page and this page has changes not saved, the "
+                                                     "show stops and asks whether to save them.")) +
+        item(QStringLiteral("+, - (during a slide show):"),
+             QStringLiteral("show the pictures faster or slower (1 to 15 seconds each); the line over the picture "
+                            "says the pace, which is kept until the program ends.")) +
+        item(QStringLiteral("Esc:"), QStringLiteral("asks whether to end the program (and stops a slide show).")) +
         paragraph(QStringLiteral("A picture shown from the photo data is shown on its own.")));
     view.designDisablesPrevious = view.designDisablesNext = true;
     add(view);

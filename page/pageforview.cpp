@@ -7,6 +7,7 @@
 #include "photostore.h"
 #include "screennames.h"
 #include "session.h"
+#include "slotfocus.h"
 
 #include <QFileInfo>
 
@@ -24,9 +25,29 @@ bool PageForView::Filled(int page, int slot)
     }
     if (AlbumPaths::IsUnsavedAlbum(session.albumName))
         return false; // no folder yet: only the page on screen has pictures
-    const QString file = AlbumPaths::InProgramFolder(session.appPath, session.albumName) + u'/' +
-                         AlbumPaths::PictureKey(page, slot) + QStringLiteral(".bmp");
-    return QFileInfo(file).isFile();
+    return QFileInfo(storedFile(page, slot)).isFile();
+}
+
+QString PageForView::storedFile(int page, int slot)
+{
+    return AlbumPaths::InProgramFolder(session.appPath, session.albumName) + u'/' +
+           AlbumPaths::PictureKey(page, slot) + QStringLiteral(".bmp");
+}
+
+Picture PageForView::PictureAt(int page, int slot)
+{
+    if (page == PageShown())
+        return SlotPicture(slot);
+    Picture stored;
+    if (!AlbumPaths::IsUnsavedAlbum(session.albumName))
+        stored.sourcePath = storedFile(page, slot);
+    return stored;
+}
+
+void PageForView::BackAt(int slot)
+{
+    if (SlotFocus* keys = m_page.SlotKeys())
+        keys->MoveTo(slot);
 }
 
 bool PageForView::TurnTo(int page)

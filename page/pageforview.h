@@ -15,7 +15,11 @@ public:
     bool TurnTo(int page) override;
     Picture SlotPicture(int slot) override;
     std::optional<PictureNote> NoteOf(int slot) override;
+    Picture PictureAt(int page, int slot) override;
+    void BackAt(int slot) override;
 
 private:
+    static QString storedFile(int page, int slot);
+
     FrmPage1& m_page;
 };

@@ -42,6 +42,17 @@ int SlotFocus::Focused() const
     return -1;
 }
 
+void SlotFocus::MoveTo(int slot)
+{
+    // The page is behind the view: its focus widget is the slot that had the keyboard.
+    QWidget* had = m_page.focusWidget();
+    if (slot < 0 || slot >= int(m_slots.size()) || !m_slots.contains(had) || had == m_slots[slot])
+        return;
+    m_slots[slot]->setFocus(Qt::OtherFocusReason);
+    if (!m_slots[slot]->hasFocus())
+        showRing(slot); // the page is not active yet; its focus-in follows
+}
+
 void SlotFocus::showRing(int slot)
 {
     m_page.Place(m_ring, Fitting::SlotLeft(slot) - RingMargin, Fitting::SlotTop(slot) - RingMargin,

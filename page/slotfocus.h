@@ -25,6 +25,8 @@ public:
 
     // The slot that has the keyboard, or -1.
     int Focused() const;
+    // Gives the keyboard to `slot` when another slot has it (the view went back from there).
+    void MoveTo(int slot);
     // The ring drawn around the slot that has the keyboard (hidden when none has).
     QWidget* Ring() const { return m_ring; }
 

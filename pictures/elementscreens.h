@@ -39,4 +39,9 @@ public:
     virtual Picture SlotPicture(int slot) = 0;
     // The first note about `slot` of the page on screen; nothing when it has none.
     virtual std::optional<PictureNote> NoteOf(int slot) = 0;
+    // The picture of `slot` of `page`: on the page on screen as it is now, on the others its
+    // stored file (read ahead before the step there).
+    virtual Picture PictureAt(int page, int slot) = 0;
+    // The view goes back to the page showing `slot`: a slot that has the keyboard gives it to that one.
+    virtual void BackAt(int slot) = 0;
 };

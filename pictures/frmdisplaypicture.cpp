@@ -11,6 +11,8 @@
 #include "session.h"
 #include "sharedprocs.h"
 #include "zoompane.h"
+#include "slideshow.h"
+#include "viewreadahead.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,7 +53,11 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     m_line->setAlignment(Qt::AlignCenter);
     m_line->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 150); }"));
     m_line->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Place(m_line, 0, 0, 100, 4);
+    // Read from a distance on a full screen: the canvas scales this size with the window.
+    QFont lineFont = m_line->font();
+    lineFont.setPointSizeF(16);
+    m_line->setFont(lineFont);
+    Place(m_line, 0, 0, 100, 5);
     m_line->hide();
     cmdExit = new QPushButton(Canvas());
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
@@ -78,6 +84,8 @@ FrmDisplayPicture::FrmDisplayPicture() : Form(Screen::DisplayPicture)
     AddMenuItem(nullptr, QStringLiteral("mnuHelp"), QStringLiteral("&Help"), [this] { mnuHelp_Click(); });
 }
 
+FrmDisplayPicture::~FrmDisplayPicture() = default;
+
 void FrmDisplayPicture::Form_Load()
 {
     FillScreen();
@@ -102,8 +110,9 @@ void FrmDisplayPicture::SetPictureFrom(const Picture& shown)
 {
     updateUnits();
     const qreal dpr = devicePixelRatioF();
-    const QSize box = (QSizeF(Canvas()->size().expandedTo(QSize(640, 480))) * dpr).toSize();
-    m_img1->SetPicture(Pictures::Reload(shown, box, dpr));
+    const QSize box = viewBox();
+    std::optional<Picture> ready = m_readAhead ? m_readAhead->Take(shown, box, dpr) : std::nullopt;
+    m_img1->SetPicture(ready ? std::move(*ready) : Pictures::Reload(shown, box, dpr));
     // Shown any other way than from the page screen, the view shows its one picture.
     m_album = nullptr;
     m_albumOwner = nullptr;
@@ -129,6 +138,7 @@ void FrmDisplayPicture::ShowAlbumPicture(AlbumOnView& album, QObject* owner, int
     const AlbumSteps::Place place{album.PageShown(), slot};
     describe(AlbumSteps::Line(session.albumName, place, album.NoteOf(slot)));
     Show();
+    readAheadFrom(album, place);
 }
 
 AlbumOnView* FrmDisplayPicture::album() const
@@ -138,6 +148,7 @@ AlbumOnView* FrmDisplayPicture::album() const
 
 void FrmDisplayPicture::describe(const QString& line)
 {
+    m_description = line;
     m_line->setText(line);
     m_line->setVisible(m_lineWanted && !line.isEmpty());
     m_line->raise();
@@ -216,6 +227,10 @@ void FrmDisplayPicture::keyPressEvent(QKeyEvent* event)
         case Qt::Key_I:
             ToggleLine();
             return;
+        case Qt::Key_Space: // while the show runs, it has every key first (slideshow.h)
+            if (album())
+                Slides().Toggle();
+            return;
         default:
             break;
         }
@@ -249,6 +264,8 @@ void FrmDisplayPicture::resizeEvent(QResizeEvent* event)
     session.picHeight = m_img1->Height();
     FitViewPicture(*m_img1);
     m_img1->SetStretch(true);
+    if (AlbumOnView* walk = album()) // the pictures read ahead were read for the old size
+        readAheadFrom(*walk, {walk->PageShown(), session.imageNr});
 }
 
 bool FrmDisplayPicture::printPicture(QString& problem)
@@ -334,6 +351,8 @@ void FrmDisplayPicture::mnuBack_Click()
 {
     if (m_printing)
         return; // the view stays until its picture has gone to the printer
+    if (AlbumOnView* walk = album())
+        walk->BackAt(session.imageNr);
     if (session.viewFromPage == 1)
         Forms::Show(Screen::Page1);
     Forms::Unload(Screen::DisplayPicture);

@@ -7,10 +7,15 @@
 #include <QPointer>
 #include <QPrinter>
 
+#include <memory>
+
 class PictureBox;
+class SlideShow;
+class ViewReadAhead;
 class QLabel;
 class QPushButton;
 class ZoomPane;
+class QTimer;
 
 // The full-size view: one picture as large as the screen allows, printed on request.
 class FrmDisplayPicture final : public Form {
@@ -18,6 +23,7 @@ class FrmDisplayPicture final : public Form {
     Q_DISABLE_COPY_MOVE(FrmDisplayPicture)
 public:
     FrmDisplayPicture();
+    ~FrmDisplayPicture() override;
 
     void Form_Load() override;
     // The title-bar close button is Back (nothing while it is a disabled backdrop).
@@ -50,6 +56,13 @@ public:
     void mnuExit_Click();
     void cmdExit_Click();
 
+    // The slide show (Space) and the read-ahead of the pictures next to the one shown; both
+    // live in frmdisplaypictureshow.cpp.
+    SlideShow& Slides();
+    ViewReadAhead& ReadAhead();
+    // Shows `text` in the line over the picture for a moment (the slide show's pace).
+    void Notice(const QString& text);
+
     // The printer printing and printer setup use (kept between prints).
     QPrinter& Printer() { return m_printer; }
 
@@ -68,6 +81,9 @@ private:
     void describe(const QString& line);
     AlbumOnView* album() const;
     bool printPicture(QString& problem);
+    QSize viewBox() const;
+    bool slideStep();
+    void readAheadFrom(AlbumOnView& walk, AlbumSteps::Place place);
 
     PictureBox* m_img1 = nullptr;
     ZoomPane* m_zoom = nullptr;
@@ -78,4 +94,8 @@ private:
     AlbumOnView* m_album = nullptr;
     QPointer<QObject> m_albumOwner;
     int m_wheel = 0; // wheel turn not yet spent on a step
+    SlideShow* m_slides = nullptr;
+    std::unique_ptr<ViewReadAhead> m_readAhead;
+    QString m_description; // what the line says when no notice is on it
+    QTimer* m_noticeEnd = nullptr;
 };

@@ -114,6 +114,12 @@ void PictureBox::paintEvent(QPaintEvent*)
         return;
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (m_picture.shown.size() == pixels) {
+        // Already at its size on screen (the full-size view's read-ahead makes it so): drawn as
+        // it is, without a copy into a pixmap first.
+        QPainter(this).drawImage(0, 0, m_picture.shown);
+        return;
+    }
     if (m_cache.isNull() || m_cache.size() != pixels) {
         // Scaled once per size, smoothly, so painting stays cheap and sharp.
         m_cache = QPixmap::fromImage(

@@ -9,6 +9,7 @@
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
 #   bench.sh zoom            actual pixels on a 50-megapixel JPEG against a whole decode
+#   bench.sh view [ARGS]     the full-size view's step to the next 24-megapixel picture against a repaint (about 1.5 min)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
@@ -22,6 +23,7 @@ case "${1:-page}" in
     decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
     colour) shift; exec "$QUILL_BUILD/bench/quill_colourbench" "$@" ;;
     zoom) shift; exec "$QUILL_BUILD/bench/quill_zoombench" "$@" ;;
+    view) shift; exec "$QUILL_BUILD/bench/quill_viewbench" "$@" ;;
     page) shift; exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
     *) exec "$QUILL_BUILD/bench/quill_pagebench" "$@" ;;
 esac

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole tour with the keyboard only, in a real window under a window manager:
 # the options screen, the supplied album, a page turn, a picture at full size
-# and back, its photo data opened and closed, stepping through the album in the full-size view,
+# and back, its photo data opened and closed, stepping through the album in the full-size view
+# (and a slide show),
 # the end of the program. The mouse only for the wheel.
 set -euo pipefail
 root="$1"
@@ -111,6 +112,15 @@ xdotool key Right
 page_is 2 || fail "Right did not show the next picture across the page"
 xdotool key Left i i
 page_is 1 || fail "Left did not show the previous picture across the page"
+# Space starts a slide show and + makes it faster (a picture a second): it goes on across the
+# page; Space stops it, and Back then goes to the page it stopped on.
+xdotool key space plus plus plus
+page_is 2 || fail "the slide show did not go on to the next page"
+xdotool key space
+xdotool key alt+b
+wait_for_active 'Album "Wren Photo Album -- Page 2"' || fail "Back did not return to the page of the picture shown"
+xdotool key Return
+wait_for_active "Quillbook" || fail "Return on the picture shown last did not open it again"
 # Zoomed (1, +, -), Right moves the picture instead of stepping: twelve of them from the first
 # picture stay on page 1; 0 fits it again. The view's help page tells these keys.
 xdotool key Home
