@@ -124,6 +124,7 @@ wait_for_active "Quillbook" || fail "Return on the picture shown last did not op
 # Zoomed (1, +, -), Right moves the picture instead of stepping: twelve of them from the first
 # picture stay on page 1; 0 fits it again. The view's help page tells these keys.
 xdotool key Home
+page_is 1 || fail "Home in the view did not go to the album's first picture"
 xdotool key 1 plus minus
 for _ in $(seq 12); do xdotool key Right; done
 xdotool key Down Up 0
