@@ -10,10 +10,11 @@
 // empty box: the full picture within the budget), the probe (tests only, see
 // below), all 32-bit, and the length (64-bit), then the bytes; or "QFDR" and the
 // same, the picture's file coming as a read-only descriptor with the request
-// (SCM_RIGHTS), no bytes after it: the helper reads the file itself. After the file's
-// descriptor (or alone, with "QREQ") may come the answer's buffer: a memory file the
-// program made, sized and sealed against shrinking; the helper maps it (never a file
-// it opens) and puts the pixels there. The answer is "QSHM", the picture's own width
+// (SCM_RIGHTS), no bytes after it: the helper maps the file itself. After the file's
+// descriptor (or alone, with "QREQ") may come the answer's buffer, with a helper's first
+// picture: a memory file the program made, sized and sealed against shrinking; the helper
+// keeps it mapped (never a file it opens) and puts every picture's pixels there. The
+// answer is "QSHM", the picture's own width
 // and height and the width and height shown (32-bit little-endian), the RGB32 pixels
 // row by row in the answer's buffer; without a buffer "QPIX" and the same, the pixels
 // following on the channel; or "QERR", a length
