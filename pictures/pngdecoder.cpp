@@ -116,7 +116,6 @@ bool readHeader(Reading& r, Source& source, Header& h)
         return false;
     png_set_read_fn(r.png, &source, readBytes);
     png_set_user_limits(r.png, 1u << 30, 1u << 30);
-    png_set_chunk_malloc_max(r.png, Pictures::MemoryBudgetBytes);
     png_read_info(r.png, r.info);
     h.stored = QSize(int(png_get_image_width(r.png, r.info)), int(png_get_image_height(r.png, r.info)));
     const int colourType = png_get_color_type(r.png, r.info);
