@@ -286,7 +286,6 @@ struct Input {
 bool sendPicture(Serving& h, QSize box, qint32 probe, const Input& input, std::chrono::steady_clock::time_point deadline)
 {
     const int answer = h.answerHanded ? -1 : h.answer;
-    bool answerSent = false;
     char request[24] = {'Q', 'R', 'E', 'Q'};
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.width(), request + 4);
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.height(), request + 8);
@@ -311,10 +310,9 @@ bool sendPicture(Serving& h, QSize box, qint32 probe, const Input& input, std::c
                HelperChannel::WriteExactly(h.channel, bytes.constData(), bytes.size(), deadline);
     }
     if (answer >= 0 && HelperChannel::SendWithDescriptors(h.channel, request, sizeof request, &answer, 1, deadline, nothingSent))
-        answerSent = true;
+        h.answerHanded = true;
     else if (!nothingSent || !HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline))
         return false;
-    h.answerHanded = h.answerHanded || answerSent;
     return HelperChannel::WriteExactly(h.channel, input.bytes->constData(), input.bytes->size(), deadline);
 }
 
