@@ -7,11 +7,19 @@
 // Per format (PNG, WebP, 16-bit TIFF, GIF, HEIC, AVIF): one whole picture decoded through the
 // helper to the program's 32-bit sRGB picture against the format's own library decoding the same
 // file to 32 bits in this process, interleaved round by round (the promise: at most 1.3).
-// Argument "jpeg": that page only; "formats": the format rows only.
+// Page against the desktop's thumbnailers (argument "thumbnailers", alone): per format (JPEG, PNG,
+// HEIC, AVIF, 16-bit TIFF) a page of twelve pictures at 230 pixels through the program's loader on
+// one thread against vipsthumbnail, gdk-pixbuf-thumbnailer and heif-thumbnailer (those installed
+// that read the format), each as a desktop runs it, interleaved round by round; the ratio is to the
+// fastest (the goal: at most 1.0). A peer that is not installed or cannot read the format is named
+// and left out; a format no peer reads is skipped ("thumbnailers HEIC": the rows whose name starts so).
+// Argument "jpeg": that page only; "formats": the format rows only ("formats PNG": those whose
+// name starts so).
 #include "decoding.h"
 #include "formatdecoders.h"
 #include "pictureloader.h"
 #include "testheif.h"
+#include "thumbnailpeers.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +29,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <libheif/heif.h>
 
@@ -82,6 +91,7 @@ QStringList prepare(const QString& folder, const char* kind)
     QStringList files;
     const bool isHeic = QByteArray(kind) == "heic";
     const bool isJpeg = QByteArray(kind).startsWith("jpg");
+    const bool isAvif = QByteArray(kind) == "avif", isTiff16 = QByteArray(kind) == "tif16";
     for (int i = 0; i < 12; ++i) {
         const QString path = folder + QStringLiteral("/%1-%2.pic").arg(QLatin1String(kind)).arg(i);
         files << path;
@@ -91,6 +101,12 @@ QStringList prepare(const QString& folder, const char* kind)
         f.open(QIODevice::WriteOnly);
         if (isHeic) {
             f.write(heic(photo(4000, 3000, i % 3)));
+        } else if (isAvif) {
+            TestHeif::Options options;
+            options.quality = 80;
+            f.write(TestHeif::Encode(photo(2000, 1500, i % 3), heif_compression_AV1, options));
+        } else if (isTiff16) {
+            f.write(FormatDecoders::MakeTiff16(photo(2400, 1600, i % 3)));
         } else if (isJpeg) {
             QImage picture = photo(4000, 3000, i % 3);
             if (QByteArray(kind) == "jpg-adobergb")
@@ -183,7 +199,7 @@ double timed(const std::function<bool()>& work, bool& ok)
 }
 
 // One row a format; false when a row is over its promise.
-bool formatRows(const QString& cache)
+bool formatRows(const QString& cache, const QByteArray& only = {})
 {
     constexpr double Promise = 1.3;
     const QImage picture = photo(2400, 1600, 1);
@@ -210,6 +226,8 @@ bool formatRows(const QString& cache)
     };
     bool within = true;
     for (const Row& row : rows) {
+        if (!QByteArray(row.name).startsWith(only))
+            continue;
         const QString path = cache + QStringLiteral("/") + QLatin1String(row.file);
         if (!QFile::exists(path)) {
             QFile f(path);
@@ -244,6 +262,101 @@ bool formatRows(const QString& cache)
     return within;
 }
 
+
+// The page through the program's loader against the desktop's thumbnailers; false when over the goal.
+bool thumbnailerRows(const QString& cache, const QByteArray& only)
+{
+    constexpr int Side = 230;
+    constexpr int PeerRounds = 3;
+    struct Format {
+        const char* name;
+        const char* kind;
+    };
+    const std::vector<Format> formats{{"JPEG 12 x 12 MP", "jpg-plain"},   {"PNG 12 x 1920x1080", "png"},
+                                      {"HEIC 12 x 12 MP", "heic"},        {"AVIF 12 x 2000x1500", "avif"},
+                                      {"TIFF 16-bit 12 x 2400x1600", "tif16"}};
+    const QList<ThumbnailPeers::Peer> peers = ThumbnailPeers::Peers();
+    for (const ThumbnailPeers::Peer& peer : peers) {
+        if (peer.program.isEmpty())
+            std::printf("%s is not installed: its column is left out\n", qPrintable(peer.name));
+    }
+    const auto ours = [](const QStringList& page) {
+        bool ok = true;
+        for (const QString& path : page)
+            ok = !Pictures::LoadPicture(path, QSize(Side, Side)).error.failed() && ok;
+        return ok;
+    };
+    bool within = true;
+    for (const Format& format : formats) {
+        if (!QByteArray(format.name).startsWith(only))
+            continue;
+        const QStringList page = prepare(cache, format.kind);
+        QTemporaryDir out;
+        const auto peerRun = [&](const ThumbnailPeers::Peer& peer) {
+            QDir(out.path()).removeRecursively();
+            QDir().mkpath(out.path());
+            return peer.run(page, Side, out.path());
+        };
+        // Which installed peers read the format (one page each, which also warms them up).
+        QList<ThumbnailPeers::Peer> reading;
+        QStringList notes;
+        for (const ThumbnailPeers::Peer& peer : peers) {
+            if (peer.program.isEmpty())
+                continue;
+            if (peerRun(peer))
+                reading << peer;
+            else
+                notes << peer.name + QStringLiteral(" cannot read it");
+        }
+        if (!ours(page)) {
+            std::printf("%-28s the program's loader could not read the page\n", format.name);
+            within = false;
+            continue;
+        }
+        if (reading.isEmpty()) {
+            std::printf("%-28s no peer reads it (%s): skipped\n", format.name, qPrintable(notes.join(QStringLiteral(", "))));
+            continue;
+        }
+        std::vector<double> loader;
+        std::vector<std::vector<double>> peerTimes(std::size_t(reading.size()));
+        QString failed;
+        for (int round = 0; round < PeerRounds; ++round) {
+            // Ours and each peer in turn, starting one further along each round.
+            for (int turn = 0; turn <= reading.size(); ++turn) {
+                const int who = (turn + round) % int(reading.size() + 1);
+                bool ok = true;
+                if (who == reading.size())
+                    loader.push_back(timed([&] { return ours(page); }, ok));
+                else
+                    peerTimes[std::size_t(who)].push_back(timed([&] { return peerRun(reading[who]); }, ok));
+                if (!ok)
+                    failed = who == reading.size() ? QStringLiteral("the loader") : reading[who].name;
+            }
+        }
+        if (!failed.isEmpty()) {
+            std::printf("%-28s a page failed while timed (%s)\n", format.name, qPrintable(failed));
+            within = false;
+            continue;
+        }
+        QString line;
+        double best = 0;
+        QString bestName;
+        for (int i = 0; i < reading.size(); ++i) {
+            const double m = median(peerTimes[std::size_t(i)]);
+            line += QStringLiteral("   %1 %2 ms").arg(reading[i].name).arg(m, 0, 'f', 1);
+            if (bestName.isEmpty() || m < best)
+                best = m, bestName = reading[i].name;
+        }
+        const double ratio = median(loader) / best;
+        std::printf("%-28s loader %7.1f ms%s   ratio to %s %.2f %s%s\n", format.name, median(loader), qPrintable(line),
+                    qPrintable(bestName), ratio, ratio <= 1.0 ? "(within 1.00)" : "(OVER 1.00)",
+                    notes.isEmpty() ? "" : qPrintable(QStringLiteral("   (") + notes.join(QStringLiteral(", ")) + u')'));
+        std::fflush(stdout);
+        within = within && ratio <= 1.0;
+    }
+    return within;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -262,9 +375,14 @@ int main(int argc, char** argv)
     std::vector<Page> pages{{"HEIC, 12 x 12 MP", prepare(cache, "heic"), heifInProcess},
                             {"PNG screenshots, 12 x 1920x1080", prepare(cache, "png"), pngInProcess}};
     int status = 0;
+    if (argc > 1 && QByteArray(argv[1]) == "thumbnailers") {
+        status = thumbnailerRows(cache, argc > 2 ? QByteArray(argv[2]) : QByteArray()) ? 0 : 1;
+        heif_deinit();
+        return status;
+    }
     if (argc > 1 && QByteArray(argv[1]) == "formats") {
         QDir().mkpath(cache);
-        status = formatRows(cache) ? 0 : 1;
+        status = formatRows(cache, argc > 2 ? QByteArray(argv[2]) : QByteArray()) ? 0 : 1;
         heif_deinit();
         return status;
     }

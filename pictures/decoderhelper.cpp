@@ -10,9 +10,14 @@
 // empty box: the full picture within the budget), the probe (tests only, see
 // below), all 32-bit, and the length (64-bit), then the bytes; or "QFDR" and the
 // same, the picture's file coming as a read-only descriptor with the request
-// (SCM_RIGHTS), no bytes after it: the helper reads the file itself. The answer is
-// "QPIX", the picture's own width and height and the width and height shown
-// (32-bit little-endian), then the RGB32 pixels row by row; or "QERR", a length
+// (SCM_RIGHTS), no bytes after it: the helper maps the file itself. After the file's
+// descriptor (or alone, with "QREQ") may come the answer's buffer, with a helper's first
+// picture: a memory file the program made, sized and sealed against shrinking; the helper
+// keeps it mapped (never a file it opens) and puts every picture's pixels there. The
+// answer is "QSHM", the picture's own width
+// and height and the width and height shown (32-bit little-endian), the RGB32 pixels
+// row by row in the answer's buffer; without a buffer "QPIX" and the same, the pixels
+// following on the channel; or "QERR", a length
 // and why it is not a picture (UTF-8), after which the helper ends and the
 // program starts another. A metafile
 // comes on standard input and its answer goes out the same way. Before it reads a byte it limits its processor time and
@@ -29,8 +34,10 @@
 #include "colourprofile.h"
 #include "decoding.h"
 #include "heifdecoder.h"
+#include "pngdecoder.h"
 #include "seal.h"
 #include "tiffreader.h"
+#include "webpdecoder.h"
 #include "wmfreader.h"
 
 #include <QBuffer>
@@ -169,6 +176,67 @@ bool readInput(QByteArray& input)
     }
 }
 
+// The answer's buffer the program handed with the first request (a memory file, SCM_RIGHTS):
+// the pixels go there instead of through the channel. Kept mapped for the helper's life, so
+// the pages a picture takes are made once; mapped only as far as the largest picture so far.
+struct AnswerBuffer {
+    int fd = -1;
+    qint64 size = 0;
+    uchar* at = nullptr;
+    qint64 mapped = 0;
+    const uchar* canvas = nullptr; // a decoder is reading a picture straight into it
+    bool given = false;            // a decoder has had it for this picture
+};
+AnswerBuffer answer;
+
+void takeAnswerBuffer(int fd)
+{
+    if (answer.at)
+        ::munmap(answer.at, std::size_t(answer.mapped));
+    if (answer.fd >= 0)
+        ::close(answer.fd);
+    answer = AnswerBuffer{};
+    struct stat facts {};
+    if (::fstat(fd, &facts) != 0 || facts.st_size <= 0) {
+        ::close(fd);
+        return;
+    }
+    answer.fd = fd;
+    answer.size = qint64(facts.st_size);
+}
+
+uchar* answerRoom(qint64 bytes)
+{
+    if (answer.fd < 0 || bytes <= 0 || bytes > answer.size)
+        return nullptr;
+    if (bytes > answer.mapped) {
+        if (answer.canvas)
+            return nullptr; // a picture lives there
+        if (answer.at)
+            ::munmap(answer.at, std::size_t(answer.mapped));
+        void* at = ::mmap(nullptr, std::size_t(bytes), PROT_READ | PROT_WRITE, MAP_SHARED, answer.fd, 0);
+        answer.at = at == MAP_FAILED ? nullptr : static_cast<uchar*>(at);
+        answer.mapped = answer.at ? bytes : 0;
+    }
+    return answer.at;
+}
+
+// Pictures::WholePictureCanvas in the helper: once a picture, the answer's buffer itself.
+QImage answerCanvas(QSize size, QImage::Format format)
+{
+    if (answer.given || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32))
+        return {};
+    uchar* at = answerRoom(Pictures::PixelBytes(size));
+    if (!at)
+        return {};
+    answer.given = true;
+    answer.canvas = at;
+    return QImage(at, size.width(), size.height(), qsizetype(size.width()) * 4, format,
+                  [](void*) { answer.canvas = nullptr; }, nullptr);
+}
+
+// "QSHM" and the sizes, the pixels already in the answer's buffer (copied there unless a
+// decoder read them into it); or "QPIX", the sizes and the pixels through the channel.
 bool writePicture(const QImage& shown, QSize natural)
 {
     const QImage image = shown.convertToFormat(QImage::Format_RGB32);
@@ -177,6 +245,17 @@ bool writePicture(const QImage& shown, QSize natural)
     qToLittleEndian<qint32>(natural.height(), header + 8);
     qToLittleEndian<qint32>(image.width(), header + 12);
     qToLittleEndian<qint32>(image.height(), header + 16);
+    const qint64 bytes = Pictures::PixelBytes(image.size());
+    if (answer.canvas && image.constBits() == answer.canvas && image.bytesPerLine() == qsizetype(image.width()) * 4) {
+        std::memcpy(header, "QSHM", 4);
+        return writeAll(header, sizeof header);
+    }
+    if (uchar* at = answerRoom(bytes)) {
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(at + qint64(y) * image.width() * 4, image.constScanLine(y), std::size_t(image.width()) * 4);
+        std::memcpy(header, "QSHM", 4);
+        return writeAll(header, sizeof header);
+    }
     if (!writeAll(header, sizeof header))
         return false;
     for (int y = 0; y < image.height(); ++y) {
@@ -198,9 +277,9 @@ bool readExactly(char* into, qint64 size)
     return true;
 }
 
-// The request, and the descriptor that rides along with it (SCM_RIGHTS) when the program hands
-// the picture's file instead of its bytes; any more descriptors than one are closed unread.
-bool readRequest(char* into, std::size_t size, int& handed)
+// The request, and the descriptors that ride along with it (SCM_RIGHTS): the picture's file when
+// the program hands that instead of its bytes, then the answer's buffer; any more are closed unread.
+bool readRequest(char* into, std::size_t size, int (&handed)[2])
 {
     while (size > 0) {
         iovec part{into, size};
@@ -222,8 +301,10 @@ bool readRequest(char* into, std::size_t size, int& handed)
             for (std::size_t i = 0; i < count; ++i) {
                 int fd = -1;
                 std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-                if (handed < 0)
-                    handed = fd;
+                if (handed[0] < 0)
+                    handed[0] = fd;
+                else if (handed[1] < 0)
+                    handed[1] = fd;
                 else
                     ::close(fd);
             }
@@ -234,12 +315,34 @@ bool readRequest(char* into, std::size_t size, int& handed)
     return true;
 }
 
-// The handed file, all of it as the request said, into the helper's own memory (a file that
-// changes later changes nothing under the decoder); the descriptor is closed after.
-bool readHanded(int fd, QByteArray& input)
+// The handed file, all of it as the request said, mapped read-only for as long as its picture is
+// decoded (no copy of its bytes is made; a file cut short meanwhile ends the helper, and the
+// program tells the file changed); read into the helper's own memory where it cannot be mapped.
+// The descriptor is closed after.
+struct HandedFile {
+    void* at = MAP_FAILED;
+    std::size_t size = 0;
+    ~HandedFile()
+    {
+        if (at != MAP_FAILED)
+            ::munmap(at, size);
+    }
+};
+
+bool readHanded(int fd, qint64 length, HandedFile& mapped, QByteArray& input)
 {
     struct stat facts {};
-    bool ok = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_size == input.size();
+    bool ok = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_size == length;
+    if (ok) {
+        mapped.at = ::mmap(nullptr, std::size_t(length), PROT_READ, MAP_PRIVATE, fd, 0);
+        mapped.size = std::size_t(length);
+    }
+    if (ok && mapped.at != MAP_FAILED) {
+        input = QByteArray::fromRawData(static_cast<const char*>(mapped.at), length);
+        ::close(fd);
+        return true;
+    }
+    input = QByteArray(length, Qt::Uninitialized);
     for (qint64 done = 0; ok && done < input.size();) {
         const ssize_t n = ::pread(fd, input.data() + done, std::size_t(input.size() - done), done);
         if (n < 0 && errno == EINTR)
@@ -259,6 +362,14 @@ Pictures::Decoded decode(QByteArray input, QSize box)
     static const QList<QByteArray> accepted{"bmp", "dib", "gif", "ico", "cur", "png", "webp"};
     if (Tiff::LooksLikeTiff(input.left(16)))
         return Tiff::Decode(input, box);
+    if (Png::LooksLikePng(input.left(8)))
+        return Png::Decode(input, box);
+    if (Webp::LooksLikeWebp(input.left(12))) {
+        bool handled = false;
+        Pictures::Decoded still = Webp::Decode(input, box, handled);
+        if (handled)
+            return still;
+    }
     if (!Pictures::LooksLikeHeif(input.left(16)) && !Avif::LooksLikeAvif(input.left(64)))
         return Pictures::DecodeWithReader(std::move(input), box, accepted);
     if (Avif::LooksLikeAvif(input.left(64))) {
@@ -278,15 +389,22 @@ int serve()
     static const QList<QByteArray> probes{"", "open", "socket", "exec", "execmem", "allocator"};
     for (;;) {
         char request[24];
-        int handed = -1; // the picture's file, when the program handed its descriptor
-        if (!readRequest(request, sizeof request, handed))
+        int descriptors[2] = {-1, -1};
+        if (!readRequest(request, sizeof request, descriptors))
             return 0; // the program closed the channel
         const QByteArray kind(request, 4);
-        if ((kind != "QREQ" && kind != "QFDR") || (kind == "QFDR") != (handed >= 0)) {
-            if (handed >= 0)
-                ::close(handed);
+        // The picture's file, when the program handed its descriptor; then the answer's buffer.
+        const int handed = kind == "QFDR" ? descriptors[0] : -1;
+        const int buffer = kind == "QFDR" ? descriptors[1] : descriptors[0];
+        if ((kind != "QREQ" && kind != "QFDR") || (kind == "QFDR" && handed < 0)) {
+            for (int fd : descriptors)
+                if (fd >= 0)
+                    ::close(fd);
             return 3;
         }
+        if (buffer >= 0)
+            takeAnswerBuffer(buffer);
+        answer.given = false;
         const QSize box(qFromLittleEndian<qint32>(request + 4), qFromLittleEndian<qint32>(request + 8));
         const qint32 probe = qFromLittleEndian<qint32>(request + 12);
         const qint64 length = qFromLittleEndian<qint64>(request + 16);
@@ -304,9 +422,15 @@ int serve()
             exerciseAllocator();
         else if (probe > 0 && probe < probes.size() && forbiddenCallRefused(probes[probe]))
             return 7;
-        QByteArray input(length, Qt::Uninitialized);
-        if (handed >= 0 ? !readHanded(handed, input) : !readExactly(input.data(), length))
+        HandedFile mapped; // outlives the decoded picture
+        QByteArray input;
+        if (handed >= 0 && !readHanded(handed, length, mapped, input))
             return 3;
+        if (handed < 0) {
+            input = QByteArray(length, Qt::Uninitialized);
+            if (!readExactly(input.data(), length))
+                return 3;
+        }
         const Pictures::Decoded decoded = decode(std::move(input), box);
         if (decoded.shown.isNull()) {
             // Why, for the program to tell; then the program starts a fresh helper.
@@ -354,6 +478,7 @@ int main(int argc, char** argv)
         loadReaders();
         Heif::Prepare();
         Colour::Prepare();
+        Pictures::WholePictureCanvasMaker = answerCanvas;
     }
     if (!Seal::Install(metafile ? Seal::FileOpening::FontsOnly : Seal::FileOpening::Kills))
         return 6;

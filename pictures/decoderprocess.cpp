@@ -139,13 +139,34 @@ struct Serving {
     int channel = -1;
     QString program;
     int served = 0;
+    // The answer's buffer, shared with this helper for its life (handed with its first picture):
+    // the pages a picture's pixels take are made once, not for every picture.
+    int answer = -1;
+    const uchar* answerPixels = nullptr; // the program's view of it, read-only
+    bool answerHanded = false;
 };
+
+// The answer's buffer: room for the largest picture the helper may send back (taking memory only
+// where written); what a large picture wrote past the first KeptAnswerBytes is given back after.
+constexpr qint64 AnswerBytes = Pictures::MemoryBudgetBytes;
+constexpr qint64 KeptAnswerBytes = 48ll << 20;
+
+void endAnswer(Serving& h)
+{
+    if (h.answerPixels)
+        ::munmap(const_cast<uchar*>(h.answerPixels), std::size_t(AnswerBytes));
+    if (h.answer >= 0)
+        ::close(h.answer);
+    h.answer = -1;
+    h.answerPixels = nullptr;
+}
 
 // The exit status of a helper that is done with: it ends on its own (after a failed
 // picture) or is ended at the deadline.
 int endOf(Serving& h, std::chrono::steady_clock::time_point deadline)
 {
     ::close(h.channel);
+    endAnswer(h);
     int status = 0;
     for (;;) {
         const pid_t done = ::waitpid(h.pid, &status, WNOHANG);
@@ -186,13 +207,22 @@ std::optional<Serving> startServing(const QString& helper)
         return std::nullopt;
     }
     ++started;
-    return Serving{child, ends[0], helper, 0};
+    Serving h{child, ends[0], helper, 0};
+    h.answer = HelperChannel::AnswerBuffer(AnswerBytes);
+    void* view = h.answer >= 0 ? ::mmap(nullptr, std::size_t(AnswerBytes), PROT_READ, MAP_SHARED, h.answer, 0) : MAP_FAILED;
+    if (view == MAP_FAILED)
+        endAnswer(h); // the pixels come through the channel instead
+    else
+        h.answerPixels = static_cast<const uchar*>(view);
+    return h;
 }
 
 // Helpers started once and used again; at most this many wait between pictures, each for at
-// most this many pictures.
+// most this many pictures. A fresh helper starts cold: its image plugins loaded, and each colour
+// profile's conversion made anew on its first picture (a table profile's LittleCMS transform takes
+// about 80 ms, the time of a dozen slots), so a helper serves some ten pages before it goes.
 constexpr std::size_t IdleHelpers = 2;
-constexpr int PicturesPerHelper = 32;
+constexpr int PicturesPerHelper = 128;
 
 struct Pool {
     std::mutex mutex;
@@ -251,30 +281,55 @@ struct Input {
     qint64 size = 0;
 };
 
-// The request and the picture: its descriptor where the channel takes one, else its bytes.
+// The request and the picture: its descriptor where the channel takes one, else its bytes; with
+// them, the first time, the answer's buffer (when there is one).
 bool sendPicture(Serving& h, QSize box, qint32 probe, const Input& input, std::chrono::steady_clock::time_point deadline)
 {
+    const int answer = h.answerHanded ? -1 : h.answer;
     char request[24] = {'Q', 'R', 'E', 'Q'};
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.width(), request + 4);
     qToLittleEndian<qint32>(box.isEmpty() ? 0 : box.height(), request + 8);
     qToLittleEndian<qint32>(probe, request + 12);
     qToLittleEndian<qint64>(input.bytes ? input.bytes->size() : input.size, request + 16);
+    bool nothingSent = true;
     if (input.fd >= 0) {
         request[1] = 'F', request[2] = 'D', request[3] = 'R';
-        bool nothingSent = true;
-        if (HelperChannel::SendWithDescriptor(h.channel, request, sizeof request, input.fd, deadline, nothingSent)) {
+        const int fds[2] = {input.fd, answer};
+        if (HelperChannel::SendWithDescriptors(h.channel, request, sizeof request, fds, answer >= 0 ? 2 : 1, deadline,
+                                               nothingSent)) {
             ++byDescriptor;
+            h.answerHanded = h.answerHanded || answer >= 0;
             return true;
         }
         if (!nothingSent)
             return false;
+        // The channel takes no descriptor: the bytes through it, the answer too.
         request[1] = 'R', request[2] = 'E', request[3] = 'Q';
         QByteArray bytes;
         return HelperChannel::ReadFile(input.fd, input.size, bytes) && HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline) &&
                HelperChannel::WriteExactly(h.channel, bytes.constData(), bytes.size(), deadline);
     }
-    return HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline) &&
-           HelperChannel::WriteExactly(h.channel, input.bytes->constData(), input.bytes->size(), deadline);
+    if (answer >= 0 && HelperChannel::SendWithDescriptors(h.channel, request, sizeof request, &answer, 1, deadline, nothingSent))
+        h.answerHanded = true;
+    else if (!nothingSent || !HelperChannel::WriteExactly(h.channel, request, sizeof request, deadline))
+        return false;
+    return HelperChannel::WriteExactly(h.channel, input.bytes->constData(), input.bytes->size(), deadline);
+}
+
+// The pixels the helper put in the answer's buffer, copied into the picture's own; pages a large
+// picture took past the first KeptAnswerBytes are given back.
+QImage fromAnswer(const Serving& h, QSize shown)
+{
+    const qint64 bytes = Pictures::PixelBytes(shown);
+    if (!h.answerPixels || bytes > AnswerBytes)
+        return {};
+    QImage image(shown, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    std::memcpy(image.bits(), h.answerPixels, std::size_t(bytes)); // RGB32 rows have no padding
+    if (bytes > KeptAnswerBytes)
+        ::fallocate(h.answer, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, KeptAnswerBytes, bytes - KeptAnswerBytes);
+    return image;
 }
 
 // One picture through one serving helper, which goes back to the pool when it succeeds.
@@ -285,20 +340,29 @@ Outcome serveOne(Serving h, const Input& input, QSize box, qint32 probe,
     QString reason; // what the helper said before it ended
     if (sendPicture(h, box, probe, input, deadline)) {
         char header[20];
-        if (HelperChannel::ReadExactly(h.channel, header, 8, deadline) && QByteArray(header, 4) == "QERR") {
+        const bool read = HelperChannel::ReadExactly(h.channel, header, 8, deadline);
+        const QByteArray kind(header, read ? 4 : 0);
+        if (kind == "QERR") {
             const qint32 length = qFromLittleEndian<qint32>(header + 4);
             QByteArray why(std::clamp(length, 0, 400), '\0');
             if (length == why.size() && HelperChannel::ReadExactly(h.channel, why.data(), why.size(), deadline))
                 reason = QString::fromUtf8(why);
-        } else if (QByteArray(header, 4) == "QPIX" && HelperChannel::ReadExactly(h.channel, header + 8, 12, deadline)) {
+        } else if ((kind == "QPIX" || (kind == "QSHM" && h.answerHanded)) && HelperChannel::ReadExactly(h.channel, header + 8, 12, deadline)) {
             const QSize natural(qFromLittleEndian<qint32>(header + 4), qFromLittleEndian<qint32>(header + 8));
             const QSize shown(qFromLittleEndian<qint32>(header + 12), qFromLittleEndian<qint32>(header + 16));
             if (!natural.isEmpty() && !shown.isEmpty() && !Pictures::TooManyPixels(natural) &&
                 shown == Pictures::TargetSize(natural, box)) {
-                // Straight into the picture's own buffer: RGB32 rows have no padding.
-                QImage image(shown, QImage::Format_RGB32);
-                if (!image.isNull() &&
-                    HelperChannel::ReadExactly(h.channel, reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline)) {
+                QImage image;
+                if (kind == "QSHM") {
+                    image = fromAnswer(h, shown);
+                } else {
+                    // Straight into the picture's own buffer: RGB32 rows have no padding.
+                    image = QImage(shown, QImage::Format_RGB32);
+                    if (!image.isNull() &&
+                        !HelperChannel::ReadExactly(h.channel, reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline))
+                        image = QImage();
+                }
+                if (!image.isNull()) {
                     outcome.shown = image;
                     outcome.natural = natural;
                     pool().give(h);

@@ -95,6 +95,14 @@ void ToSrgb(QImage& image, const QColorSpace& space)
     image.setDevicePixelRatio(dpr);
 }
 
+QImage (*WholePictureCanvasMaker)(QSize size, QImage::Format format) = nullptr;
+
+QImage WholePictureCanvas(QSize size, QImage::Format format)
+{
+    QImage made = WholePictureCanvasMaker ? WholePictureCanvasMaker(size, format) : QImage();
+    return made.isNull() ? QImage(size, format) : made;
+}
+
 bool LooksLikeJpeg(const QByteArray& head)
 {
     return head.startsWith("\xFF\xD8\xFF");

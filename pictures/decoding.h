@@ -56,6 +56,13 @@ bool LooksLikeJpeg(const QByteArray& head);
 // An ISO media file whose brand is a HEIF one (HEIC, HEIF, AVIF and their sequences).
 bool LooksLikeHeif(const QByteArray& head);
 
+// The buffer a decoder reads a picture into that it hands back as it is (whole, upright): in
+// the decoder helper, the answer's buffer the program shares with it (the pixels then cross
+// without a copy), once a picture; elsewhere a picture of its own.
+QImage WholePictureCanvas(QSize size, QImage::Format format);
+// Set by the decoder helper: where WholePictureCanvas takes its buffer from.
+extern QImage (*WholePictureCanvasMaker)(QSize size, QImage::Format format);
+
 // A picture as a decoder gives it: shown at the size asked for (device pixel ratio 1),
 // its own upright size; or a null image and why it is not a picture (481).
 struct Decoded {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -75,10 +77,10 @@ bool ReadFile(int fd, qint64 size, QByteArray& bytes)
     return true;
 }
 
-// The request ("QFDR") with the descriptor riding along (SCM_RIGHTS); false when the channel
-// would not take a descriptor (nothing is sent then) or the helper is gone.
-bool SendWithDescriptor(int channel, const char* request, std::size_t size, int fd,
-                        std::chrono::steady_clock::time_point deadline, bool& nothingSent)
+// The request with the descriptors riding along (SCM_RIGHTS); false when the channel would not
+// take them (nothing is sent then) or the helper is gone.
+bool SendWithDescriptors(int channel, const char* request, std::size_t size, const int* fds, int count,
+                         std::chrono::steady_clock::time_point deadline, bool& nothingSent)
 {
     nothingSent = true;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -86,17 +88,20 @@ bool SendWithDescriptor(int channel, const char* request, std::size_t size, int 
     if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
         return false;
     iovec part{const_cast<char*>(request), size};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    constexpr int MostDescriptors = 2;
+    if (count < 1 || count > MostDescriptors)
+        return false;
+    alignas(cmsghdr) char control[CMSG_SPACE(MostDescriptors * sizeof(int))] = {};
     msghdr message{};
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    message.msg_controllen = CMSG_SPACE(std::size_t(count) * sizeof(int));
     cmsghdr* rights = CMSG_FIRSTHDR(&message);
     rights->cmsg_level = SOL_SOCKET;
     rights->cmsg_type = SCM_RIGHTS;
-    rights->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(rights), &fd, sizeof fd);
+    rights->cmsg_len = CMSG_LEN(std::size_t(count) * sizeof(int));
+    std::memcpy(CMSG_DATA(rights), fds, std::size_t(count) * sizeof(int));
     ssize_t n;
     do {
         n = ::sendmsg(channel, &message, MSG_NOSIGNAL);
@@ -104,8 +109,21 @@ bool SendWithDescriptor(int channel, const char* request, std::size_t size, int 
     nothingSent = n <= 0;
     if (n <= 0)
         return false;
-    // The descriptor went with the first byte; the rest of the request as plain bytes.
+    // The descriptors went with the first byte; the rest of the request as plain bytes.
     return WriteExactly(channel, request + n, qint64(size) - n, deadline);
+}
+
+int AnswerBuffer(qint64 size)
+{
+    const int fd = ::memfd_create("quillbook-answer", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
+        return -1;
+    // Sealed, so that the helper cannot cut it short under the program's mapping.
+    if (::ftruncate(fd, off_t(size)) != 0 || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace HelperChannel

@@ -194,7 +194,8 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
 
     QString why;
     const bool here = TiffSamples::ReadsHere(layout);
-    QImage image = here ? TiffSamples::Read(tiff.get(), layout, icc, why) : readRgba(tiff.get(), layout, why);
+    const bool whole = (orientation < 2 || orientation > 8) && Pictures::TargetSize(stored, box) == stored;
+    QImage image = here ? TiffSamples::Read(tiff.get(), layout, icc, why, whole) : readRgba(tiff.get(), layout, why);
     // Whatever libtiff called an error while it decoded (warnings pass) leaves the picture unshown.
     if (image.isNull() || source.failure[0])
         return failed(source.failure[0] ? QString::fromUtf8(source.failure) : why);

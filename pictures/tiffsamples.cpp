@@ -1,6 +1,7 @@
 #include "tiffsamples.h"
 
 #include "colourprofile.h"
+#include "decoding.h"
 
 #include <QFloat16>
 
@@ -38,6 +39,13 @@ quint16 to16(double v)
 uint to8(quint16 v)
 {
     return (uint(v) * 255u + 32767u) / 65535u;
+}
+
+// to8 without the division (the same for every value: v / 257, rounded).
+inline uint rounded8(uint v)
+{
+    v += 128;
+    return (v - (v >> 8)) >> 8;
 }
 
 // A 16-bit working value from an unsigned sample of `bits` bits.
@@ -143,6 +151,55 @@ bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, 
     return true;
 }
 
+// Plain RGB of 8 or 16 bits, in one plane, no alpha (the most common kind): each strip or tile
+// straight into the picture's rows, 16-bit samples rounded to 8 on the way, in one pass.
+bool readRgbStraight(TIFF* tiff, const Layout& l, QImage& image, QString& why)
+{
+    const bool tiled = TIFFIsTiled(tiff);
+    uint32_t blockWidth = l.width, blockHeight = l.height;
+    if (tiled) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &blockWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &blockHeight);
+    } else {
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &blockHeight);
+        blockHeight = std::clamp<uint32_t>(blockHeight, 1, l.height);
+    }
+    const tmsize_t blockBytes = tiled ? TIFFTileSize(tiff) : TIFFStripSize(tiff);
+    const int sampleBytes = l.bitsPerSample / 8;
+    const qint64 rowBytes = qint64(blockWidth) * 3 * sampleBytes;
+    if (blockWidth == 0 || blockHeight == 0 || blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {
+        why = QStringLiteral("damaged TIFF: its strips or tiles do not fit its picture");
+        return false;
+    }
+    std::vector<uchar> block(static_cast<std::size_t>(blockBytes));
+    for (uint32_t by = 0; by < l.height; by += blockHeight) {
+        for (uint32_t bx = 0; bx < l.width; bx += blockWidth) {
+            const tmsize_t n = tiled ? TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, bx, by, 0, 0), block.data(), blockBytes)
+                                     : TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, by, 0), block.data(), blockBytes);
+            const uint32_t rows = std::min(blockHeight, l.height - by);
+            const uint32_t cols = std::min(blockWidth, l.width - bx);
+            if (n < qint64(rows - 1) * rowBytes + qint64(cols) * 3 * sampleBytes) {
+                if (why.isEmpty())
+                    why = QStringLiteral("damaged TIFF: a strip or tile cannot be read");
+                return false;
+            }
+            for (uint32_t r = 0; r < rows; ++r) {
+                auto* out = reinterpret_cast<QRgb*>(image.scanLine(int(by + r))) + bx;
+                const uchar* line = block.data() + r * rowBytes;
+                if (sampleBytes == 1) {
+                    for (uint32_t x = 0; x < cols; ++x, line += 3)
+                        out[x] = 0xFF000000u | (uint(line[0]) << 16) | (uint(line[1]) << 8) | line[2];
+                    continue;
+                }
+                const auto* p = reinterpret_cast<const quint16*>(line); // libtiff has put them in this machine's order
+                for (uint32_t x = 0; x < cols; ++x, p += 3)
+                    out[x] = 0xFF000000u | (rounded8(p[0]) << 16) | (rounded8(p[1]) << 8) | rounded8(p[2]);
+            }
+        }
+    }
+    return true;
+}
+
 bool readAll(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, int used, std::vector<quint16>& work,
              QString& why)
 {
@@ -216,10 +273,21 @@ bool ReadsHere(const Layout& l)
     return l.sampleFormat == SAMPLEFORMAT_UINT && l.bitsPerSample <= 32;
 }
 
-QImage Read(TIFF* tiff, const Layout& l, const QByteArray& icc, QString& why)
+QImage Read(TIFF* tiff, const Layout& l, const QByteArray& icc, QString& why, bool whole)
 {
     const int colours = colourChannels(l);
     const bool alpha = l.alphaSample >= colours && l.alphaSample < l.samplesPerPixel;
+    if (l.photometric == PHOTOMETRIC_RGB && l.samplesPerPixel == 3 && l.planar != PLANARCONFIG_SEPARATE && !alpha &&
+        l.sampleFormat == SAMPLEFORMAT_UINT &&
+        (l.bitsPerSample == 8 || l.bitsPerSample == 16)) {
+        const QSize size(int(l.width), int(l.height));
+        QImage image = whole ? Pictures::WholePictureCanvas(size, QImage::Format_RGB32) : QImage(size, QImage::Format_RGB32);
+        if (image.isNull()) {
+            why = QStringLiteral("too large to read");
+            return {};
+        }
+        return readRgbStraight(tiff, l, image, why) ? image : QImage();
+    }
     const int used = colours + (alpha ? 1 : 0);
     std::vector<int> channelOf(l.samplesPerPixel, -1);
     for (int s = 0; s < colours; ++s)

@@ -25,7 +25,8 @@ struct Layout {
 bool ReadsHere(const Layout& layout);
 
 // The picture in stored orientation: RGB32, or ARGB32 (premultiplied when the file's alpha is)
-// when it has alpha; a CMYK picture through `icc`. A null image and why on failure.
-QImage Read(TIFF* tiff, const Layout& layout, const QByteArray& icc, QString& why);
+// when it has alpha; a CMYK picture through `icc`. A null image and why on failure. `whole`: the
+// picture is handed back as read (upright, unscaled), into Pictures::WholePictureCanvas.
+QImage Read(TIFF* tiff, const Layout& layout, const QByteArray& icc, QString& why, bool whole = false);
 
 } // namespace TiffSamples

@@ -7,12 +7,14 @@
 #   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept, a busy machine (about 5 min)
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
+#                            ("thumbnailers": pages at 230 px against the desktop's thumbnailers)
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
 #   bench.sh zoom            actual pixels on a 50-megapixel JPEG against a whole decode
 #   bench.sh view [ARGS]     the full-size view's step to the next 24-megapixel picture against a repaint (about 1.5 min)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
+install_missing_packages "${QUILL_BENCH_PACKAGES[@]}"
 build_quillbook
 case "${1:-page}" in
     photo) shift; exec "$QUILL_BUILD/bench/quill_photobench" "$@" ;;

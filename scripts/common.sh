@@ -10,6 +10,7 @@ QUILL_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
     libwmf-dev libjpeg62-turbo-dev libbenchmark-dev libseccomp-dev libheif-dev liblcms2-dev libtiff-dev libavif-dev
+    libpng-dev libwebp-dev libgif-dev
     fonts-liberation fonts-dejavu-core fonts-urw-base35
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
@@ -19,9 +20,18 @@ QUILL_PACKAGES=(
     libaom-dev python3
 )
 
+# What only the benchmarks compare against, never needed to build or test: the thumbnailers a
+# Linux desktop uses (bench/decoderbench.cpp, "thumbnailers"). Installed by scripts/bench.sh.
+QUILL_BENCH_PACKAGES=(
+    libvips-tools libgdk-pixbuf2.0-bin heif-thumbnailer
+)
+
+# Installs what is missing of the packages named (by default QUILL_PACKAGES).
 install_missing_packages() {
     local missing=()
-    for pkg in "${QUILL_PACKAGES[@]}"; do
+    local wanted=("$@")
+    ((${#wanted[@]})) || wanted=("${QUILL_PACKAGES[@]}")
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi

@@ -10,6 +10,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -396,6 +397,31 @@ private slots:
         QCOMPARE(r.error.number, 75);
         QVERIFY(TestPictures::Save(TestPictures::Photo(80, 60), path, "BMP"));
         QCOMPARE(LoadPicture(path, QSize(100, 100)).error.number, 0); // the next read is unharmed
+    }
+
+    void fileChangingWhileTheHelperReadsItIs75_data()
+    {
+        QTest::addColumn<QByteArray>("change"); // what a helper standing in for the real one does to the file
+        QTest::newRow("shrinks") << QByteArray("truncate -s 100");
+        QTest::newRow("grows") << QByteArray("truncate -s +100");
+    }
+
+    void fileChangingWhileTheHelperReadsItIs75()
+    {
+        QFETCH(QByteArray, change);
+        const QString path = dir.filePath(QStringLiteral("changing.png"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(80, 60), path, "PNG"));
+        const QString helper = dir.filePath(QStringLiteral("change.sh"));
+        QVERIFY(TestPictures::WriteBytes(helper, "#!/bin/sh\n" + change + " '" + QFile::encodeName(path) + "'\n"));
+        QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const qint64 size = QFileInfo(path).size();
+        qputenv("QUILL_DECODER_HELPER", QFile::encodeName(helper));
+        const LoadResult r = LoadPicture(path, QSize(100, 100));
+        qunsetenv("QUILL_DECODER_HELPER");
+        QVERIFY(QFileInfo(path).size() != size); // the file did change under the helper
+        QCOMPARE(r.error.number, 75); // the file's passing state, not the picture's fault
+        QVERIFY(TestPictures::Save(TestPictures::Photo(80, 60), path, "PNG"));
+        QCOMPARE(LoadPicture(path, QSize(100, 100)).error.number, 0);
     }
 
     void metafilesAreRenderedOutsideTheProgram()
