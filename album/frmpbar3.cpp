@@ -58,7 +58,7 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
 
     cmdCancel = new QPushButton(QStringLiteral("Cancel"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    Place(cmdCancel, 42, 77.5, 16, 4);
+    Place(cmdCancel, 42, 76, 16, 4);
     cmdCancel->hide();
     cmdCancel->setEnabled(false);
 

@@ -142,6 +142,10 @@ void FrmPage1::ShowAddingProgress()
         bar->SetDefaultButton(bar->cmdCancel);
         connect(bar->cmdCancel, &QPushButton::clicked, this, &FrmPage1::CancelAdding, Qt::UniqueConnection);
         bar->cmdCancel->setFocus();
+    } else if (Forms::Front() != bar) {
+        // The window system handed the focus back to the page (a question closed over it):
+        // the progress screen, and its Cancel on the keyboard, stay in front.
+        bar->Show();
     }
     bar->lblSloc->setText(QStringLiteral("Page ") + session.pageNr);
     bar->SetProgress(done * 100 / count);
