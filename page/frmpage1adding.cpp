@@ -3,8 +3,8 @@
 // slots after it, in order, then, after a question and the page's save check,
 // into the next pages' empty slots. The window answers throughout; more than a
 // page's worth shows the progress screen, whose Cancel stops at once.
-#include "frmpage1.h"
 #include "forms.h"
+#include "frmpage1.h"
 #include "frmpbar3.h"
 #include "interaction.h"
 #include "manypictures.h"
