@@ -2,13 +2,14 @@
 
 #include "elementscreens.h"
 #include "form.h"
-#include "pictureloader.h"
 
 #include <array>
 #include <memory>
 
 class PageForView;
 class PictureBatch;
+struct Picture;
+struct RunError;
 class PictureBox;
 class SlotDrop;
 class SlotFocus;
@@ -116,8 +117,8 @@ private:
     bool PlaceFile(int slot, const QString& path, bool nameIt);
     // A picture made ready for `slot` goes in as an add puts it; false (after its message) when
     // it holds none.
-    bool PlaceLoaded(int slot, const QString& path, const Pictures::LoadResult& loaded, bool nameIt);
-    void PictureReady(int index, const Pictures::LoadResult& loaded);
+    bool PlaceLoaded(int slot, const QString& path, const Picture& picture, const RunError& error, bool nameIt);
+    void PictureReady(int index, const Picture& picture, const RunError& error);
     // The page is full while pictures remain: the next page after the question and the save check.
     void PageFull();
     void ShowAddingProgress();

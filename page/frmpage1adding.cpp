@@ -47,23 +47,24 @@ void FrmPage1::AddPictures(int slot, QStringList files)
     m_targets = ManyPictures::TargetSlots(slotTags(*this), slot);
     m_target = 0;
     m_batch = new PictureBatch(std::move(files), SlotPixels(), SlotPixelRatio(), this);
-    connect(m_batch, &PictureBatch::Ready, this, &FrmPage1::PictureReady);
+    connect(m_batch, &PictureBatch::Ready, this,
+            [this](int index, const Pictures::LoadResult& loaded) { PictureReady(index, loaded.picture, loaded.error); });
     ShowAddingProgress();
     m_batch->Start();
 }
 
-void FrmPage1::PictureReady(int index, const Pictures::LoadResult& loaded)
+void FrmPage1::PictureReady(int index, const Picture& picture, const RunError& error)
 {
     const QString path = m_batch->Files()[index];
-    if (loaded.error.failed()) {
+    if (error.failed()) {
         // Told, then skipped: the next file takes the slot. Nothing else goes in meanwhile.
         m_batch->Hold();
-        PlaceLoaded(m_targets[m_target], path, loaded, true);
+        PlaceLoaded(m_targets[m_target], path, picture, error, true);
         if (!m_batch)
             return; // stopped while the message was open
         m_batch->Resume();
     } else {
-        PlaceLoaded(m_targets[m_target++], path, loaded, true);
+        PlaceLoaded(m_targets[m_target++], path, picture, error, true);
     }
     ShowAddingProgress();
     if (m_batch->HandedOver() == m_batch->Count())

@@ -153,25 +153,26 @@ bool FrmPage1::PlaceFile(int slot, const QString& path, bool nameIt)
 {
     // The slot keeps a private copy of the file: the picture shown now is the
     // one saved later, whatever becomes of the file.
-    return PlaceLoaded(slot, path, Pictures::LoadKeptPicture(path, SlotPixels(), SlotPixelRatio()), nameIt);
+    const Pictures::LoadResult loaded = Pictures::LoadKeptPicture(path, SlotPixels(), SlotPixelRatio());
+    return PlaceLoaded(slot, path, loaded.picture, loaded.error, nameIt);
 }
 
-bool FrmPage1::PlaceLoaded(int slot, const QString& path, const Pictures::LoadResult& loaded, bool nameIt)
+bool FrmPage1::PlaceLoaded(int slot, const QString& path, const Picture& picture, const RunError& error, bool nameIt)
 {
     PictureBox* box = m_images[std::size_t(slot)];
-    if (loaded.error.number == RunError::PathFileAccess) {
+    if (error.number == RunError::PathFileAccess) {
         const QString named = nameIt ? QFileInfo(path).fileName() + QStringLiteral("\r\n") : QString();
-        MsgBox(QStringLiteral("The picture could not be added.\r\n") + named + loaded.error.description,
+        MsgBox(QStringLiteral("The picture could not be added.\r\n") + named + error.description,
                vbOKOnly | vbExclamation, QStringLiteral("ERROR"));
         return false;
     }
-    if (loaded.error.failed()) {
+    if (error.failed()) {
         // The chooser hands on whatever was typed: the slot stays as it was.
         MsgBox(nameIt ? ManyPictures::NotAPictureMessage(path) : QStringLiteral("The file selected is not a picture file"),
                vbOKOnly, QStringLiteral("ERROR"));
         return false;
     }
-    box->SetPicture(loaded.picture);
+    box->SetPicture(picture);
     session.albumChanged = 1;
     FitSlotPicture(*box, slot);
     box->Tag = QStringLiteral("1");
