@@ -7,6 +7,7 @@
 #include "frmgetfile.h"
 #include "frmpage1.h"
 #include "frmpbar3.h"
+#include "interaction.h"
 #include "keptfile.h"
 #include "picturebatch.h"
 #include "picturebox.h"
@@ -31,6 +32,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <memory>
 #include <set>
@@ -81,6 +83,7 @@ public:
             const QString name = QFileInfo(path).completeBaseName();
             {
                 std::unique_lock<std::mutex> lock(state->mutex);
+                ++state->started;
                 state->waiting.wait_for(lock, std::chrono::seconds(2),
                                         [&] { return state->all || state->open.count(name) > 0; });
             }
@@ -112,15 +115,52 @@ public:
         const std::lock_guard<std::mutex> lock(m_state->mutex);
         return m_state->loaded.count(name) > 0;
     }
+    int started()
+    {
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->started;
+    }
+    // Every load started has ended.
+    bool idle()
+    {
+        const std::lock_guard<std::mutex> lock(m_state->mutex);
+        return int(m_state->loaded.size()) == m_state->started;
+    }
 
 private:
     struct State {
         std::mutex mutex;
         std::condition_variable waiting;
         std::set<QString> open, loaded;
+        int started = 0;
         bool all = false;
     };
     std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+// Answers as the script does, but first runs the event loop while a question is open, as a
+// real dialog does, calling `meanwhile` there.
+class EventLoopInQuestions final : public Interaction {
+public:
+    EventLoopInQuestions(ScriptedInteraction& script, std::function<void()> meanwhile)
+        : m_script(script), m_meanwhile(std::move(meanwhile))
+    {
+        InstallInteraction(this);
+    }
+    ~EventLoopInQuestions() override { InstallInteraction(&m_script); }
+    int messageBox(const Question& q) override
+    {
+        m_meanwhile();
+        return m_script.messageBox(q);
+    }
+    QString inputBox(const Question& q) override { return m_script.inputBox(q); }
+    void showModal(Form& form, const Question& q) override { m_script.showModal(form, q); }
+    bool printerSetup(QPrinter& printer, const Question& q) override { return m_script.printerSetup(printer, q); }
+    void endProgram() override { m_script.endProgram(); }
+
+private:
+    ScriptedInteraction& m_script;
+    std::function<void()> m_meanwhile;
 };
 
 } // namespace
@@ -348,6 +388,34 @@ private slots:
         QCOMPARE(QDir(KeptFile::Folder()).entryList(QDir::Files | QDir::Hidden), QStringList{});
         QCOMPARE(QDir(program->path(QStringLiteral("Holiday"))).entryList(QDir::Files), albumBefore);
         QCOMPARE(program->user.asked.size(), 0);
+    }
+
+    // While "did not fit" is open, nothing goes in and the workers wait: no load starts beyond
+    // the few made ahead, whatever the event loop runs meanwhile.
+    void workersWaitWhileAsked()
+    {
+        const QStringList files = makeFiles(16); // ten fit
+        Gate gate;
+        for (int k = 1; k <= 10; ++k)
+            gate.open(QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0')));
+        QList<int> whileAsked;
+        int startedWhileAsked = 0;
+        EventLoopInQuestions spinning(program->user, [&] {
+            gate.openAll();
+            QTRY_VERIFY(gate.idle());
+            QCoreApplication::processEvents();
+            whileAsked = slotWidths();
+            startedWhileAsked = gate.started();
+        });
+        program->user.answerButton(vbNo);
+        page()->AddPictures(0, files);
+        QTRY_VERIFY(!page()->AddingPictures());
+        QCOMPARE(program->user.asked.size(), 1);
+        const QList<int> full{11, 64, 12, 13, 14, 64, 15, 16, 17, 18, 19, 20};
+        QCOMPARE(whileAsked, full);
+        QVERIFY2(startedWhileAsked <= 10 + PictureBatch::Ahead, qPrintable(QString::number(startedWhileAsked)));
+        QCOMPARE(slotWidths(), full);
+        QTRY_COMPARE(keptFilesOpen(), 10);
     }
 
     void severalFilesDropped()
