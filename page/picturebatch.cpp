@@ -3,6 +3,7 @@
 #include "interaction.h"
 #include "keptfile.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
@@ -15,6 +16,18 @@ PictureBatch::Loader& testLoader()
 {
     static PictureBatch::Loader loader;
     return loader;
+}
+
+// Threads of their own: Qt's shared pool also runs the UI thread's own painting and scaling,
+// which would wait behind a slow picture.
+QThreadPool& workers()
+{
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool(QCoreApplication::instance()); // waits for its loads as the program ends
+        made->setMaxThreadCount(PictureBatch::Workers);
+        return made;
+    }();
+    return *pool;
 }
 
 } // namespace
@@ -75,7 +88,7 @@ void PictureBatch::StartLoads()
         Loader load = testLoader();
         if (!load)
             load = [](const QString& path, QSize box, qreal dpr) { return Pictures::LoadKeptPicture(path, box, dpr); };
-        QThreadPool::globalInstance()->start([post = m_post, load, path = m_files[index], box = m_box, dpr = m_dpr, index] {
+        workers().start([post = m_post, load, path = m_files[index], box = m_box, dpr = m_dpr, index] {
             Pictures::LoadResult result = load(path, box, dpr);
             const std::lock_guard<std::mutex> lock(post->mutex);
             if (PictureBatch* batch = post->batch) {

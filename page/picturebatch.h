@@ -11,7 +11,7 @@
 #include <memory>
 
 // Several picture files made ready off the UI thread: each file's private copy
-// and slot picture (`Pictures::LoadKeptPicture`) on the shared thread pool, at
+// and slot picture (`Pictures::LoadKeptPicture`) on a thread pool of its own, at
 // most two at once and never far ahead of what has been handed over, so that a
 // batch held (by an open question, or by the page screen turning its page)
 // makes its workers wait. Results are handed over on the UI thread strictly in
