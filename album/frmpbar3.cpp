@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 
 namespace {
 
@@ -27,6 +28,8 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
         "QLabel { color: #fdf6e3; background: transparent; }"
         "#lblL, #lblR, #lblADone { color: #f2d98c; }"
         "QProgressBar { border: 1px solid #f2d98c; border-radius: 6px; background: rgba(0,0,0,60); }"
+        "QPushButton { color: #16324f; background: #f2d98c; border-radius: 6px; }"
+        "QPushButton:focus { border: 2px solid #fdf6e3; }"
         "QProgressBar::chunk { background: #f2d98c; border-radius: 5px; }"));
 
     Frame1 = new QFrame;
@@ -52,6 +55,12 @@ FrmPbar3::FrmPbar3() : Form(Screen::Pbar3)
     Place(lblL, 17, 58.5, 9, 8);
     Place(lblR, 74, 58.5, 9, 8);
     Place(lblADone, 40, 67, 20, 10);
+
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"));
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    Place(cmdCancel, 42, 76, 16, 4);
+    cmdCancel->hide();
+    cmdCancel->setEnabled(false);
 
     AddMenu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
 }

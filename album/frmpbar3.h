@@ -5,6 +5,7 @@
 class QFrame;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 // The full-screen progress screen shown while a page loads or is saved.
 class FrmPbar3 final : public Form {
@@ -26,4 +27,6 @@ public:
     QLabel* lblR = nullptr;
     QLabel* lblADone = nullptr;
     QFrame* Frame1 = nullptr;
+    // Shown only while pictures are added (they may be stopped); hidden otherwise.
+    QPushButton* cmdCancel = nullptr;
 };

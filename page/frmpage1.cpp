@@ -10,6 +10,7 @@
 #include "interaction.h"
 #include "pageloader.h"
 #include "pageforview.h"
+#include "picturebatch.h"
 #include "pagereadahead.h"
 #include "picturebox.h"
 #include "pictureloader.h"
@@ -338,8 +339,8 @@ void FrmPage1::Image1_MouseDown(int index, Qt::MouseButton button)
     session.pageFilePrefix = QStringLiteral("P1I");
     session.viewFromPage = 1;
     session.deleteCancelled = 0;
-    if (index < 0 || index > 11)
-        return;
+    if (index < 0 || index > 11 || m_batch)
+        return; // while pictures go in, the slots only show them
     session.imageNr = std::int16_t(index);
     if (button == Qt::LeftButton)
         ImgRep(index);

@@ -7,6 +7,9 @@
 #include <memory>
 
 class PageForView;
+class PictureBatch;
+struct Picture;
+struct RunError;
 class PictureBox;
 class SlotDrop;
 class SlotFocus;
@@ -44,7 +47,13 @@ public:
     void cmdCancelAddDelete_Click();
     // Several files added at once (chosen together, or dropped): `slot` and the empty slots after
     // it, then, after the question and the page change's save check, the next pages' empty slots.
+    // The pictures are made ready off the UI thread and go in, in order, as each is ready; the
+    // window answers meanwhile. More than twelve show the progress screen, with Cancel.
     void AddPictures(int slot, QStringList files);
+    // True while several pictures are going in.
+    bool AddingPictures() const { return m_batch != nullptr; }
+    // Stops adding: the slots filled so far stay, nothing more goes in.
+    void CancelAdding();
     void mnuSaveAlbum_Click();
     void mnuMin_Click();
     void mnuHelp_Click();
@@ -106,6 +115,14 @@ private:
     // One file into `slot` as an add does it; false (after its message) when it holds no picture.
     // `nameIt`: one of several, so the message names the file.
     bool PlaceFile(int slot, const QString& path, bool nameIt);
+    // A picture made ready for `slot` goes in as an add puts it; false (after its message) when
+    // it holds none.
+    bool PlaceLoaded(int slot, const QString& path, const Picture& picture, const RunError& error, bool nameIt);
+    void PictureReady(int index, const Picture& picture, const RunError& error);
+    // The page is full while pictures remain: the next page after the question and the save check.
+    void PageFull();
+    void ShowAddingProgress();
+    void HideAddingProgress();
     void PastePicture(int slot);
     void DeletePicture(int slot);
     void ButtonTwo(int slot);
@@ -118,6 +135,9 @@ private:
     SlotFocus* m_slotFocus = nullptr; // the keyboard on the slots
     SlotDrop* m_slotDrop = nullptr;   // pictures dropped from other programs
     std::unique_ptr<PageForView> m_forView; // what the full-size view steps through
+    PictureBatch* m_batch = nullptr; // the pictures going in, while they do
+    QList<int> m_targets;            // the slots they take on this page, in order
+    int m_target = 0;                // the next of them
     int m_wheel = 0; // wheel turn not yet spent on a page
     bool m_describing = false;
 };

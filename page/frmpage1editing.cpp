@@ -111,6 +111,8 @@ void FrmPage1::mnuPaste_Click()
 
 void FrmPage1::cmdCancelAddDelete_Click()
 {
+    if (m_batch)
+        CancelAdding();
     Menu(QStringLiteral("mnuInst"))->setText(QStringLiteral("Click any Picture to see full size picture' )"));
     EndAddDelete();
 }
@@ -139,7 +141,7 @@ void FrmPage1::AddPicture(int slot)
     auto* chooser = Forms::Get<FrmGetFile>(Screen::GetFile);
     if (chooser && chooser->ChosenPaths().size() > 1) {
         const QStringList files = chooser->ChosenPaths();
-        EndAddDelete(); // the menus are back before a page may turn
+        EndAddDelete(); // adding several enters its own mode
         AddPictures(slot, files);
         return;
     }
@@ -149,61 +151,32 @@ void FrmPage1::AddPicture(int slot)
 
 bool FrmPage1::PlaceFile(int slot, const QString& path, bool nameIt)
 {
-    PictureBox* box = m_images[std::size_t(slot)];
     // The slot keeps a private copy of the file: the picture shown now is the
     // one saved later, whatever becomes of the file.
     const Pictures::LoadResult loaded = Pictures::LoadKeptPicture(path, SlotPixels(), SlotPixelRatio());
-    if (loaded.error.number == RunError::PathFileAccess) {
+    return PlaceLoaded(slot, path, loaded.picture, loaded.error, nameIt);
+}
+
+bool FrmPage1::PlaceLoaded(int slot, const QString& path, const Picture& picture, const RunError& error, bool nameIt)
+{
+    PictureBox* box = m_images[std::size_t(slot)];
+    if (error.number == RunError::PathFileAccess) {
         const QString named = nameIt ? QFileInfo(path).fileName() + QStringLiteral("\r\n") : QString();
-        MsgBox(QStringLiteral("The picture could not be added.\r\n") + named + loaded.error.description,
+        MsgBox(QStringLiteral("The picture could not be added.\r\n") + named + error.description,
                vbOKOnly | vbExclamation, QStringLiteral("ERROR"));
         return false;
     }
-    if (loaded.error.failed()) {
+    if (error.failed()) {
         // The chooser hands on whatever was typed: the slot stays as it was.
         MsgBox(nameIt ? ManyPictures::NotAPictureMessage(path) : QStringLiteral("The file selected is not a picture file"),
                vbOKOnly, QStringLiteral("ERROR"));
         return false;
     }
-    box->SetPicture(loaded.picture);
+    box->SetPicture(picture);
     session.albumChanged = 1;
     FitSlotPicture(*box, slot);
     box->Tag = QStringLiteral("1");
     return true;
-}
-
-void FrmPage1::AddPictures(int slot, QStringList files)
-{
-    for (int first = slot;; first = -1) {
-        QStringList tags;
-        for (int s = 0; s <= 11; ++s)
-            tags << m_images[std::size_t(s)]->Tag;
-        for (const int target : ManyPictures::TargetSlots(tags, first)) {
-            // A file that holds no picture is told and skipped: the next one takes its slot.
-            while (!files.isEmpty() && !PlaceFile(target, files.takeFirst(), true)) {
-            }
-            if (files.isEmpty())
-                return;
-        }
-        if (files.isEmpty())
-            return;
-        const int page = int(Val(session.pageNr));
-        if (page >= 10) {
-            MsgBox(ManyPictures::LeftOutMessage(int(files.size())), vbOKOnly | vbInformation,
-                   QStringLiteral("ADD PICTURES"));
-            return;
-        }
-        if (MsgBox(ManyPictures::DidNotFitQuestion(int(files.size()), page), vbYesNo | vbQuestion,
-                   QStringLiteral("ADD PICTURES")) != vbYes)
-            return;
-        // The page change's own save check (naming a new album); Cancel at the name or a failed
-        // save keeps the page, as filled. Then the page change, which has nothing left to ask.
-        if (!MayLeave())
-            return;
-        mnuP_Click(page + 1);
-        if (int(Val(session.pageNr)) != page + 1)
-            return; // the page stayed (its save failed, or the new album got no name)
-    }
 }
 
 void FrmPage1::PastePicture(int slot)

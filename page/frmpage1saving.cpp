@@ -127,5 +127,6 @@ bool FrmPage1::MayLeave()
 
 bool FrmPage1::Form_QueryUnload()
 {
+    CancelAdding(); // the user is leaving: what is in stays, for the save check
     return MayLeave();
 }

@@ -6,6 +6,7 @@
 #   bench.sh save [ARGS]     saving a page of twelve 24-megapixel pictures against cp (about 1.7 GB in /tmp)
 #   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept, a busy machine (about 5 min)
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
+#   bench.sh add [ARGS]      a new album of 120 phone JPEGs added in one selection and saved, against cp plus libjpeg-turbo
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 #                            ("thumbnailers": pages at 230 px against the desktop's thumbnailers)
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
@@ -22,6 +23,7 @@ case "${1:-page}" in
     save) shift; exec "$QUILL_BUILD/bench/quill_savebench" "$@" ;;
     turn) shift; exec "$QUILL_BUILD/bench/quill_turnbench" "$@" ;;
     keep) shift; exec "$QUILL_BUILD/bench/quill_keepbench" "$@" ;;
+    add) shift; exec "$QUILL_BUILD/bench/quill_addbench" "$@" ;;
     decoder) shift; exec "$QUILL_BUILD/bench/quill_decoderbench" "$@" ;;
     colour) shift; exec "$QUILL_BUILD/bench/quill_colourbench" "$@" ;;
     zoom) shift; exec "$QUILL_BUILD/bench/quill_zoombench" "$@" ;;
