@@ -290,6 +290,21 @@ private slots:
         QVERIFY2(psnr > leastPsnr, qPrintable(QStringLiteral("PSNR %1 dB").arg(psnr)));
     }
 
+    // A damaged progressive JPEG (a later scan asks for coefficients past the last one) is
+    // no picture for the region decoder: no crash, no rewrite kept.
+    void damagedProgressiveJpegIsNoCrash()
+    {
+        QByteArray jpeg = progressiveJpeg(TestPictures::Photo(400, 300, 2), 1);
+        QVERIFY(progressive(jpeg));
+        const qsizetype scan = jpeg.indexOf("\xFF\xDA", jpeg.indexOf("\xFF\xDA") + 2);
+        QVERIFY(scan > 0);
+        const int components = uchar(jpeg[scan + 4]);
+        jpeg[scan + 5 + 2 * components + 1] = char(80); // its last coefficient: beyond the 64
+        const QString path = program->path(QStringLiteral("damaged.jpg"));
+        QVERIFY(TestPictures::WriteBytes(path, jpeg));
+        QVERIFY(!RegionDecoder::Open(path));
+    }
+
     // The sharp part reaches beyond the view: a pan by an arrow key or a short drag shows sharp
     // at once, with no new decode.
     void smallPanWithinTheMarginStaysSharp_data()
