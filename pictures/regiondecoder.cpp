@@ -74,6 +74,83 @@ bool decodePart(jpeg_decompress_struct& info, ErrorExit& error, int num, QRect s
     return true;
 }
 
+// The bytes written while transcoding, grown as libjpeg fills them: owned here, so that an
+// error part way leaves nothing behind (jpeg_mem_dest's buffer would leak or dangle then).
+struct Sink {
+    jpeg_destination_mgr manager{};
+    QByteArray bytes;
+};
+
+Sink& sinkOf(j_compress_ptr info)
+{
+    return *static_cast<Sink*>(info->client_data);
+}
+
+void sinkStart(j_compress_ptr info)
+{
+    Sink& sink = sinkOf(info);
+    sink.bytes.resize(1 << 20);
+    sink.manager.next_output_byte = reinterpret_cast<JOCTET*>(sink.bytes.data());
+    sink.manager.free_in_buffer = std::size_t(sink.bytes.size());
+}
+
+boolean sinkGrow(j_compress_ptr info)
+{
+    Sink& sink = sinkOf(info);
+    const qsizetype used = sink.bytes.size(); // libjpeg asks only once the buffer is full
+    sink.bytes.resize(used * 2);
+    sink.manager.next_output_byte = reinterpret_cast<JOCTET*>(sink.bytes.data()) + used;
+    sink.manager.free_in_buffer = std::size_t(used);
+    return TRUE;
+}
+
+void sinkEnd(j_compress_ptr info)
+{
+    Sink& sink = sinkOf(info);
+    sink.bytes.resize(sink.bytes.size() - qsizetype(sink.manager.free_in_buffer));
+}
+
+bool transcode(jpeg_decompress_struct& in, jpeg_compress_struct& out, ErrorExit& error, const QByteArray& bytes)
+{
+    if (setjmp(error.jump))
+        return false;
+    jpeg_mem_src(&in, reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&in, TRUE);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&in);
+    jpeg_copy_critical_parameters(&in, &out);
+    out.optimize_coding = FALSE; // the standard tables: one pass over the coefficients, not two
+    jpeg_write_coefficients(&out, coefficients);
+    jpeg_finish_compress(&out);
+    jpeg_finish_decompress(&in);
+    return true;
+}
+
+// A progressive JPEG's decoder reads every coefficient of the picture for any part of it, so
+// it is rewritten once, losslessly, as a sequential one (the same coefficients, one scan): every
+// part after that costs what a baseline JPEG's does. Empty when the file turns out damaged.
+QByteArray sequential(const QByteArray& bytes)
+{
+    jpeg_decompress_struct in{};
+    jpeg_compress_struct out{};
+    ErrorExit error{};
+    Sink sink;
+    in.err = out.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onError;
+    error.manager.emit_message = quietly;
+    jpeg_create_decompress(&in);
+    jpeg_create_compress(&out);
+    out.client_data = &sink;
+    sink.manager.init_destination = sinkStart;
+    sink.manager.empty_output_buffer = sinkGrow;
+    sink.manager.term_destination = sinkEnd;
+    out.dest = &sink.manager;
+    const bool done = transcode(in, out, error, bytes);
+    out.dest = nullptr; // ours, not libjpeg's pool
+    jpeg_destroy_compress(&out);
+    jpeg_destroy_decompress(&in);
+    return done ? sink.bytes : QByteArray();
+}
+
 } // namespace
 
 QRect StoredRect(QRect upright, QSize stored, int orientation)
@@ -141,6 +218,11 @@ std::shared_ptr<const Source> Open(const QString& path)
     source->orientation = std::clamp(ReaderMends::ExifOrientationOf(reader.transformation()), 1, 8);
     source->natural = source->orientation >= 5 ? source->stored.transposed() : source->stored;
     source->icc = Colour::EmbeddedProfile(bytes);
+    if (facts.progressive) {
+        source->bytes = sequential(bytes);
+        if (source->bytes.isEmpty())
+            return {};
+    }
     return source;
 }
 

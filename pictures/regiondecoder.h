@@ -12,12 +12,13 @@
 // the part (jpeg_skip_scanlines, jpeg_crop_scanline), at the smallest of its scales (n/8) that
 // still covers it, so a 50-megapixel photo at actual pixels costs a screenful of memory, not
 // the whole picture. Orientation (EXIF) and the colour profile are applied as the loader does.
-// Colour JPEGs and grey ones; CMYK and YCCK are left to the loader.
+// Colour JPEGs and grey ones; CMYK and YCCK are left to the loader. A progressive JPEG is
+// rewritten once, losslessly, as a sequential one when opened, so that its parts cost as little.
 namespace RegionDecoder {
 
 // A JPEG read once, for many parts of it.
 struct Source {
-    QByteArray bytes;
+    QByteArray bytes; // sequential: a progressive file's coefficients rewritten in one scan
     QSize stored;  // as the file stores it
     QSize natural; // upright
     int orientation = 1;

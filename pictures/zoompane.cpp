@@ -19,6 +19,9 @@ namespace {
 constexpr double MostWholePixels = 16.0 * 1024 * 1024;
 // One arrow key moves the picture by this share of the view.
 constexpr double ArrowShare = 0.1;
+// The sharp part reaches this share of the view beyond each side of it, so that small pans
+// (an arrow key, a short drag) show sharp at once: 2.25 screenfuls at most.
+constexpr double MarginShare = 0.25;
 
 // The whole picture at a bounded size, for pictures the region decoder does not read.
 QImage boundedWhole(const Picture& picture)
@@ -276,6 +279,14 @@ QRect ZoomPane::wantedRegion() const
     return m_zoom.VisiblePart().toAlignedRect().intersected(QRect(QPoint(0, 0), m_zoom.Natural()));
 }
 
+QRect ZoomPane::withMargin(QRect region) const
+{
+    const QSizeF view = m_zoom.View() / std::max(m_zoom.Scale(), 1e-9); // picture pixels
+    const int across = int(std::ceil(view.width() * MarginShare));
+    const int down = int(std::ceil(view.height() * MarginShare));
+    return region.adjusted(-across, -down, across, down).intersected(QRect(QPoint(0, 0), m_zoom.Natural()));
+}
+
 double ZoomPane::wantedScale() const
 {
     return std::min(1.0, m_zoom.DeviceScale());
@@ -303,8 +314,9 @@ void ZoomPane::askSharp()
     work->picture = m_fitted->GetPicture();
     work->kept = m_have;
     work->kept.part = QImage();
-    work->region = wantedRegion();
+    work->region = withMargin(wantedRegion());
     work->scale = wantedScale();
+    ++m_decodes;
     auto promise = std::make_shared<QPromise<Done>>();
     m_watcher.setFuture(promise->future());
     QThreadPool::globalInstance()->start([work, promise] {

@@ -16,8 +16,9 @@ class QWheelEvent;
 
 // The full-size view's picture while it is zoomed: drawn in place of the fitted picture element
 // (hidden meanwhile), dragged about and scrolled. The fitted picture, enlarged, shows at once;
-// the sharp part on view follows from a decoder thread: for a JPEG only that part at the scale
-// shown (RegionDecoder), for other pictures the whole at a bounded size, decoded once.
+// the sharp part on view follows from a decoder thread: for a JPEG only that part, with a margin
+// of a quarter view around it, at the scale shown (RegionDecoder), for other pictures the whole
+// at a bounded size, decoded once.
 class ZoomPane final : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +42,8 @@ public:
     void ZoomOut(QPointF anchor);
     // The sharp picture for what is on view has been drawn.
     bool Sharp() const;
+    // Parts (or whole pictures) sent to the decoder thread since the pane was made.
+    int Decodes() const { return m_decodes; }
     // Where a key zooms about: the mouse over the picture, else the centre (pane pixels).
     QPointF KeyAnchor() const;
 
@@ -79,6 +82,7 @@ private:
     void askSharp();
     void finished();
     QRect wantedRegion() const;
+    QRect withMargin(QRect region) const;
     double wantedScale() const;
 
     PictureBox* m_fitted;
@@ -88,6 +92,7 @@ private:
     bool m_busy = false;
     bool m_again = false; // the view changed while a part was being decoded
     int m_generation = 0;
+    int m_decodes = 0;
     bool m_dragging = false;
     QPointF m_dragAt;
     int m_wheel = 0;

@@ -1,5 +1,6 @@
 // Zoom and pan in the full-size view: actual pixels and back, the point under the mouse kept,
 // the picture never moved past its edges, and the region decoder against a whole decode.
+#include "decoding.h"
 #include "fitting.h"
 #include "forms.h"
 #include "frmdisplaypicture.h"
@@ -14,7 +15,9 @@
 #include "zoompane.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCursor>
+#include <QImageWriter>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -77,6 +80,26 @@ QRgb shownAt(QPointF at)
     const QImage shot = pane()->grab().toImage();
     const QPointF device = at * shot.devicePixelRatio();
     return shot.pixel(device.toPoint());
+}
+
+// A progressive JPEG of `stored`, stood upright by the same EXIF block as JpegWithOrientation's.
+QByteArray progressiveJpeg(const QImage& stored, int orientation)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setQuality(92);
+    writer.setProgressiveScanWrite(true);
+    writer.write(stored);
+    const QByteArray app1 = TestPictures::JpegWithOrientation(QImage(8, 8, QImage::Format_RGB32), orientation).mid(2, 36);
+    jpeg.insert(2, app1);
+    return jpeg;
+}
+
+bool progressive(const QByteArray& jpeg)
+{
+    return Pictures::ScanJpeg(reinterpret_cast<const uchar*>(jpeg.constData()), jpeg.size()).progressive;
 }
 
 void ctrlWheel(QWidget* on, QPointF at, int notches)
@@ -231,12 +254,15 @@ private slots:
         QTest::addColumn<QRect>("region");
         QTest::addColumn<double>("scale");
         QTest::addColumn<double>("leastPsnr"); // dB: at actual pixels the same decode, scaled a different filter
-        QTest::newRow("actual pixels, off the block grid") << 1 << QRect(101, 37, 413, 290) << 1.0 << 60.0;
-        QTest::newRow("half size") << 1 << QRect(240, 160, 600, 400) << 0.5 << 38.0;
-        QTest::newRow("0.3, odd place") << 1 << QRect(333, 111, 500, 555) << 0.3 << 33.0;
-        QTest::newRow("turned a quarter") << 6 << QRect(50, 500, 400, 300) << 1.0 << 60.0;
-        QTest::newRow("turned back a quarter, 0.7") << 8 << QRect(300, 20, 380, 610) << 0.7 << 35.0;
-        QTest::newRow("half turn, at the far corner") << 3 << QRect(700, 500, 300, 260) << 1.0 << 60.0;
+        QTest::addColumn<bool>("isProgressive");
+        QTest::newRow("actual pixels, off the block grid") << 1 << QRect(101, 37, 413, 290) << 1.0 << 60.0 << false;
+        QTest::newRow("half size") << 1 << QRect(240, 160, 600, 400) << 0.5 << 38.0 << false;
+        QTest::newRow("0.3, odd place") << 1 << QRect(333, 111, 500, 555) << 0.3 << 33.0 << false;
+        QTest::newRow("turned a quarter") << 6 << QRect(50, 500, 400, 300) << 1.0 << 60.0 << false;
+        QTest::newRow("turned back a quarter, 0.7") << 8 << QRect(300, 20, 380, 610) << 0.7 << 35.0 << false;
+        QTest::newRow("half turn, at the far corner") << 3 << QRect(700, 500, 300, 260) << 1.0 << 60.0 << false;
+        QTest::newRow("progressive, actual pixels") << 1 << QRect(101, 37, 413, 290) << 1.0 << 60.0 << true;
+        QTest::newRow("progressive, turned a quarter, 0.7") << 6 << QRect(300, 20, 380, 610) << 0.7 << 35.0 << true;
     }
     void regionMatchesWholeDecode()
     {
@@ -244,10 +270,16 @@ private slots:
         QFETCH(QRect, region);
         QFETCH(double, scale);
         QFETCH(double, leastPsnr);
+        QFETCH(bool, isProgressive);
         const QString path = program->path(QStringLiteral("photo.jpg"));
-        QVERIFY(TestPictures::WriteBytes(path, TestPictures::JpegWithOrientation(TestPictures::Photo(1000, 760, 5), orientation)));
+        const QImage stored = TestPictures::Photo(1000, 760, 5);
+        const QByteArray jpeg = isProgressive ? progressiveJpeg(stored, orientation) : TestPictures::JpegWithOrientation(stored, orientation);
+        QCOMPARE(progressive(jpeg), isProgressive);
+        QVERIFY(TestPictures::WriteBytes(path, jpeg));
         const auto source = RegionDecoder::Open(path);
         QVERIFY(source);
+        // Kept sequential: no part after the first reads every coefficient again.
+        QVERIFY(!progressive(source->bytes));
         const QImage whole = Pictures::LoadPicture(path).picture.shown;
         QCOMPARE(source->natural, whole.size());
         const QImage part = RegionDecoder::Decode(*source, region, scale);
@@ -256,6 +288,56 @@ private slots:
         const QImage expected = whole.copy(region).scaled(part.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const double psnr = TestPictures::Psnr(part, expected);
         QVERIFY2(psnr > leastPsnr, qPrintable(QStringLiteral("PSNR %1 dB").arg(psnr)));
+    }
+
+    // A damaged progressive JPEG (a later scan asks for coefficients past the last one) is
+    // no picture for the region decoder: no crash, no rewrite kept.
+    void damagedProgressiveJpegIsNoCrash()
+    {
+        QByteArray jpeg = progressiveJpeg(TestPictures::Photo(400, 300, 2), 1);
+        QVERIFY(progressive(jpeg));
+        const qsizetype scan = jpeg.indexOf("\xFF\xDA", jpeg.indexOf("\xFF\xDA") + 2);
+        QVERIFY(scan > 0);
+        const int components = uchar(jpeg[scan + 4]);
+        jpeg[scan + 5 + 2 * components + 1] = char(80); // its last coefficient: beyond the 64
+        const QString path = program->path(QStringLiteral("damaged.jpg"));
+        QVERIFY(TestPictures::WriteBytes(path, jpeg));
+        QVERIFY(!RegionDecoder::Open(path));
+    }
+
+    // The sharp part reaches beyond the view: a pan by an arrow key or a short drag shows sharp
+    // at once, with no new decode.
+    void smallPanWithinTheMarginStaysSharp_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Right key") << "key";
+        QTest::newRow("short drag") << "drag";
+    }
+    void smallPanWithinTheMarginStaysSharp()
+    {
+        QFETCH(QString, how);
+        const QString path = program->path(QStringLiteral("big.jpg"));
+        QVERIFY(TestPictures::WriteBytes(path, TestPictures::JpegWithOrientation(TestPictures::Photo(3000, 2200, 3), 1)));
+        const Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(200, 200));
+        QVERIFY(!loaded.error.failed());
+        view()->SetPictureFrom(loaded.picture);
+        view()->Show();
+        QVERIFY(QTest::qWaitForWindowExposed(view()));
+        QTest::keyClick(view(), Qt::Key_1);
+        QTRY_VERIFY(pane()->Sharp());
+        const int decodes = pane()->Decodes();
+        const QPointF before = pane()->Zoom().PictureAt(QPointF(0, 0));
+        if (how == QLatin1String("key")) {
+            QTest::keyClick(view(), Qt::Key_Right);
+        } else {
+            const QPoint centre = pane()->rect().center();
+            QTest::mousePress(pane(), Qt::LeftButton, Qt::NoModifier, centre);
+            QTest::mouseMove(pane(), centre + QPoint(-60, -40));
+            QTest::mouseRelease(pane(), Qt::LeftButton, Qt::NoModifier, centre + QPoint(-60, -40));
+        }
+        QVERIFY(pane()->Zoom().PictureAt(QPointF(0, 0)) != before); // it did move
+        QVERIFY(pane()->Sharp());
+        QCOMPARE(pane()->Decodes(), decodes);
     }
 };
 
