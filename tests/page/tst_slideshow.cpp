@@ -12,6 +12,7 @@
 #include "slotfocus.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "viewhelpers.h"
 #include "viewreadahead.h"
 
 #include <QApplication>
@@ -33,13 +34,7 @@ FrmDisplayPicture* view()
     return Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
 }
 
-// Page 3 is empty; every picture has its own size.
-const QList<std::pair<QString, QImage>> Pictures{
-    {QStringLiteral("P1I2.bmp"), TestPictures::Photo(40, 30, 1)},
-    {QStringLiteral("P1I7.bmp"), TestPictures::Photo(42, 30, 2)},
-    {QStringLiteral("P2I0.bmp"), TestPictures::Photo(44, 30, 3)},
-    {QStringLiteral("P4I11.bmp"), TestPictures::Photo(46, 30, 4)},
-};
+const QList<std::pair<QString, QImage>>& Pictures = ViewHelpers::SteppingAlbum();
 
 // A slide-show second in the tests that let it run, and one no test outlasts.
 constexpr int ShortSecond = 5;
@@ -105,10 +100,7 @@ private slots:
         if (how == QLatin1String("click")) {
             QTest::mouseClick(view()->img1(), Qt::LeftButton);
         } else if (how == QLatin1String("wheel")) {
-            const QPointF at(view()->width() / 2.0, view()->height() / 2.0);
-            QWheelEvent wheel(at, view()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                              Qt::NoScrollPhase, false);
-            QApplication::sendEvent(view(), &wheel);
+            ViewHelpers::Wheel(view(), QPointF(view()->width() / 2.0, view()->height() / 2.0), -1);
         } else if (how == QLatin1String("Ctrl+P")) {
             QTest::keyClick(view(), Qt::Key_P, Qt::ControlModifier);
         } else {

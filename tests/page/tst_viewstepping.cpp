@@ -13,6 +13,7 @@
 #include "testnotes.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "viewhelpers.h"
 #include "zoompane.h"
 
 #include <QAccessible>
@@ -43,13 +44,7 @@ FrmDisplayPicture* view()
     return Forms::Get<FrmDisplayPicture>(Screen::DisplayPicture);
 }
 
-// The album's pictures: page 3 is empty, and every picture has its own size.
-const QList<std::pair<QString, QImage>> Pictures{
-    {QStringLiteral("P1I2.bmp"), TestPictures::Photo(40, 30, 1)},
-    {QStringLiteral("P1I7.bmp"), TestPictures::Photo(42, 30, 2)},
-    {QStringLiteral("P2I0.bmp"), TestPictures::Photo(44, 30, 3)},
-    {QStringLiteral("P4I11.bmp"), TestPictures::Photo(46, 30, 4)},
-};
+const QList<std::pair<QString, QImage>>& Pictures = ViewHelpers::SteppingAlbum();
 
 QSize sizeOf(int page, int slot)
 {
@@ -63,11 +58,8 @@ QSize sizeOf(int page, int slot)
 void press(const QString& how)
 {
     if (how.startsWith(QLatin1String("Wheel"))) {
-        const QPoint delta(0, how == QLatin1String("WheelDown") ? -120 : 120);
-        const QPointF at(view()->width() / 2.0, view()->height() / 2.0);
-        QWheelEvent wheel(at, view()->mapToGlobal(at), QPoint(), delta, Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view(), &wheel);
+        ViewHelpers::Wheel(view(), QPointF(view()->width() / 2.0, view()->height() / 2.0),
+                           how == QLatin1String("WheelDown") ? -1 : 1);
         return;
     }
     static const QHash<QString, Qt::Key> keys{

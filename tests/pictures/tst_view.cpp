@@ -9,6 +9,7 @@
 #include "session.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "viewhelpers.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,14 +30,7 @@ void open(const QString& path)
 {
     const Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(200, 200));
     QVERIFY(!loaded.error.failed());
-    PictureBox* img1 = view()->img1();
-    img1->SetStretch(false);
-    view()->SetPictureFrom(loaded.picture);
-    session.picWidth = img1->Width();
-    session.picHeight = img1->Height();
-    FitViewPicture(*img1);
-    img1->SetStretch(true);
-    view()->Show();
+    ViewHelpers::ShowFitted(loaded.picture);
 }
 
 struct RenderedPage {

@@ -11,6 +11,7 @@
 #include "session.h"
 #include "testpictures.h"
 #include "testprogram.h"
+#include "viewhelpers.h"
 #include "viewzoom.h"
 #include "zoompane.h"
 
@@ -62,14 +63,7 @@ void open(const TestProgram& program, const QImage& image)
     QVERIFY(TestPictures::Save(image, path, "BMP"));
     const Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(200, 200));
     QVERIFY(!loaded.error.failed());
-    PictureBox* img1 = view()->img1();
-    img1->SetStretch(false);
-    view()->SetPictureFrom(loaded.picture);
-    session.picWidth = img1->Width();
-    session.picHeight = img1->Height();
-    FitViewPicture(*img1);
-    img1->SetStretch(true);
-    view()->Show();
+    ViewHelpers::ShowFitted(loaded.picture);
     QVERIFY(QTest::qWaitForWindowExposed(view()));
     QCursor::setPos(view()->mapToGlobal(QPoint(0, 0))); // away from the picture: keys zoom about the centre
 }
@@ -104,9 +98,7 @@ bool progressive(const QByteArray& jpeg)
 
 void ctrlWheel(QWidget* on, QPointF at, int notches)
 {
-    QWheelEvent wheel(at, on->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
-                      Qt::ControlModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(on, &wheel);
+    ViewHelpers::Wheel(on, at, notches, Qt::ControlModifier);
 }
 
 } // namespace
@@ -224,9 +216,7 @@ private slots:
                                                                       : Qt::Key_Down;
                 QTest::keyClick(view(), key);
             } else {
-                QWheelEvent wheel(QPointF(centre), pane()->mapToGlobal(QPointF(centre)), QPoint(),
-                                  QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-                QApplication::sendEvent(pane(), &wheel);
+                ViewHelpers::Wheel(pane(), QPointF(centre), -1);
             }
         }
         QVERIFY(pane()->Zoom().AtActualPixels()); // moved, not stepped or zoomed
