@@ -219,7 +219,7 @@ qint64 PageReadAhead::BytesHeld() const
     for (const Kept& kept : m_kept)
         bytes += kept.result.picture.shown.sizeInBytes();
     for (const SlotReader::ToKeep& entry : m_writes)
-        bytes += entry.thumbnail.sizeInBytes();
+        bytes += entry.thumbnail.sizeInBytes() + entry.slot.sizeInBytes();
     return bytes;
 }
 
