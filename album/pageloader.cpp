@@ -97,7 +97,7 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
     ahead.Pause();
     PagePrefetch::Ready ready(std::size_t(files.size()));
     for (qsizetype s = 0; s < files.size(); ++s)
-        ready[std::size_t(s)] = ahead.Take(files[s], box, dpr);
+        ready[std::size_t(s)] = ahead.TakeRead(files[s], box, dpr);
     PagePrefetch prefetch(files, box, dpr, std::move(ready));
     Pictures::LoadResult placeholder = Pictures::LoadPicture(
         AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
@@ -113,6 +113,7 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
         if (!loaded.error.failed()) {
             slot->SetPicture(loaded.picture);
             FitSlotPicture(*slot, s);
+            prefetch.painted(s, loaded.picture, (QSizeF(slot->size()) * slot->devicePixelRatioF()).toSize());
             slot->Tag = QStringLiteral("1");
         } else {
             if (loaded.error.number != RunError::FileNotFound) {

@@ -50,6 +50,8 @@ public:
     void Keep(std::vector<SlotReader::ToKeep> entries);
     // The picture read ahead for `path` at this size, when its file has not changed since.
     std::optional<Pictures::LoadResult> Take(const QString& path, QSize box, qreal devicePixelRatio);
+    // The same with the file's facts as they were read (for a cache entry made from it later).
+    std::optional<SlotReader::Read> TakeRead(const QString& path, QSize box, qreal devicePixelRatio);
 
     // The user acted: nothing new starts until the user has been idle again.
     void Pause();
@@ -86,6 +88,7 @@ private:
         QSize box;
         qreal dpr = 1;
         Pictures::LoadResult result;
+        std::optional<ThumbnailCache::FileFacts> facts;
     };
 
     PageReadAhead();

@@ -20,12 +20,15 @@ struct ToKeep {
     RunError error;      // for a fail entry
     QSize box;           // the slot entry: `slot` as shown in a slot of this size
     QImage slot;
+    QSize painted;       // the size the page paints it at, when known and not slot's own: kept at
+                         // that size, so that painting it needs no scaling
 };
 
 struct Read {
     Pictures::LoadResult result;
     std::optional<ToKeep> keep;
     bool fromCache = false; // answered by a kept thumbnail or fail entry, nothing decoded
+    std::optional<ThumbnailCache::FileFacts> facts; // the file as it was before it was read
 };
 
 Read ReadSlotPicture(const QString& path, QSize box, qreal devicePixelRatio, const ThumbnailCache& cache);

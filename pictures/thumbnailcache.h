@@ -77,7 +77,8 @@ public:
     bool StoreFailure(const FileFacts& facts, const RunError& error) const;
 
     // A slot picture kept for a slot `box` device pixels across: the picture exactly as
-    // shown (fitted within the box, RGB32, device pixel ratio 1) and its own size.
+    // shown (fitted within the box, or at the size the page paints it, which may be a few
+    // pixels more; RGB32, device pixel ratio 1) and its own size.
     struct SlotPicture {
         QImage shown;
         QSize natural;

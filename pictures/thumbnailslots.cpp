@@ -68,14 +68,22 @@ std::atomic<qint64> budget{192ll << 20};
 std::mutex folderMutex;
 qint64 folderBytes = -1;
 
+// Whether a picture of `size` may be kept for a slot of `box`: at most the box, or as the page
+// paints it, which may be a few pixels more (the page's own rounding).
+bool fitsBox(QSize size, QSize box)
+{
+    return size.width() > 0 && size.height() > 0 && size.width() <= box.width() + box.width() / 20 + 2 &&
+           size.height() <= box.height() + box.height() / 20 + 2;
+}
+
 // Whether `h` is a sound header of this generation for the file as it is now, at this box.
 bool soundFor(const Header& h, const ThumbnailCache::FileFacts& facts, QSize box)
 {
     const QByteArray name = uriHash(facts.uri);
     return std::memcmp(h.magic, Magic, sizeof Magic) == 0 && h.generation == quint32(ThumbnailCache::Generation) &&
            h.headerBytes == sizeof(Header) && h.headerHash == hashOf(&h, offsetof(Header, headerHash)) &&
-           h.boxWidth == box.width() && h.boxHeight == box.height() && h.width > 0 && h.height > 0 &&
-           h.width <= box.width() && h.height <= box.height() && h.naturalWidth > 0 && h.naturalHeight > 0 &&
+           h.boxWidth == box.width() && h.boxHeight == box.height() && fitsBox(QSize(h.width, h.height), box) &&
+           h.naturalWidth > 0 && h.naturalHeight > 0 &&
            h.size == facts.size && h.mtimeNs == facts.mtimeNs && h.device == facts.device && h.inode == facts.inode &&
            std::memcmp(h.uriHash, name.constData(), sizeof h.uriHash) == 0;
 }
@@ -212,7 +220,7 @@ bool ThumbnailCache::StoreSlot(const FileFacts& facts, QSize box, const QImage& 
 {
     const QString target = SlotPath(facts, box);
     if (target.isEmpty() || shown.isNull() || natural.isEmpty() || facts.path.startsWith(m_root + u'/') ||
-        shown.width() > box.width() || shown.height() > box.height() || box.width() > MaxSide ||
+        !fitsBox(shown.size(), box) || box.width() > MaxSide ||
         box.height() > MaxSide)
         return false;
     const QImage pixels = shown.format() == QImage::Format_RGB32 ? shown : shown.convertToFormat(QImage::Format_RGB32);
