@@ -39,6 +39,7 @@
 #include "program.h"
 #include "screennames.h"
 #include "session.h"
+#include "slotreader.h"
 #include "thumbnailcache.h"
 #include "turnload.h"
 
@@ -156,6 +157,18 @@ void visit(const QString& name, TurnRow& page1, TurnRow& rest, PaintTally& paint
         Sample(n == 1 ? page1 : rest, paints, [n] { turnTo(n); });
         dwell(DwellMs);
         held = std::max(held, PageReadAhead::Instance().BytesHeld());
+    }
+}
+
+// The thumbnail cache given the page's entries at once, as the loader reads them.
+void keepPage(const QString& album, int n)
+{
+    const ThumbnailCache cache = ThumbnailCache::Shared();
+    for (int s = 0; s <= 11; ++s) {
+        const QString path = benchFolder + u'/' + album + QStringLiteral("/P%1I%2.bmp").arg(n).arg(s);
+        const SlotReader::Read read = SlotReader::ReadSlotPicture(path, SlotPixels(), SlotPixelRatio(), cache);
+        if (read.keep)
+            SlotReader::Keep(cache, *read.keep);
     }
 }
 
@@ -296,15 +309,18 @@ void jumpThrough(benchmark::State& state, const QString& name, bool busyRows)
                             load.emplace();
                         loadRunning = std::max(loadRunning, load ? load->Running() : 0);
                         turnTo(from);
+                        const int started = ahead.PicturesStarted();
                         dwell(OpenDwellMs);
                         held = std::max(held, ahead.BytesHeld());
                         TurnRow& row = busy ? (end ? busyEnd : busy7) : (end ? jumpEnd : jump7);
+                        row.readAhead = std::max(row.readAhead, 0) + ahead.PicturesStarted() - started;
                         Sample(row, paints, [end] { end ? pressEnd() : turnTo(7); });
                         load.reset();
                         // The baseline: the same jump from the cache alone after the same dwell,
                         // to page 7 and End by turns.
                         if (!busy && end == (sample % 2 == 1)) {
                             ahead.SetEnabled(false);
+                            keepPage(album, end ? 10 : 7); // what the jump decoded, if anything
                             turnTo(from);
                             dwell(OpenDwellMs);
                             Sample(cacheAfter5s, paints, [end] { end ? pressEnd() : turnTo(7); });

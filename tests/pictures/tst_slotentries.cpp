@@ -81,6 +81,23 @@ private slots:
         QVERIFY(!cache.FindSlot(facts, QSize(201, 200)));
     }
 
+    void keptAtThePaintedSize()
+    {
+        // The page paints the slot a pixel smaller each way than it was read: kept at that size,
+        // scaled as the page would scale it.
+        SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+        QVERIFY(read.keep);
+        const QSize painted = read.result.picture.shown.size() - QSize(1, 1);
+        read.keep->painted = painted;
+        QVERIFY(SlotReader::Keep(cache, *read.keep));
+        const SlotReader::Read again = ReadSlotPicture(picture, Box, 1.0, cache);
+        QVERIFY(again.fromCache);
+        QCOMPARE(again.result.picture.shown,
+                 read.result.picture.shown.scaled(painted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(again.result.picture.natural, QSize(1200, 800));
+    }
+
     void badSlotEntryIsIgnoredAndRedone_data()
     {
         QTest::addColumn<QString>("damage");
@@ -105,7 +122,7 @@ private slots:
         else if (damage == QStringLiteral("longer"))
             bytes += QByteArray(4, '\0');
         else if (damage == QStringLiteral("header"))
-            bytes[40] = char(bytes[40] ^ 0x5a);
+            bytes[33] = char(bytes[33] ^ 0x5a); // the picture's own width: only the header's hash tells
         else if (damage == QStringLiteral("pixels"))
             bytes[bytes.size() - 5000] = char(bytes[bytes.size() - 5000] ^ 0x5a);
         else if (damage == QStringLiteral("empty"))
