@@ -347,7 +347,7 @@ void PageReadAhead::work()
             });
             if (m_stop)
                 return;
-            // The neighbour pages first, then their cache entries, then the rest of the album.
+            // The pages wanted in memory first, then their cache entries, then the rest of the album.
             if (!m_writes.empty() && (m_reads.empty() || m_writes.size() >= MaxWaitingEntries)) {
                 write = std::move(m_writes.front());
                 m_writes.pop_front();

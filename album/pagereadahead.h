@@ -18,10 +18,10 @@
 #include <vector>
 
 // Reads the pages the user is most likely to open next while the user does
-// nothing: their slot pictures are decoded on two background threads at the
-// lowest priority and kept, and the page loader takes them when the user turns
+// nothing: their slot pictures are decoded on two background threads at a low
+// but real priority and kept, and the page loader takes them when the user turns
 // there. After them it goes through the rest of the album, nearest page first,
-// into the thumbnail cache only: memory holds the neighbour pages and no more.
+// into the thumbnail cache only: memory holds the pages asked for (the next one) and no more.
 // Any click, key or wheel turn, any question and any moment the gate says
 // no (an editing mode, another screen in front) stops it before the next picture;
 // it goes on once the user has been idle for a while. A picture is handed over

@@ -339,6 +339,7 @@ void jumpThrough(benchmark::State& state, const QString& name, bool busyRows)
             openAlbum(album);
             Sample(fromList, paints, [] { albumList()->cmdSelect_Click(); });
             ahead.SetEnabled(false);
+            keepPage(album, 1); // what the opening decoded, if anything
             turnTo(2);
             dwell(ListDwellMs);
             Sample(cacheAfter2s, paints, [] { turnTo(1); });
