@@ -97,7 +97,7 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
     ahead.Pause();
     PagePrefetch::Ready ready(std::size_t(files.size()));
     for (qsizetype s = 0; s < files.size(); ++s)
-        ready[std::size_t(s)] = ahead.Take(files[s], box, dpr);
+        ready[std::size_t(s)] = ahead.TakeRead(files[s], box, dpr);
     PagePrefetch prefetch(files, box, dpr, std::move(ready));
     Pictures::LoadResult placeholder = Pictures::LoadPicture(
         AlbumPaths::InProgramFolder(session.appPath, ProgramFiles::EmptyPicture), box, dpr);
@@ -113,6 +113,7 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
         if (!loaded.error.failed()) {
             slot->SetPicture(loaded.picture);
             FitSlotPicture(*slot, s);
+            prefetch.painted(s, loaded.picture, (QSizeF(slot->size()) * slot->devicePixelRatioF()).toSize());
             slot->Tag = QStringLiteral("1");
         } else {
             if (loaded.error.number != RunError::FileNotFound) {
@@ -134,19 +135,21 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
         bar->Refresh();
     }
     ahead.Keep(prefetch.takeToKeep());
-    // The next page is the likeliest, then the previous one.
+    // The next page is the likeliest: read into memory.
     const int number = page.toInt();
     QList<QStringList> neighbours;
     if (number >= 1 && number < 10)
         neighbours << pageFiles(QString::number(number + 1));
-    if (number > 1 && number <= 10)
-        neighbours << pageFiles(QString::number(number - 1));
-    // Then every other page into the thumbnail cache only: the first and the last page
-    // (one key away, Home and End), then the others, nearest first.
+    // Then every other page into the thumbnail cache only, from which a turn is about as quick:
+    // the first and the last page (one key away, Home and End), the previous one (most often
+    // the page the user came from, already there), then the others, nearest first. A page at
+    // the far end is in the cache after two pages' reading, even on a busy machine.
     QList<int> others;
     for (const int end : {1, 10})
         if (std::abs(end - number) > 1)
             others << end;
+    if (number > 1 && number <= 10 && !others.contains(number - 1))
+        others << number - 1;
     for (int distance = 2; distance <= 9; ++distance)
         for (const int other : {number + distance, number - distance})
             if (other >= 1 && other <= 10 && !others.contains(other))

@@ -16,12 +16,14 @@ PagePrefetch::Sources PagePrefetch::Tally()
 
 PagePrefetch::PagePrefetch(const QStringList& paths, QSize box, qreal dpr, Ready ready, int threads)
     : m_paths(paths), m_box(box), m_dpr(dpr), m_cache(ThumbnailCache::Shared()),
-      m_results(std::size_t(paths.size())), m_claimed(std::size_t(paths.size()), false)
+      m_results(std::size_t(paths.size())), m_facts(std::size_t(paths.size())),
+      m_claimed(std::size_t(paths.size()), false)
 {
     int toDecode = 0;
     for (std::size_t i = 0; i < m_results.size(); ++i) {
         if (i < ready.size() && ready[i]) {
-            m_results[i] = std::move(ready[i]);
+            m_results[i] = std::move(ready[i]->result);
+            m_facts[i] = std::move(ready[i]->facts);
             m_claimed[i] = true;
             ++fromMemory;
         } else {
@@ -62,6 +64,7 @@ void PagePrefetch::work()
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_results[std::size_t(index)] = std::move(read.result);
+            m_facts[std::size_t(index)] = std::move(read.facts);
             if (read.keep)
                 m_toKeep.push_back(std::move(*read.keep));
         }
@@ -76,6 +79,21 @@ Pictures::LoadResult PagePrefetch::take(int index)
     Pictures::LoadResult result = std::move(*m_results[std::size_t(index)]);
     m_results[std::size_t(index)].reset();
     return result;
+}
+
+void PagePrefetch::painted(int index, const Picture& picture, QSize pixels)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::optional<ThumbnailCache::FileFacts>& facts = m_facts.at(std::size_t(index));
+    if (!facts || !m_cache.enabled() || picture.isNull() || pixels.isEmpty() || picture.shown.size() == pixels)
+        return;
+    // The entry to be written anyway is written at that size; else the picture, as it was read.
+    for (SlotReader::ToKeep& keep : m_toKeep)
+        if (keep.facts.path == facts->path && !keep.slot.isNull()) {
+            keep.painted = pixels;
+            return;
+        }
+    m_toKeep.push_back(SlotReader::ToKeep{*facts, 0, {}, picture.natural, {}, m_box, picture.shown, pixels});
 }
 
 std::vector<SlotReader::ToKeep> PagePrefetch::takeToKeep()

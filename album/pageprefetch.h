@@ -16,7 +16,7 @@
 // background) are handed in and not decoded again.
 class PagePrefetch {
 public:
-    using Ready = std::vector<std::optional<Pictures::LoadResult>>;
+    using Ready = std::vector<std::optional<SlotReader::Read>>;
 
     PagePrefetch(const QStringList& paths, QSize box, qreal devicePixelRatio, Ready ready = {}, int threads = 2);
     ~PagePrefetch();
@@ -25,6 +25,9 @@ public:
 
     // Waits for slot `index` and hands its result over.
     Pictures::LoadResult take(int index);
+    // Slot `index` was painted at `pixels` (device pixels): when its picture is of another
+    // size, its slot entry is kept at that size, so that the next time it needs no scaling.
+    void painted(int index, const Picture& picture, QSize pixels);
     // The thumbnails and fail entries worth keeping, once every slot has been taken.
     std::vector<SlotReader::ToKeep> takeToKeep();
 
@@ -46,6 +49,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::vector<std::optional<Pictures::LoadResult>> m_results;
+    std::vector<std::optional<ThumbnailCache::FileFacts>> m_facts; // each file as it was read
     std::vector<bool> m_claimed;
     std::vector<SlotReader::ToKeep> m_toKeep;
     int m_next = 0;

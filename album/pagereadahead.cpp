@@ -165,6 +165,14 @@ void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
 
 std::optional<Pictures::LoadResult> PageReadAhead::Take(const QString& path, QSize box, qreal dpr)
 {
+    std::optional<SlotReader::Read> read = TakeRead(path, box, dpr);
+    if (!read)
+        return std::nullopt;
+    return std::move(read->result);
+}
+
+std::optional<SlotReader::Read> PageReadAhead::TakeRead(const QString& path, QSize box, qreal dpr)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_kept.find(path);
     if (it == m_kept.end())
@@ -175,7 +183,10 @@ std::optional<Pictures::LoadResult> PageReadAhead::Take(const QString& path, QSi
     if (kept.box != box || kept.dpr != dpr || !(kept.stamp == StampOf(path)))
         return std::nullopt;
     ++m_handedOver;
-    return std::move(kept.result);
+    SlotReader::Read read;
+    read.result = std::move(kept.result);
+    read.facts = std::move(kept.facts);
+    return read;
 }
 
 void PageReadAhead::Pause()
@@ -219,7 +230,7 @@ qint64 PageReadAhead::BytesHeld() const
     for (const Kept& kept : m_kept)
         bytes += kept.result.picture.shown.sizeInBytes();
     for (const SlotReader::ToKeep& entry : m_writes)
-        bytes += entry.thumbnail.sizeInBytes();
+        bytes += entry.thumbnail.sizeInBytes() + entry.slot.sizeInBytes();
     return bytes;
 }
 
@@ -336,7 +347,7 @@ void PageReadAhead::work()
             });
             if (m_stop)
                 return;
-            // The neighbour pages first, then their cache entries, then the rest of the album.
+            // The pages wanted in memory first, then their cache entries, then the rest of the album.
             if (!m_writes.empty() && (m_reads.empty() || m_writes.size() >= MaxWaitingEntries)) {
                 write = std::move(m_writes.front());
                 m_writes.pop_front();
@@ -368,7 +379,7 @@ void PageReadAhead::work()
                 m_writes.push_back(std::move(*read.keep));
             // Kept only if still wanted in memory at this size (a new wish may have come meanwhile).
             if (box == m_box && dpr == m_dpr && m_inMemory.contains(path))
-                m_kept.insert(path, Kept{before, box, dpr, std::move(read.result)});
+                m_kept.insert(path, Kept{before, box, dpr, std::move(read.result), std::move(read.facts)});
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_busy;

@@ -18,10 +18,10 @@
 #include <vector>
 
 // Reads the pages the user is most likely to open next while the user does
-// nothing: their slot pictures are decoded on two background threads at the
-// lowest priority and kept, and the page loader takes them when the user turns
+// nothing: their slot pictures are decoded on two background threads at a low
+// but real priority and kept, and the page loader takes them when the user turns
 // there. After them it goes through the rest of the album, nearest page first,
-// into the thumbnail cache only: memory holds the neighbour pages and no more.
+// into the thumbnail cache only: memory holds the pages asked for (the next one) and no more.
 // Any click, key or wheel turn, any question and any moment the gate says
 // no (an editing mode, another screen in front) stops it before the next picture;
 // it goes on once the user has been idle for a while. A picture is handed over
@@ -50,6 +50,8 @@ public:
     void Keep(std::vector<SlotReader::ToKeep> entries);
     // The picture read ahead for `path` at this size, when its file has not changed since.
     std::optional<Pictures::LoadResult> Take(const QString& path, QSize box, qreal devicePixelRatio);
+    // The same with the file's facts as they were read (for a cache entry made from it later).
+    std::optional<SlotReader::Read> TakeRead(const QString& path, QSize box, qreal devicePixelRatio);
 
     // The user acted: nothing new starts until the user has been idle again.
     void Pause();
@@ -86,6 +88,7 @@ private:
         QSize box;
         qreal dpr = 1;
         Pictures::LoadResult result;
+        std::optional<ThumbnailCache::FileFacts> facts;
     };
 
     PageReadAhead();

@@ -37,9 +37,14 @@ void TurnRow::report(benchmark::State& state, const std::string& name, bool serv
     state.counters[name + "_page_paints_per_sample"] = pagePaints / n;
     const bool unsound = servedFromCache && sources.decoded > 0;
     std::fprintf(stderr, "%-28s %3zu samples  median %8.1f ms  worst %8.1f ms  memory %3d  cache %3d  decoded %3d  "
-                         "paints/sample: page %.1f, slots %.1f%s\n",
+                         "paints/sample: page %.1f, slots %.1f%s",
                  name.c_str(), ms.size(), median(), worst(), sources.memory, sources.cache, sources.decoded,
                  pagePaints / n, slotPaints / n, unsound ? "  MISSES: not all from the cache or memory" : "");
+    if (readAhead >= 0) {
+        state.counters[name + "_read_ahead_per_dwell"] = readAhead / n;
+        std::fprintf(stderr, "  read ahead/dwell %.1f", readAhead / n);
+    }
+    std::fprintf(stderr, "\n");
 }
 
 PaintTally::PaintTally(QWidget* page, const std::vector<QWidget*>& slotPictures) : m_page(page)

@@ -23,6 +23,7 @@ struct TurnRow {
     PagePrefetch::Sources sources;
     int pagePaints = 0;
     int slotPaints = 0;
+    int readAhead = -1; // pictures the read-ahead decoded during the dwells before the samples
 
     double median() const;
     double worst() const;

@@ -26,12 +26,23 @@ Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailC
     const std::optional<ThumbnailCache::FileFacts> facts =
         cache.enabled() && size > 0 ? ThumbnailCache::Facts(path) : std::nullopt;
     if (!facts) // no cache, or no regular file: the loader says what it is
-        return {Pictures::LoadPicture(path, box, dpr), std::nullopt};
+        return {Pictures::LoadPicture(path, box, dpr), std::nullopt, false, std::nullopt};
 
     if (std::optional<RunError> failed = cache.FindFailure(*facts))
-        return {{Picture{}, *failed}, std::nullopt, true};
-    if (std::optional<ThumbnailCache::Thumbnail> kept = cache.Find(*facts, size))
-        return {{slotPicture(kept->image, kept->natural, path, box, dpr), {}}, std::nullopt, true};
+        return {{Picture{}, *failed}, std::nullopt, true, facts};
+    if (std::optional<ThumbnailCache::SlotPicture> slot = cache.FindSlot(*facts, box)) {
+        Picture p;
+        p.natural = slot->natural;
+        p.sourcePath = path;
+        p.shown = std::move(slot->shown);
+        p.shown.setDevicePixelRatio(dpr);
+        return {{p, {}}, std::nullopt, true, facts};
+    }
+    if (std::optional<ThumbnailCache::Thumbnail> kept = cache.Find(*facts, size)) {
+        Read read{{slotPicture(kept->image, kept->natural, path, box, dpr), {}}, std::nullopt, true, facts};
+        read.keep = ToKeep{*facts, 0, {}, kept->natural, {}, box, read.result.picture.shown, {}};
+        return read;
+    }
 
     // Read at the kept size, so the same decode gives the slot and the thumbnail.
     Pictures::LoadResult loaded = Pictures::LoadPicture(path, QSize(size, size), 1.0);
@@ -40,15 +51,18 @@ Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailC
         // empty slot, and an error of access (no permission, a missing disk, no file handles
         // left) passes, so the file is read again next time.
         if (loaded.error.number != RunError::InvalidPicture)
-            return {loaded, std::nullopt};
-        return {loaded, ToKeep{*facts, 0, {}, {}, loaded.error}};
+            return {loaded, std::nullopt, false, facts};
+        return {loaded, ToKeep{*facts, 0, {}, {}, loaded.error, {}, {}, {}}, false, facts};
     }
     const QSize natural = loaded.picture.natural;
     Read read;
+    read.facts = facts;
     read.result.picture = slotPicture(loaded.picture.shown, natural, path, box, dpr);
-    // A picture no larger than the thumbnail would be is read directly next time as fast.
-    if (natural.width() > size || natural.height() > size)
-        read.keep = ToKeep{*facts, size, loaded.picture.shown, natural, {}};
+    // A picture no larger than the thumbnail would be is read directly next time as fast: only
+    // its slot entry is kept, which every picture gets.
+    const bool thumbnail = natural.width() > size || natural.height() > size;
+    read.keep = ToKeep{*facts, size, thumbnail ? loaded.picture.shown : QImage(), natural, {}, box,
+                       read.result.picture.shown, {}};
     return read;
 }
 
@@ -57,13 +71,24 @@ bool Kept(const QString& path, QSize box, const ThumbnailCache& cache)
     const int size = ThumbnailCache::SizeFor(std::max(box.width(), box.height()));
     const std::optional<ThumbnailCache::FileFacts> facts =
         cache.enabled() && size > 0 ? ThumbnailCache::Facts(path) : std::nullopt;
-    return facts && (cache.Has(*facts, size) || cache.FindFailure(*facts));
+    return facts && (cache.HasSlot(*facts, box) || cache.FindFailure(*facts));
 }
 
 bool Keep(const ThumbnailCache& cache, const ToKeep& entry)
 {
-    return entry.size == 0 ? cache.StoreFailure(entry.facts, entry.error)
-                           : cache.Store(entry.facts, entry.size, entry.thumbnail, entry.natural);
+    if (entry.error.failed())
+        return cache.StoreFailure(entry.facts, entry.error);
+    bool kept = true;
+    if (!entry.thumbnail.isNull())
+        kept = cache.Store(entry.facts, entry.size, entry.thumbnail, entry.natural);
+    if (!entry.slot.isNull()) {
+        // Scaled here, off the user's way, as the page would scale it each time it shows it.
+        const bool scale = !entry.painted.isEmpty() && entry.painted != entry.slot.size();
+        const QImage shown =
+            scale ? entry.slot.scaled(entry.painted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : entry.slot;
+        kept = cache.StoreSlot(entry.facts, entry.box, shown, entry.natural) && kept;
+    }
+    return kept;
 }
 
 } // namespace SlotReader

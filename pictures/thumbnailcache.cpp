@@ -185,6 +185,11 @@ std::optional<KeptPng> readKept(const QString& file, const ThumbnailCache::FileF
         return std::nullopt;
     if (!wantImage)
         return kept;
+    // A thumbnail this program wrote under another generation (earlier ones kept the reader's
+    // colour profile with pixels already made sRGB) is not used; the next read writes it again.
+    const bool ours = !keptNs.isEmpty() || text("Software").startsWith(QLatin1String("Quillbook"));
+    if (ours && text("X-Quillbook::Generation") != QString::number(ThumbnailCache::Generation))
+        return std::nullopt;
     whole.seek(0);
     QImageReader reader(&whole, "png");
     reader.setAutoTransform(false);
@@ -262,6 +267,8 @@ std::optional<ThumbnailCache::FileFacts> ThumbnailCache::Facts(const QString& pa
     facts.mtime = qint64(st.st_mtim.tv_sec);
     facts.mtimeNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     facts.size = qint64(st.st_size);
+    facts.device = quint64(st.st_dev);
+    facts.inode = quint64(st.st_ino);
     return facts;
 }
 
@@ -357,6 +364,11 @@ bool ThumbnailCache::StoreFailure(const FileFacts& facts, const RunError& error)
                      {ReasonKey, error.description.left(MaxReasonBytes)}});
 }
 
+bool ThumbnailCache::MakeFolder(const QString& folder)
+{
+    return makeFolder(folder);
+}
+
 bool ThumbnailCache::writePng(const QString& target, const QImage& image, const FileFacts& facts,
                               const QList<std::pair<QString, QString>>& extra) const
 {
@@ -377,6 +389,7 @@ bool ThumbnailCache::writePng(const QString& target, const QImage& image, const 
         {QStringLiteral("Thumb::MTime"), QString::number(facts.mtime)},
         {QStringLiteral("Thumb::Size"), QString::number(facts.size)},
         {QStringLiteral("X-Quillbook::MTimeNs"), QString::number(facts.mtimeNs)},
+        {QStringLiteral("X-Quillbook::Generation"), QString::number(Generation)},
         {QStringLiteral("Software"), QStringLiteral("Quillbook " QUILL_VERSION)}};
     texts += extra;
     const QByteArray bytes = withText(png, texts);

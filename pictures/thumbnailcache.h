@@ -15,6 +15,12 @@
 // us. A picture that cannot be read gets a fail entry of this program's own, so
 // a hostile file is not decoded again on every visit.
 //
+// Beside them, in a folder of this program's own (slots-<generation>), each slot
+// picture as it is shown: raw RGB32 pixels at exactly the slot's device size
+// behind a small header stamped with the file's size, time, device and inode,
+// so that a page turn reads them in one call each, with nothing to decode or
+// scale. That folder is bounded (the oldest entries go first).
+//
 // Every read and write is allowed to fail: a missing, unreadable or read-only
 // cache only makes pages slower. Nothing here touches the pictures' own files.
 class ThumbnailCache {
@@ -26,7 +32,12 @@ public:
         qint64 mtime = 0;   // seconds, the standard's Thumb::MTime
         qint64 mtimeNs = 0; // nanoseconds, ours: a change within the same second
         qint64 size = 0;
+        quint64 device = 0, inode = 0; // ours: a file put in another's place
     };
+    // Raised whenever what is kept changes form or meaning: entries this program wrote
+    // under another generation are neither used nor believed, and are written again.
+    static constexpr int Generation = 5;
+
     struct Thumbnail {
         QImage image;  // upright, at most the size asked for
         QSize natural; // the picture's own size, upright
@@ -65,7 +76,27 @@ public:
     bool Store(const FileFacts& facts, int size, const QImage& thumbnail, QSize natural) const;
     bool StoreFailure(const FileFacts& facts, const RunError& error) const;
 
+    // A slot picture kept for a slot `box` device pixels across: the picture exactly as
+    // shown (fitted within the box, or at the size the page paints it, which may be a few
+    // pixels more; RGB32, device pixel ratio 1) and its own size.
+    struct SlotPicture {
+        QImage shown;
+        QSize natural;
+    };
+    QString SlotPath(const FileFacts& facts, QSize box) const;
+    // The slot picture of the file as it is now, when one is kept whole and sound.
+    std::optional<SlotPicture> FindSlot(const FileFacts& facts, QSize box) const;
+    // Whether one is kept for the file as it is now, by its header alone.
+    bool HasSlot(const FileFacts& facts, QSize box) const;
+    // Written beside the entry and renamed into place, owner-only; the oldest entries go
+    // once the folder holds more than the budget.
+    bool StoreSlot(const FileFacts& facts, QSize box, const QImage& shown, QSize natural) const;
+    // The most the slot folder may hold, in bytes (for tests; 192 MB otherwise).
+    static void SetSlotBudget(qint64 bytes);
+    QString SlotFolder() const;
+
 private:
+    static bool MakeFolder(const QString& folder);
     bool writePng(const QString& target, const QImage& image, const FileFacts& facts,
                   const QList<std::pair<QString, QString>>& extra) const;
 

@@ -4,7 +4,7 @@
 #   bench.sh photo [ARGS]    the photo data store against the sqlite3 tool
 #   bench.sh chooser [ARGS]  the file chooser in a folder of 10,000 files against ls
 #   bench.sh save [ARGS]     saving a page of twelve 24-megapixel pictures against cp (about 1.7 GB in /tmp)
-#   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept, a busy machine (about 5 min)
+#   bench.sh turn [ARGS]     turning through ten-page albums: pages read ahead, thumbnails kept, a busy machine (about 9 min)
 #   bench.sh keep [ARGS]     adding a 24-megapixel picture with its private copy kept, against without and cp
 #   bench.sh add [ARGS]      a new album of 120 phone JPEGs added in one selection and saved, against cp plus libjpeg-turbo
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process

@@ -641,12 +641,14 @@ private slots:
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, SlotBox, 1.0, cache);
             QVERIFY2(read.result.error.number == 0, qPrintable(read.result.error.description));
             slot = read.result.picture;
-            if (read.keep) { // the kept thumbnail, and the slot shown from it
+            if (read.keep) { // the kept thumbnail and slot entry, and the slot shown from them
                 QVERIFY(SlotReader::Keep(cache, *read.keep));
-                const auto kept = cache.Find(*ThumbnailCache::Facts(path), ThumbnailCache::SizeFor(SlotBox.width()));
-                QVERIFY(kept);
-                look("thumbnail", kept->image);
-                look("slot from the thumbnail", SlotReader::ReadSlotPicture(path, SlotBox, 1.0, cache).result.picture.shown);
+                if (!read.keep->thumbnail.isNull()) {
+                    const auto kept = cache.Find(*ThumbnailCache::Facts(path), ThumbnailCache::SizeFor(SlotBox.width()));
+                    QVERIFY(kept);
+                    look("thumbnail", kept->image);
+                }
+                look("slot from the cache", SlotReader::ReadSlotPicture(path, SlotBox, 1.0, cache).result.picture.shown);
             }
         } else {
             QGuiApplication::clipboard()->setImage(made.pasted);

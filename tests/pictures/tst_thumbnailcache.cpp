@@ -201,7 +201,8 @@ private slots:
         // Also for a slot a little larger than the kept size, which it is enlarged to fill.
         for (const QSize box : {Box, QSize(268, 268)}) {
             const SlotReader::Read kept = ReadSlotPicture(picture, box, 1.0, cache);
-            QVERIFY(!kept.keep);
+            QVERIFY(kept.fromCache);
+            QVERIFY(!kept.keep || kept.keep->thumbnail.isNull()); // at most the new slot's entry
             const QImage direct = Pictures::LoadPicture(picture, box, 1.0).picture.shown;
             QCOMPARE(kept.result.picture.shown.size(), direct.size());
             const double psnr = TestPictures::Psnr(kept.result.picture.shown, direct);
@@ -368,6 +369,9 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("used");
         QTest::newRow("a valid thumbnail") << QStringLiteral("valid") << true;
+        QTest::newRow("ours of this generation") << QStringLiteral("ours") << true;
+        QTest::newRow("ours of an earlier generation") << QStringLiteral("ours earlier") << false;
+        QTest::newRow("ours without a generation") << QStringLiteral("ours unmarked") << false;
         QTest::newRow("one saying a size of another shape") << QStringLiteral("odd size") << true;
         QTest::newRow("another file's") << QStringLiteral("wrong uri") << false;
         QTest::newRow("of the file before it was changed") << QStringLiteral("older") << false;
@@ -388,12 +392,19 @@ private slots:
         } else if (kind == QStringLiteral("fifo")) {
             QVERIFY(::mkfifo(QFile::encodeName(entry).constData(), 0600) == 0);
         } else {
-            // Another viewer's thumbnail: its keys only, none of ours, and all green.
+            // Another viewer's thumbnail (or ours, with our keys), all green.
             QImage green(kind == QStringLiteral("huge") ? 2000 : 256, 171, QImage::Format_RGB32);
             green.fill(Qt::green);
             const QByteArray uri = (kind == QStringLiteral("wrong uri") ? facts.uri + u'x' : facts.uri).toLatin1();
             const qint64 mtime = facts.mtime + (kind == QStringLiteral("older") ? -60 : kind == QStringLiteral("newer") ? 60 : 0);
             QList<std::pair<QByteArray, QByteArray>> keys{{"Thumb::URI", uri}, {"Thumb::MTime", QByteArray::number(mtime)}};
+            if (kind.startsWith(QStringLiteral("ours"))) // as this program writes them, of any generation
+                keys << std::pair<QByteArray, QByteArray>{"X-Quillbook::MTimeNs", QByteArray::number(facts.mtimeNs)}
+                     << std::pair<QByteArray, QByteArray>{"Software", "Quillbook 1"};
+            if (kind == QStringLiteral("ours") || kind == QStringLiteral("ours earlier"))
+                keys << std::pair<QByteArray, QByteArray>{
+                    "X-Quillbook::Generation",
+                    QByteArray::number(ThumbnailCache::Generation - (kind == QStringLiteral("ours") ? 0 : 1))};
             if (kind == QStringLiteral("odd size"))
                 keys << std::pair<QByteArray, QByteArray>{"Thumb::Image::Width", "5000"}
                      << std::pair<QByteArray, QByteArray>{"Thumb::Image::Height", "100"};
