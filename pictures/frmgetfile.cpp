@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QtMath>
 #include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -383,7 +384,14 @@ void FrmGetFile::cmdOK_Click()
         MsgBox(QStringLiteral("No file is selected!"), vbOKOnly | vbExclamation, QStringLiteral("Error"));
         return;
     }
-    m_chosenPaths = FileChooser::ChosenPaths(m_filesPath, txtFileName->text(), HighlightedFile(), SelectedFiles());
+    const QStringList chosen = FileChooser::ChosenPaths(m_filesPath, txtFileName->text(), HighlightedFile(), SelectedFiles());
+    if (chosen.size() == 1 && QFileInfo(chosen.first()).isDir()) {
+        // A folder typed into the name field is opened, as in other file dialogs, not handed back as a picture.
+        txtFileName->clear();
+        SetDirectoryPath(chosen.first());
+        return;
+    }
+    m_chosenPaths = chosen;
     Tag = m_chosenPaths.first();
     Hide();
     Image1->SetPicture({});

@@ -139,18 +139,34 @@ private slots:
         QCOMPARE(chooser()->ChosenPaths(), both);
     }
 
-    void enterOnAFolderOpensItOnly()
+    // A folder chosen either way is opened, and nothing is handed back or asked.
+    void aFolderOpensItOnly_data()
     {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("Enter in the folder list") << false;
+        QTest::newRow("its path typed, then OK") << true;
+    }
+    void aFolderOpensItOnly()
+    {
+        QFETCH(bool, typed);
         chooser()->SetDirectoryPath(program->folder());
+        chooser()->Tag.clear();
         chooser()->Show();
-        QListWidget* folders = chooser()->dirDirectory;
-        for (int i = 0; i < folders->count(); ++i) {
-            if (folders->item(i)->text().endsWith(QStringLiteral("pictures")))
-                folders->setCurrentRow(i);
+        if (typed) {
+            QTest::keyClicks(chooser()->txtFileName, pictures);
+            QTest::mouseClick(chooser()->cmdOK, Qt::LeftButton);
+        } else {
+            QListWidget* folders = chooser()->dirDirectory;
+            for (int i = 0; i < folders->count(); ++i) {
+                if (folders->item(i)->text().endsWith(QStringLiteral("pictures")))
+                    folders->setCurrentRow(i);
+            }
+            QTest::keyClick(folders, Qt::Key_Return);
         }
-        QTest::keyClick(folders, Qt::Key_Return);
         QCOMPARE(chooser()->DirectoryPath(), pictures);
         QVERIFY(chooser()->isVisible()); // not OK as well: no "No file is selected!"
+        QVERIFY(chooser()->Tag.isEmpty());
+        QVERIFY(chooser()->ChosenPaths().isEmpty());
         QVERIFY(program->user.asked.isEmpty());
         chooser()->Hide();
     }
