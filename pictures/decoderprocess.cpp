@@ -219,8 +219,8 @@ std::optional<Serving> startServing(const QString& helper)
 
 // Helpers started once and used again; at most this many wait between pictures, each for at
 // most this many pictures. A fresh helper starts cold: its image plugins loaded, and each colour
-// profile's conversion made anew on its first picture (a table profile's LittleCMS transform takes
-// about 80 ms, the time of a dozen slots), so a helper serves some ten pages before it goes.
+// profile's conversion made anew on its first picture (a table profile's sampled grid takes some
+// 10 ms, a few slots' time), so a helper serves some ten pages before it goes.
 constexpr std::size_t IdleHelpers = 2;
 constexpr int PicturesPerHelper = 128;
 
