@@ -3,6 +3,7 @@
 // a folder that keeps within its budget.
 #include "pictureloader.h"
 #include "slotreader.h"
+#include "slotreading.h"
 #include "testpictures.h"
 #include "thumbnailcache.h"
 
@@ -36,15 +37,6 @@ void setMTime(const QString& path, qint64 ns)
     QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
 }
 
-// Reads and keeps, as the page loader and the background reader do.
-SlotReader::Read readAndKeep(const QString& path, const ThumbnailCache& cache)
-{
-    SlotReader::Read read = ReadSlotPicture(path, Box, 1.0, cache);
-    if (read.keep)
-        SlotReader::Keep(cache, *read.keep);
-    return read;
-}
-
 } // namespace
 
 class TestSlotEntries : public QObject {
@@ -61,7 +53,7 @@ private slots:
 
     void slotEntryRoundTrip()
     {
-        const SlotReader::Read first = readAndKeep(picture, cache);
+        const SlotReader::Read first = ReadAndKeep(picture, Box, cache);
         const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
         const QString entry = cache.SlotPath(facts, Box);
         QVERIFY2(QFile::exists(entry), qPrintable(entry));
@@ -112,7 +104,7 @@ private slots:
     void badSlotEntryIsIgnoredAndRedone()
     {
         QFETCH(QString, damage);
-        const SlotReader::Read first = readAndKeep(picture, cache);
+        const SlotReader::Read first = ReadAndKeep(picture, Box, cache);
         const QString entry = cache.SlotPath(*ThumbnailCache::Facts(picture), Box);
         QByteArray bytes = TestPictures::ReadBytes(entry);
         QVERIFY(bytes.size() > 200 * 133 * 4);
@@ -131,7 +123,7 @@ private slots:
             // Another picture's entry put in this one's place.
             const QString other = dir->filePath(QStringLiteral("other.jpg"));
             QVERIFY(TestPictures::Save(TestPictures::Photo(1200, 800, 9), other, "JPEG"));
-            readAndKeep(other, cache);
+            ReadAndKeep(other, Box, cache);
             QVERIFY(QFile::remove(entry));
             QVERIFY(QFile::copy(cache.SlotPath(*ThumbnailCache::Facts(other), Box), entry));
         } else if (damage == QStringLiteral("replaced")) {

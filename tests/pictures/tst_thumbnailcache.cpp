@@ -3,6 +3,7 @@
 // thumbnails, and a cache that cannot be written.
 #include "pictureloader.h"
 #include "slotreader.h"
+#include "slotreading.h"
 #include "testpictures.h"
 #include "thumbnailcache.h"
 
@@ -145,15 +146,6 @@ private:
     std::vector<int> m_held;
 };
 
-// Reads and keeps, as the page loader and the background reader do.
-SlotReader::Read readAndKeep(const QString& path, const ThumbnailCache& cache)
-{
-    SlotReader::Read read = ReadSlotPicture(path, Box, 1.0, cache);
-    if (read.keep)
-        SlotReader::Keep(cache, *read.keep);
-    return read;
-}
-
 } // namespace
 
 class TestThumbnailCache : public QObject {
@@ -172,7 +164,7 @@ private slots:
 
     void keptEntryFollowsTheStandard()
     {
-        const SlotReader::Read first = readAndKeep(picture, cache);
+        const SlotReader::Read first = ReadAndKeep(picture, Box, cache);
         QVERIFY(!first.result.error.failed());
         QVERIFY(first.keep);
 
@@ -221,7 +213,7 @@ private slots:
     {
         QFETCH(qint64, shiftNs);
         QVERIFY(TestPictures::WriteBytes(picture, TestPictures::Bitmap(TestPictures::Photo(1200, 800, 4), 24, false)));
-        readAndKeep(picture, cache);
+        ReadAndKeep(picture, Box, cache);
         struct stat st {};
         ::stat(QFile::encodeName(picture).constData(), &st);
         // Another picture of the same size, the same byte count, in the file's place.
@@ -231,7 +223,7 @@ private slots:
         QCOMPARE(QFileInfo(picture).size(), qint64(st.st_size));
         setMTime(picture, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec + shiftNs);
 
-        const SlotReader::Read again = readAndKeep(picture, cache);
+        const SlotReader::Read again = ReadAndKeep(picture, Box, cache);
         QVERIFY(again.keep); // read again, not taken from the entry
         QCOMPARE(QColor(again.result.picture.shown.pixel(50, 50)), QColor(Qt::red));
         QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).keep); // and the new entry is used
@@ -239,7 +231,7 @@ private slots:
 
     void failedWriteLeavesTheOldEntry()
     {
-        const SlotReader::Read first = readAndKeep(picture, cache);
+        const SlotReader::Read first = ReadAndKeep(picture, Box, cache);
         const QString entry = cache.ThumbnailPath(*ThumbnailCache::Facts(picture), 256);
         const QByteArray old = TestPictures::ReadBytes(entry);
         QVERIFY(old.size() > 10000);
@@ -270,7 +262,7 @@ private slots:
         ::stat(QFile::encodeName(picture).constData(), &st);
         const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 
-        const SlotReader::Read first = readAndKeep(picture, cache);
+        const SlotReader::Read first = ReadAndKeep(picture, Box, cache);
         QCOMPARE(first.result.error.number, int(RunError::InvalidPicture));
         const QStringList fails = QDir(cache.root() + QStringLiteral("/fail/quillbook-" QUILL_VERSION)).entryList(QDir::Files);
         QCOMPARE(fails.size(), 1);
@@ -357,7 +349,7 @@ private slots:
         for (const QString& name : corpus.entryList(QDir::Files)) {
             const QString copy = dir->filePath(name + QStringLiteral(".bmp"));
             QVERIFY(QFile::copy(corpus.filePath(name), copy));
-            const SlotReader::Read first = readAndKeep(copy, cache);
+            const SlotReader::Read first = ReadAndKeep(copy, Box, cache);
             const SlotReader::Read second = ReadSlotPicture(copy, Box, 1.0, cache);
             QCOMPARE(second.result.error.number, first.result.error.number);
             QVERIFY2(!second.keep || !first.result.error.failed(), qPrintable(name));
