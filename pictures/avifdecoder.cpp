@@ -132,12 +132,8 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     // Every limit from the headers, before a pixel is decoded.
     const avifImage* header = decoder->image;
     const QSize stored(int(header->width), int(header->height));
-    if (stored.isEmpty())
-        return failed(QStringLiteral("no picture size"));
-    if (Pictures::TooManyPixels(stored))
-        return failed(QStringLiteral("too many pixels to read"));
-    if (Pictures::PixelBytes(stored) > Pictures::MemoryBudgetBytes)
-        return failed(QStringLiteral("too large to read"));
+    if (const QString refused = Pictures::SizeRefused(stored); !refused.isEmpty())
+        return failed(refused);
     // The still picture, else the sequence's first frame; a layered picture with all its layers.
     r = avifDecoderNextImage(decoder.get());
     if (r != AVIF_RESULT_OK)

@@ -36,6 +36,17 @@ bool TooManyPixels(QSize s)
     return qint64(s.width()) * qint64(s.height()) > MaxPixels;
 }
 
+QString SizeRefused(QSize stored)
+{
+    if (stored.isEmpty())
+        return QStringLiteral("no picture size");
+    if (TooManyPixels(stored))
+        return QStringLiteral("too many pixels to read");
+    if (PixelBytes(stored) > MemoryBudgetBytes)
+        return QStringLiteral("too large to read");
+    return {};
+}
+
 // Every pixel layout a reader can hand back (1 bit in either order, 2, 4 and 8-bit palettes,
 // grey of 8 or 16 bits, 16 bits a channel, with or without alpha) as the one layout the program
 // scales, shows and keeps: 32-bit RGB, with what is transparent laid on white, as it prints and

@@ -43,6 +43,9 @@ JpegFacts ScanJpeg(const uchar* data, qint64 size);
 QSize TargetSize(QSize natural, QSize box);
 bool TooManyPixels(QSize size);
 qint64 PixelBytes(QSize size);
+// Why a picture of `stored` pixels is not read (no size, too many pixels, over the memory budget);
+// empty when it may be.
+QString SizeRefused(QSize stored);
 // Any pixel layout as the one layout the program keeps: 32-bit RGB, what is transparent laid on white.
 QImage Opaque32(const QImage& image);
 // Opaque32, then area-averaged to `want` (an empty size keeps its own), carrying `dpr`.

@@ -183,12 +183,8 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
         return failed(QString::fromUtf8(e.message));
     // The size after the file's rotation: the upright picture.
     const QSize natural(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
-    if (natural.isEmpty())
-        return failed(QStringLiteral("no picture size"));
-    if (Pictures::TooManyPixels(natural))
-        return failed(QStringLiteral("too many pixels to read"));
-    if (Pictures::PixelBytes(natural) > Pictures::MemoryBudgetBytes)
-        return failed(QStringLiteral("too large to read"));
+    if (const QString refused = Pictures::SizeRefused(natural); !refused.isEmpty())
+        return failed(refused);
     const QSize want = Pictures::TargetSize(natural, box);
     // A slot or a thumbnail entry from the file's own small picture when it will do.
     std::unique_ptr<const heif_image_handle, Release> thumbnail(box.isEmpty() ? nullptr

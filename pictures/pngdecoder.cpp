@@ -163,12 +163,8 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
     Header h;
     if (!readHeader(r, source, h))
         return failed(source.failure);
-    if (h.stored.isEmpty())
-        return failed("no picture size");
-    if (Pictures::TooManyPixels(h.stored))
-        return failed("too many pixels to read");
-    if (Pictures::PixelBytes(h.stored) > Pictures::MemoryBudgetBytes)
-        return failed("too large to read");
+    if (const QString refused = Pictures::SizeRefused(h.stored); !refused.isEmpty())
+        return failed(qPrintable(refused));
     if (h.rowBytes != png_size_t(h.stored.width()) * 4)
         return failed("not a PNG layout that can be read");
 

@@ -168,12 +168,8 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box)
         return failed(QString::fromUtf8(source.failure));
     const TiffSamples::Layout layout = layoutOf(tiff.get());
     const QSize stored(int(std::min<uint32_t>(layout.width, 1u << 30)), int(std::min<uint32_t>(layout.height, 1u << 30)));
-    if (stored.isEmpty())
-        return failed(QStringLiteral("no picture size"));
-    if (Pictures::TooManyPixels(stored))
-        return failed(QStringLiteral("too many pixels to read"));
-    if (Pictures::PixelBytes(stored) > Pictures::MemoryBudgetBytes)
-        return failed(QStringLiteral("too large to read"));
+    if (const QString refused = Pictures::SizeRefused(stored); !refused.isEmpty())
+        return failed(refused);
     // Signed grey, RGB or CMYK samples hold measurements, not a picture (CIELAB and LogLuv are
     // signed by their kind, and read as it says).
     const bool plain = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE ||

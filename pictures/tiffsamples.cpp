@@ -83,6 +83,24 @@ Sample at(const uchar* line, qint64 index)
     return s;
 }
 
+// The strips' or tiles' size in pixels, and in bytes as stored.
+struct Blocks {
+    uint32_t width, height;
+    tmsize_t bytes;
+};
+Blocks blocksOf(TIFF* tiff, const Layout& l)
+{
+    uint32_t width = l.width, height = l.height;
+    if (TIFFIsTiled(tiff)) {
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &width);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &height);
+    } else {
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &height);
+        height = std::clamp<uint32_t>(height, 1, l.height);
+    }
+    return {width, height, TIFFIsTiled(tiff) ? TIFFTileSize(tiff) : TIFFStripSize(tiff)};
+}
+
 // Reads every strip or tile of every plane, putting each sample that is shown (the colours and
 // the alpha) into `work`, `used` values a pixel; `get` makes one sample a working value.
 // `plain16`: the samples are 16-bit values taken as they are (`get` reads them unchanged).
@@ -94,15 +112,7 @@ bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, 
     const int planes = separate ? l.samplesPerPixel : 1;
     const int perPixel = separate ? 1 : l.samplesPerPixel;
     const bool tiled = TIFFIsTiled(tiff);
-    uint32_t blockWidth = l.width, blockHeight = l.height;
-    if (tiled) {
-        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &blockWidth);
-        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &blockHeight);
-    } else {
-        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &blockHeight);
-        blockHeight = std::clamp<uint32_t>(blockHeight, 1, l.height);
-    }
-    const tmsize_t blockBytes = tiled ? TIFFTileSize(tiff) : TIFFStripSize(tiff);
+    const auto [blockWidth, blockHeight, blockBytes] = blocksOf(tiff, l);
     const qint64 rowBytes = (qint64(blockWidth) * perPixel * l.bitsPerSample + 7) / 8;
     if (blockWidth == 0 || blockHeight == 0 || blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {
         why = QStringLiteral("damaged TIFF: its strips or tiles do not fit its picture");
@@ -156,15 +166,7 @@ bool readBlocks(TIFF* tiff, const Layout& l, const std::vector<int>& channelOf, 
 bool readRgbStraight(TIFF* tiff, const Layout& l, QImage& image, QString& why)
 {
     const bool tiled = TIFFIsTiled(tiff);
-    uint32_t blockWidth = l.width, blockHeight = l.height;
-    if (tiled) {
-        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &blockWidth);
-        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &blockHeight);
-    } else {
-        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &blockHeight);
-        blockHeight = std::clamp<uint32_t>(blockHeight, 1, l.height);
-    }
-    const tmsize_t blockBytes = tiled ? TIFFTileSize(tiff) : TIFFStripSize(tiff);
+    const auto [blockWidth, blockHeight, blockBytes] = blocksOf(tiff, l);
     const int sampleBytes = l.bitsPerSample / 8;
     const qint64 rowBytes = qint64(blockWidth) * 3 * sampleBytes;
     if (blockWidth == 0 || blockHeight == 0 || blockBytes <= 0 || rowBytes * blockHeight > blockBytes) {

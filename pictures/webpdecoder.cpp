@@ -24,18 +24,9 @@ Pictures::Decoded Decode(const QByteArray& bytes, QSize box, bool& handled)
     if (!handled)
         return d;
     const QSize stored(features.width, features.height);
-    if (stored.isEmpty()) {
-        d.failure = QStringLiteral("no picture size");
+    d.failure = Pictures::SizeRefused(stored);
+    if (!d.failure.isEmpty())
         return d;
-    }
-    if (Pictures::TooManyPixels(stored)) {
-        d.failure = QStringLiteral("too many pixels to read");
-        return d;
-    }
-    if (Pictures::PixelBytes(stored) > Pictures::MemoryBudgetBytes) {
-        d.failure = QStringLiteral("too large to read");
-        return d;
-    }
     const int orientation = ReaderMends::ExifOrientation(bytes, "webp");
     const QImage::Format format = features.has_alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
     // Handed back as it is read (no turn, no scaling): straight into the answer's buffer.
