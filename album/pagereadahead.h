@@ -21,7 +21,8 @@
 // nothing: their slot pictures are decoded on two background threads at a low
 // but real priority and kept, and the page loader takes them when the user turns
 // there. After them it goes through the rest of the album, nearest page first,
-// into the thumbnail cache only: memory holds the pages asked for (the next one) and no more.
+// into the thumbnail cache only: memory holds the pages asked for (the next one, and the
+// previous one when there is no cache) and no more.
 // Any click, key or wheel turn, any question and any moment the gate says
 // no (an editing mode, another screen in front) stops it before the next picture;
 // it goes on once the user has been idle for a while. A picture is handed over

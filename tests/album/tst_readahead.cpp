@@ -136,6 +136,26 @@ private slots:
         QCOMPARE(ahead.PicturesStarted() - started, 12);
     }
 
+    void withoutACacheBothNeighboursInMemory()
+    {
+        ThumbnailCache::UseShared({});
+        const QString album = makeAlbum(QStringLiteral("Trip"), {4, 5, 6}, keptSize() + 60);
+        openAlbum(album);
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        LoadPage(*page(), QStringLiteral("5"));
+        Forms::Hide(Screen::Pbar3);
+        QVERIFY(ahead.WaitUntilIdle(60000));
+        QStringList held = ahead.Held();
+        held.sort();
+        QCOMPARE(held, filesOf(album, {4, 6}));
+
+        // Turned back, the page comes from memory.
+        const int handedOver = ahead.PicturesHandedOver();
+        LoadPage(*page(), QStringLiteral("4"));
+        Forms::Hide(Screen::Pbar3);
+        QCOMPARE(ahead.PicturesHandedOver() - handedOver, 12);
+    }
+
     void memoryStaysBoundedWhileNothingMayRun()
     {
         // Pages turned while the read-ahead may not run (here: an editing mode, as when the
