@@ -114,7 +114,9 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
         if (!loaded.error.failed()) {
             slot->SetPicture(loaded.picture);
             FitSlotPicture(*slot, s);
-            prefetch.painted(s, loaded.picture, (QSizeF(slot->size()) * slot->devicePixelRatioF()).toSize());
+            const QSize painted = (QSizeF(slot->size()) * slot->devicePixelRatioF()).toSize();
+            prefetch.painted(s, loaded.picture, painted);
+            ahead.LearnPaintedSize(*slot->parentWidget(), box, dpr, s, loaded.picture.natural, painted);
             slot->Tag = QStringLiteral("1");
         } else {
             if (loaded.error.number != RunError::FileNotFound) {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QResizeEvent>
 
 #include <optional>
 
@@ -25,6 +26,24 @@ constexpr int TickMs = 50;
 // nothing may run (the machine busy with other work), the oldest go rather than pile up
 // (such a picture is only decoded again on a later visit).
 constexpr std::size_t MaxWaitingEntries = 24;
+
+// The painted sizes learned: twelve slots of a few sizes of picture, at a few window sizes.
+constexpr qsizetype MaxPaintedSizes = 1024;
+
+// The picture scaled once, here, to the size the page paints it at, and its cache entry with it.
+void atPaintedSize(SlotReader::Read& read, QSize painted)
+{
+    QImage& shown = read.result.picture.shown;
+    if (painted.isEmpty() || shown.isNull() || shown.size() == painted)
+        return;
+    const qreal dpr = shown.devicePixelRatio();
+    shown = shown.scaled(painted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    shown.setDevicePixelRatio(dpr);
+    if (read.keep && !read.keep->slot.isNull()) {
+        read.keep->slot = shown;
+        read.keep->painted = {};
+    }
+}
 
 // The background threads take a low but real share of the processor: on a machine busy
 // with other work (a build at nice 19, a browser) they still run, while the user's own work
@@ -122,9 +141,14 @@ void PageReadAhead::wish(const QList<QStringList>& pages, QSize box, qreal dpr, 
         m_reads.clear();
         m_cacheReads.clear();
         m_inMemory.clear();
+        m_slotOf.clear();
         for (const QStringList& page : pages)
             for (const QString& path : page)
                 m_inMemory.insert(path);
+        for (const QList<QStringList>* list : {&pages, &cacheOnly})
+            for (const QStringList& page : *list)
+                for (qsizetype s = 0; s < page.size(); ++s)
+                    m_slotOf.insert(page[s], int(s));
         for (auto it = m_kept.begin(); it != m_kept.end();)
             it = m_inMemory.contains(it.key()) && it->box == box && it->dpr == dpr ? std::next(it) : m_kept.erase(it);
         if (box != m_box || dpr != m_dpr || cache.root() != m_inCacheRoot)
@@ -146,6 +170,33 @@ void PageReadAhead::wish(const QList<QStringList>& pages, QSize box, qreal dpr, 
     startWorkers();
     m_sinceInput.restart();
     m_timer.start();
+}
+
+void PageReadAhead::LearnPaintedSize(const QWidget& canvas, QSize box, qreal dpr, int slot, QSize natural,
+                                     QSize painted)
+{
+    if (natural.isEmpty() || painted.isEmpty())
+        return;
+    m_canvas = &canvas;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // Other slot sizes, or more sizes than a few window sizes' worth, are forgotten.
+    if (box != m_paintedBox || dpr != m_paintedDpr || m_painted.size() >= MaxPaintedSizes) {
+        m_painted.clear();
+        m_paintedBox = box;
+        m_paintedDpr = dpr;
+    }
+    m_area = canvas.size();
+    // The slot's place on the page rounds its painted size, so the slot is part of the key.
+    m_painted.insert(PaintedKey{m_area, slot, natural}, painted);
+}
+
+QSize PageReadAhead::paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto slot = m_slotOf.constFind(path);
+    if (slot == m_slotOf.cend() || box != m_paintedBox || dpr != m_paintedDpr)
+        return {};
+    return m_painted.value(PaintedKey{m_area, *slot, natural});
 }
 
 void PageReadAhead::Keep(std::vector<SlotReader::ToKeep> entries)
@@ -207,6 +258,7 @@ void PageReadAhead::Forget()
     m_writes.clear();
     m_kept.clear();
     m_inMemory.clear();
+    m_slotOf.clear();
     m_inCache.clear();
     m_wishGate = {};
 }
@@ -248,6 +300,13 @@ bool PageReadAhead::WaitUntilIdle(int ms)
 bool PageReadAhead::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::Resize:
+        // The page's slots take other sizes: what was learned at the old size no longer holds.
+        if (watched == m_canvas) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_area = static_cast<QResizeEvent*>(event)->size();
+        }
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::KeyPress:
@@ -321,9 +380,11 @@ void PageReadAhead::readIntoCache(const QString& path, QSize box, qreal dpr, con
                 return;
             ++m_started;
         }
-        const SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
-        if (read.keep)
+        SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
+        if (read.keep) {
+            read.keep->painted = paintedSizeOf(path, read.keep->natural, box, dpr);
             SlotReader::Keep(cache, *read.keep);
+        }
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_inCache.insert(path, before);
@@ -374,6 +435,7 @@ void PageReadAhead::work()
         } else {
             const Stamp before = StampOf(path);
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
+            atPaintedSize(read, paintedSizeOf(path, read.result.picture.natural, box, dpr));
             std::lock_guard<std::mutex> lock(m_mutex);
             if (read.keep)
                 m_writes.push_back(std::move(*read.keep));

@@ -5,9 +5,11 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <condition_variable>
@@ -47,6 +49,12 @@ public:
     // Pictures read into the thumbnail cache only, while `gate` says yes (the
     // screen that asks is what the user looks at). Replaces any earlier wish.
     void WantInCache(const QStringList& pictures, QSize box, qreal devicePixelRatio, std::function<bool()> gate);
+    // The page painted a picture of this natural size in slot `slot` (0 to 11) at `painted`
+    // device pixels, its slots `box` in size, on `canvas` at its present size: pictures read
+    // ahead for that slot, and the cache entries written here, are kept at the painted size
+    // while the canvas keeps that size, so that showing them needs no scaling.
+    void LearnPaintedSize(const QWidget& canvas, QSize box, qreal devicePixelRatio, int slot, QSize natural,
+                          QSize painted);
     // Entries to write to the thumbnail cache, off the user's way.
     void Keep(std::vector<SlotReader::ToKeep> entries);
     // The picture read ahead for `path` at this size, when its file has not changed since.
@@ -98,6 +106,7 @@ private:
     void wish(const QList<QStringList>& pages, QSize box, qreal dpr, const QList<QStringList>& cacheOnly,
               std::function<bool()> gate);
     void readIntoCache(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache, quint64 generation);
+    QSize paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr) const;
     void tick();
     void startWorkers();
     void work();
@@ -115,6 +124,7 @@ private:
     std::deque<QString> m_reads;                // pictures to read, most wanted first
     std::deque<QString> m_cacheReads;           // then these, into the thumbnail cache only
     QSet<QString> m_inMemory;                   // the pictures of m_reads' pages: only these are kept
+    QHash<QString, int> m_slotOf;               // the slot of each picture wished for
     QHash<QString, Stamp> m_inCache;            // files already read into the cache, as they were then
     QString m_inCacheRoot;                      // ... of this cache
     quint64 m_generation = 0;                   // counts the wishes
@@ -122,6 +132,21 @@ private:
     QHash<QString, Kept> m_kept;
     QSize m_box;
     qreal m_dpr = 1;
+    struct PaintedKey {
+        QSize area; // the canvas's size
+        int slot = 0;
+        QSize natural;
+        bool operator==(const PaintedKey&) const = default;
+        friend size_t qHash(const PaintedKey& k, size_t seed = 0)
+        {
+            return qHashMulti(seed, k.area.width(), k.area.height(), k.slot, k.natural.width(), k.natural.height());
+        }
+    };
+    QHash<PaintedKey, QSize> m_painted;         // the size the page paints a picture at,
+    QSize m_paintedBox;                         // ... in slots of this size
+    qreal m_paintedDpr = 1;
+    QPointer<const QWidget> m_canvas;           // the page's canvas (used on the UI thread only)
+    QSize m_area;                               // and its size now
     bool m_running = false;
     bool m_stop = false;
     int m_busy = 0;

@@ -115,9 +115,10 @@ private slots:
         // once its file has changed.
         const QString changed = album + QStringLiteral("/P9I0.bmp");
         QVERIFY(QFile::remove(changed));
-        QVERIFY(TestPictures::Save(TestPictures::Photo(keptSize() + 80, 100, 77), changed, "JPEG"));
+        QVERIFY(TestPictures::Save(TestPictures::Photo(keptSize() + 60, (keptSize() + 60) * 2 / 3, 77), changed, "JPEG"));
         QVERIFY(!inCache(changed));
         session.pageNr = QStringLiteral("6");
+        const int handedOver = ahead.PicturesHandedOver();
         LoadPage(*page(), QStringLiteral("6"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
@@ -125,6 +126,12 @@ private slots:
         held = ahead.Held();
         held.sort();
         QCOMPARE(held, filesOf(album, {7}));
+        // Read ahead into memory and into the cache at the size the page paints them at.
+        QCOMPARE(ahead.PicturesHandedOver() - handedOver, 11); // one file's links changed its ctime
+        QCOMPARE(slotsNotAtPaintedSize().join(u"; "), QString());
+        LoadPage(*page(), QStringLiteral("9"));
+        QCOMPARE(slotsNotAtPaintedSize().join(u"; "), QString());
+        Forms::Hide(Screen::Pbar3);
 
         // The next run of the program reads its next page into memory again, and leaves
         // the rest of the album where it is: in the cache, unread.
@@ -154,6 +161,26 @@ private slots:
         LoadPage(*page(), QStringLiteral("4"));
         Forms::Hide(Screen::Pbar3);
         QCOMPARE(ahead.PicturesHandedOver() - handedOver, 12);
+    }
+
+    void notKeptAtThePaintedSizeOfAnotherWindowSize()
+    {
+        const QString album = makeAlbum(QStringLiteral("Trip"), {4, 5}, keptSize() + 60);
+        openAlbum(album);
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        LoadPage(*page(), QStringLiteral("4"));
+        Forms::Hide(Screen::Pbar3);
+        QList<QSize> oldSizes;
+        for (std::int16_t s = 0; s <= 11; ++s)
+            oldSizes << (QSizeF(page()->Image1(s)->size()) * page()->Image1(s)->devicePixelRatioF()).toSize();
+        page()->resize(page()->size() * 3 / 4); // before anything is read ahead
+        QVERIFY(ahead.WaitUntilIdle(60000));
+        const int handedOver = ahead.PicturesHandedOver();
+        LoadPage(*page(), QStringLiteral("5"));
+        Forms::Hide(Screen::Pbar3);
+        QCOMPARE(ahead.PicturesHandedOver() - handedOver, 12);
+        for (std::int16_t s = 0; s <= 11; ++s)
+            QVERIFY2(page()->Image1(s)->GetPicture().shown.size() != oldSizes[s], qPrintable(QString::number(s)));
     }
 
     void memoryStaysBoundedWhileNothingMayRun()
@@ -265,6 +292,24 @@ private slots:
     }
 
 private:
+    // The slots whose picture the page would have to scale to paint it.
+    static QStringList slotsNotAtPaintedSize()
+    {
+        QStringList wrong;
+        for (std::int16_t s = 0; s <= 11; ++s) {
+            const PictureBox* slot = page()->Image1(s);
+            const QSize painted = (QSizeF(slot->size()) * slot->devicePixelRatioF()).toSize();
+            if (slot->GetPicture().shown.size() != painted)
+                wrong << QStringLiteral("%1: %2x%3 painted %4x%5")
+                             .arg(s)
+                             .arg(slot->GetPicture().shown.width())
+                             .arg(slot->GetPicture().shown.height())
+                             .arg(painted.width())
+                             .arg(painted.height());
+        }
+        return wrong;
+    }
+
     // An album of `pages`, twelve photo-like JPEGs `width` wide on each; every page's files
     // are hard links to the same twelve, but every name is a picture of its own to the cache.
     QString makeAlbum(const QString& name, std::initializer_list<int> pages, int width)
@@ -291,6 +336,9 @@ private:
         session.albumFolderName = QFileInfo(folder).fileName();
         session.albumName = session.albumFolderName;
         page()->Show();
+        // At its final size before a page is loaded: the slots' painted sizes hold from then on.
+        QVERIFY(QTest::qWaitForWindowExposed(page()));
+        QCoreApplication::processEvents();
     }
 
     std::unique_ptr<QTemporaryDir> cacheFolder;
