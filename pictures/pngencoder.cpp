@@ -62,6 +62,8 @@ bool write(png_structp png, png_infop info, const Rows& rows, const QByteArray& 
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, &out, append, flush);
+    // A colour profile libpng finds fault with is left out rather than the whole picture.
+    png_set_benign_errors(png, 1);
     png_set_IHDR(png, info, png_uint_32(rows.image.width()), png_uint_32(rows.image.height()), 8, rows.colourType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (srgb)
