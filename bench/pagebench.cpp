@@ -2,22 +2,27 @@
 // picture, then smooth-scale it) and against the machine's limit (one checksum
 // pass over every byte of the mapped bitmaps; libjpeg-turbo's own scaled decode
 // of the JPEGs), all on the same files in the same run, interleaved round by
-// round. Prints medians, ratios, memory and thumbnail quality.
+// round. Prints medians, ratios, memory and thumbnail quality. Also the thumbnail
+// cache's PNG encoder against Qt's PNG writer on the same slot thumbnails.
 #include "benchpictures.h"
 #include "forms.h"
 #include "frmpage1.h"
 #include "memoryprobe.h"
 #include "pageloader.h"
 #include "picturebox.h"
+#include "pictureloader.h"
+#include "pngencoder.h"
 #include "program.h"
 #include "screennames.h"
 #include "session.h"
 #include "testpictures.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QScopeGuard>
 
 #include <benchmark/benchmark.h>
@@ -274,8 +279,91 @@ void BM_Mixed36MegapixelPage(benchmark::State& state)
     state.counters["worst_psnr_dB"] = worstThumbnail(3);
 }
 
+// --- thumbnail PNGs -----------------------------------------------------
+
+// The thumbnails the read-ahead keeps for `files`, as the thumbnail cache is handed them: each
+// decoded at the standard's x-large size (512 px), which slots of 269 to 537 device pixels keep.
+std::vector<QImage> thumbnailsOf(const QStringList& files)
+{
+    const int size = 512;
+    std::vector<QImage> thumbnails;
+    for (const QString& path : files) {
+        const QImage shown = Pictures::LoadPicture(path, QSize(size, size), 1.0).picture.shown;
+        if (!shown.isNull())
+            thumbnails.push_back(shown);
+    }
+    return thumbnails;
+}
+
+QByteArray qtPng(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(85); // zlib level 1, every filter tried: what the cache wrote before
+    writer.write(image);
+    return png;
+}
+
+// Every thumbnail written by the cache's encoder and by Qt's writer, alternately, round by round.
+void comparePngWriters(benchmark::State& state, const std::vector<QImage>& thumbnails)
+{
+    std::vector<double> ours, qt;
+    double oursBytes = 0, qtBytes = 0;
+    const auto timed = [&](std::vector<double>& ms, double& bytes, QByteArray (*encode)(const QImage&)) {
+        const auto t0 = Clock::now();
+        bytes = 0;
+        for (const QImage& t : thumbnails)
+            bytes += double(encode(t).size());
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    };
+    for (auto _ : state) {
+        for (int round = 0; round < 4 * Rounds; ++round) {
+            if (round % 2) {
+                timed(ours, oursBytes, PngEncoder::Encode);
+                timed(qt, qtBytes, qtPng);
+            } else {
+                timed(qt, qtBytes, qtPng);
+                timed(ours, oursBytes, PngEncoder::Encode);
+            }
+        }
+    }
+    const double n = double(std::max<std::size_t>(1, thumbnails.size()));
+    state.counters["thumbnails"] = n;
+    state.counters["width"] = thumbnails.empty() ? 0 : thumbnails.front().width();
+    state.counters["ours_ms"] = median(ours);
+    state.counters["qt85_ms"] = median(qt);
+    state.counters["qt85_vs_ours"] = median(qt) / median(ours);
+    state.counters["ours_KB"] = oursBytes / n / 1024;
+    state.counters["qt85_KB"] = qtBytes / n / 1024;
+}
+
+// A page's twelve slot thumbnails of photo-like content with sensor noise (page 2's JPEGs).
+void BM_ThumbnailPngs(benchmark::State& state)
+{
+    static const std::vector<QImage> thumbnails = thumbnailsOf(album.page(2));
+    comparePngWriters(state, thumbnails);
+}
+
+// The same for photos taken with cameras and phones (the test pictures' public corpus).
+void BM_ThumbnailPngsOfCameraPhotos(benchmark::State& state)
+{
+    const QString corpus = QStringLiteral(QUILL_PUBLIC_PICTURES "/");
+    static const std::vector<QImage> thumbnails = thumbnailsOf(
+        {corpus + QStringLiteral("orientation/Portrait_1.jpg"),
+         corpus + QStringLiteral("orientation/jpg_orientation_landscape_8.jpg"),
+         corpus + QStringLiteral("orientation/jpg_orientation_portrait_6.jpg"),
+         corpus + QStringLiteral("phones/heic_mobile_iphone_13_pro_max.HEIC"),
+         corpus + QStringLiteral("phones/heic_mobile_HMD_Nokia_8.3_5G.heif"),
+         corpus + QStringLiteral("cms/rgb-to-gbr-test.jpg"), corpus + QStringLiteral("cms/R2020-sRGB-red.jpg")});
+    comparePngWriters(state, thumbnails);
+}
+
 } // namespace
 
+BENCHMARK(BM_ThumbnailPngs)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ThumbnailPngsOfCameraPhotos)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BitmapPage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_JpegPage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Mixed36MegapixelPage)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

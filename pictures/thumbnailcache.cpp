@@ -1,6 +1,7 @@
 #include "thumbnailcache.h"
 
 #include "decoding.h"
+#include "pngencoder.h"
 
 #include "fileops.h"
 
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QSaveFile>
 
 #include <array>
@@ -53,8 +53,8 @@ bool makeFolder(const QString& folder)
     return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || errno == EEXIST;
 }
 
-// Qt's PNG writer cannot write keys holding "::" (it splits them at the colon), so
-// the standard's text chunks are put in and read out here, by hand.
+// The standard's text chunks (keys such as "Thumb::URI", which Qt's PNG writer would split
+// at the colon) are put in and read out here, by hand.
 quint32 crc32(const QByteArray& bytes)
 {
     static const std::array<quint32, 256> table = [] {
@@ -375,15 +375,10 @@ bool ThumbnailCache::writePng(const QString& target, const QImage& image, const 
     const QString folder = QFileInfo(target).path();
     if (!makeFolder(folder))
         return false;
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "png");
-        writer.setQuality(85); // zlib level 1: written often, read often
-        if (!writer.write(image))
-            return false;
-    }
+    // Written for speed: one for every picture the read-ahead decodes (pngencoder.h).
+    const QByteArray png = PngEncoder::Encode(image);
+    if (png.isEmpty())
+        return false;
     QList<std::pair<QString, QString>> texts{
         {QStringLiteral("Thumb::URI"), facts.uri},
         {QStringLiteral("Thumb::MTime"), QString::number(facts.mtime)},
