@@ -11,10 +11,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 
 #include <sys/stat.h>
@@ -388,13 +389,20 @@ bool ThumbnailCache::writePng(const QString& target, const QImage& image, const 
         {QStringLiteral("Software"), QStringLiteral("Quillbook " QUILL_VERSION)}};
     texts += extra;
     const QByteArray bytes = withText(png, texts);
-    // Written beside the entry and renamed over it: a reader sees the old entry or the
-    // new one, never half of one. Owner-only before a byte is written.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) ||
-        !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
+    return WriteEntry(target, bytes);
+}
+
+bool ThumbnailCache::WriteEntry(const QString& target, const QByteArray& bytes)
+{
+    // Written beside the entry (owner-only from the start) and renamed over it: a reader sees
+    // the old entry or the new one, never half of one. Not synced to disk: a cache entry is
+    // worth no wait for the disk (the read-ahead writes hundreds), and one left torn by a crash
+    // fails its reader's checks and is written again.
+    QTemporaryFile out(target + QStringLiteral(".XXXXXX"));
+    if (!out.open() || out.write(bytes) != bytes.size() || !out.flush())
         return false;
-    }
-    return out.commit();
+    if (::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return false;
+    out.setAutoRemove(false);
+    return true;
 }

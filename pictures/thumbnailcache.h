@@ -97,6 +97,8 @@ public:
 
 private:
     static bool MakeFolder(const QString& folder);
+    // Writes an entry whole in place of `target`, owner-only.
+    static bool WriteEntry(const QString& target, const QByteArray& bytes);
     bool writePng(const QString& target, const QImage& image, const FileFacts& facts,
                   const QList<std::pair<QString, QString>>& extra) const;
 

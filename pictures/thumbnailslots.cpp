@@ -7,7 +7,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <atomic>
@@ -253,14 +252,7 @@ bool ThumbnailCache::StoreSlot(const FileFacts& facts, QSize box, const QImage& 
     const QString folder = SlotFolder();
     if (!MakeFolder(folder))
         return false;
-    // Beside the entry and renamed over it: a reader sees the old entry or the new one.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) ||
-        !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    if (!out.commit())
+    if (!WriteEntry(target, bytes))
         return false;
     const std::lock_guard<std::mutex> lock(folderMutex);
     if (folderBytes >= 0)
