@@ -1,0 +1,50 @@
+#!/bin/sh
+# Makes the progressive JPEGs tst_progressivejpeg reads (ImageMagick, libjpeg-turbo's cjpeg and
+# jpegtran, exiftool). Run in this folder; the files are kept in the repository.
+set -e
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+# Colour and fine detail everywhere, so that every coefficient matters.
+convert -size 400x304 -seed 3 plasma:red-blue \( -size 400x304 -seed 5 plasma:green-yellow \) \
+    -compose overlay -composite -attenuate 0.3 +noise Gaussian "$tmp/src.ppm"
+convert "$tmp/src.ppm" -colorspace Gray "$tmp/grey.pgm"
+# The DC refinement last: the luma's AC final before any DC is.
+cat > "$tmp/dclast.txt" <<'SCANS'
+0,1,2: 0-0, 0, 1;
+0: 1-63, 0, 0;
+1: 1-63, 0, 0;
+2: 1-63, 0, 0;
+0,1,2: 0-0, 1, 0;
+SCANS
+# The chroma's AC final only in the last two scans.
+cat > "$tmp/chromalast.txt" <<'SCANS'
+0,1,2: 0-0, 0, 0;
+0: 1-63, 0, 0;
+1: 1-63, 0, 1;
+2: 1-63, 0, 1;
+1: 1-63, 1, 0;
+2: 1-63, 1, 0;
+SCANS
+
+# No AC for the chroma at all: a full decode then smooths its DC, which a reading stopped early must not.
+cat > "$tmp/nochromaac.txt" <<'SCANS'
+0,1,2: 0-0, 0, 0;
+0: 1-63, 0, 0;
+SCANS
+cjpeg -quality 90 -sample 2x1 -progressive "$tmp/src.ppm" > p422.jpg
+cjpeg -quality 90 -sample 1x1 -progressive "$tmp/src.ppm" > p444.jpg
+cjpeg -quality 90 -progressive "$tmp/grey.pgm" > grey.jpg
+cjpeg -quality 90 -restart 1 -progressive "$tmp/src.ppm" > restart.jpg
+cjpeg -quality 90 "$tmp/src.ppm" > baseline.jpg
+jpegtran -scans "$tmp/dclast.txt" baseline.jpg > dclast.jpg
+jpegtran -scans "$tmp/chromalast.txt" baseline.jpg > chromalast.jpg
+jpegtran -progressive baseline.jpg > p420.jpg
+jpegtran -scans "$tmp/nochromaac.txt" p444.jpg > nochromaac.jpg
+rm -f turned.jpg
+exiftool -q -n -Orientation=6 -o turned.jpg p420.jpg
+# An odd size, whose 1/8 just covers a box Qt's reader reads at 1/4.
+convert "$tmp/src.ppm" -crop 201x153+0+0 "$tmp/odd.ppm"
+cjpeg -quality 90 -progressive "$tmp/odd.ppm" > odd.jpg
+# A ProPhoto profile made for the colour tests (../public/cms/make-profiles.c).
+convert ../public/cms/made-prophoto.jpg "$tmp/prophoto.icc"
+cjpeg -quality 90 -progressive -icc "$tmp/prophoto.icc" "$tmp/src.ppm" > prophoto.jpg
