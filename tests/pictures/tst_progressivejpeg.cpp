@@ -45,6 +45,8 @@ private slots:
             {"restart interval, 1/8", "restart.jpg", 40, true, 9},
             {"DC refined last, 1/8", "dclast.jpg", 40, true, 5},
             {"chroma AC final last, 1/8", "chromalast.jpg", 40, true, 6},
+            {"DC final first, 4:4:4, 1/8", "dcfirst444.jpg", 40, true, 1},
+            {"chroma's odd high AC final last, 1/8", "chromahigh.jpg", 40, true, 6},
             {"chroma AC final last, 1/4", "chromalast.jpg", 90, true, 6},
             {"EXIF orientation 6, 1/8", "turned.jpg", 40, true, 9},
             {"EXIF orientation 6, 1/4", "turned.jpg", 90, true, 10},
@@ -76,8 +78,6 @@ private slots:
         QCOMPARE(ProgressiveJpeg::Counted().pictures, before.pictures);
         const LoadResult read = LoadPicture(path, within);
         const ProgressiveJpeg::Tally after = ProgressiveJpeg::Counted();
-        QCOMPARE(after.pictures - before.pictures, taken ? 1 : 0);
-        QCOMPARE(after.scansRead - before.scansRead, scansRead);
 
         QVERIFY2(!qt.error.failed() && !read.error.failed(), qPrintable(qt.error.description + read.error.description));
         const QImage want = qt.picture.shown.convertToFormat(QImage::Format_RGB32);
@@ -98,6 +98,8 @@ private slots:
         QVERIFY2(most <= 1, qPrintable(QStringLiteral("%1 pixels differ, by up to %2").arg(off).arg(most)));
         if (off)
             qWarning("%lld pixels differ by a level", off);
+        QCOMPARE(after.pictures - before.pictures, taken ? 1 : 0);
+        QCOMPARE(after.scansRead - before.scansRead, scansRead);
     }
 };
 

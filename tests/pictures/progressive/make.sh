@@ -26,6 +26,16 @@ cat > "$tmp/chromalast.txt" <<'SCANS'
 2: 1-63, 1, 0;
 SCANS
 
+# The chroma's first AC (those a 2 by 2 transform of its low frequencies would use) final before
+# the rest, which libjpeg's 2 by 2 transform also reads (its odd frequencies: 3, 5 and 7).
+cat > "$tmp/chromahigh.txt" <<'SCANS'
+0,1,2: 0-0, 0, 0;
+1: 1-5, 0, 0;
+2: 1-5, 0, 0;
+0: 1-63, 0, 0;
+1: 6-63, 0, 0;
+2: 6-63, 0, 0;
+SCANS
 # No AC for the chroma at all: a full decode then smooths its DC, which a reading stopped early must not.
 cat > "$tmp/nochromaac.txt" <<'SCANS'
 0,1,2: 0-0, 0, 0;
@@ -39,6 +49,10 @@ cjpeg -quality 90 "$tmp/src.ppm" > baseline.jpg
 jpegtran -scans "$tmp/dclast.txt" baseline.jpg > dclast.jpg
 jpegtran -scans "$tmp/chromalast.txt" baseline.jpg > chromalast.jpg
 jpegtran -progressive baseline.jpg > p420.jpg
+jpegtran -scans "$tmp/chromahigh.txt" baseline.jpg > chromahigh.jpg
+# The DC final in the first scan: at 1/8 4:4:4 every pixel is known before any AC is read, when
+# libjpeg's block smoothing would guess the DC anew from the neighbours'.
+jpegtran -scans "$tmp/chromalast.txt" p444.jpg > dcfirst444.jpg
 jpegtran -scans "$tmp/nochromaac.txt" p444.jpg > nochromaac.jpg
 rm -f turned.jpg
 exiftool -q -n -Orientation=6 -o turned.jpg p420.jpg
