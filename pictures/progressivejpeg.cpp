@@ -2,7 +2,9 @@
 
 #include <QColorSpace>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 
@@ -38,7 +40,8 @@ constexpr int Zigzag[64] = {0,  1,  5,  6,  14, 15, 27, 28, 2,  4,  7,  13, 16, 
                             21, 34, 37, 47, 50, 56, 59, 61, 35, 36, 48, 49, 57, 58, 62, 63};
 
 // The rows (and columns) of coefficients libjpeg's inverse DCT of `size` pixels reads
-// (jidctred.c: its reduced transforms skip some even frequencies but use the odd high ones).
+// (jidctred.c: its 1, 2 and 4-pixel transforms skip some even frequencies but use the odd high
+// ones). The other sizes (3/8, 5/8, ...) are taken to read every coefficient.
 quint8 rowsUsed(int size)
 {
     switch (size) {
@@ -76,15 +79,12 @@ bool shownCoefficientsFinal(const jpeg_decompress_struct& info)
     return true;
 }
 
-// Qt's JPEG reader's rule for its scaled reading: the largest of 1/8, 1/4, 1/2 by which the
-// smaller of the two ratios of stored to wanted size exceeds.
-unsigned scaleDenominator(QSize stored, QSize want)
+// Qt's JPEG reader's rule for its scaled reading: libjpeg's M/8 of the least M (1 to 8) that
+// covers the size wanted, the smaller of the two ratios of stored to wanted size deciding.
+unsigned scaleEighths(QSize stored, QSize want)
 {
     const double f = std::min(double(stored.width()) / want.width(), double(stored.height()) / want.height());
-    for (unsigned denom : {8u, 4u, 2u})
-        if (f >= denom)
-            return denom;
-    return 1;
+    return unsigned(std::clamp(std::ceil(8.0 / f), 1.0, 8.0));
 }
 
 // libjpeg leaves by longjmp: everything with a destructor belongs to the caller.
@@ -98,12 +98,12 @@ bool run(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& jpeg,
     jpeg_read_header(&info, TRUE);
     const bool colour = info.num_components == 3 && info.jpeg_color_space == JCS_YCbCr;
     const bool grey = info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE;
-    if (!jpeg_has_multiple_scans(&info) || !info.progressive_mode || info.arith_code || (!colour && !grey) ||
+    if (!info.progressive_mode || info.arith_code || (!colour && !grey) ||
         want.isEmpty())
         return true;
-    info.scale_num = 1;
-    info.scale_denom = scaleDenominator(QSize(int(info.image_width), int(info.image_height)), want);
-    if (info.scale_denom == 1)
+    info.scale_num = scaleEighths(QSize(int(info.image_width), int(info.image_height)), want);
+    info.scale_denom = 8;
+    if (info.scale_num == 8)
         return true;
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     info.out_color_space = colour ? JCS_EXT_BGRX : JCS_GRAYSCALE;

@@ -23,8 +23,8 @@ struct Result {
 };
 
 // Takes a progressive, Huffman-coded YCbCr (3 components) or grey JPEG whose `want` (stored
-// orientation) lets libjpeg decode at 1/2, 1/4 or 1/8, at the scale Qt's JPEG reader picks for
-// that size, scaled to `want` as that reader does. The caller has checked that the file is
+// orientation) lets libjpeg decode at less than its whole size, at the scale Qt's JPEG reader
+// picks for that size (M/8), scaled to `want` as that reader does. The caller has checked that the file is
 // whole and that its scans leave every coefficient final (JpegFacts), so that stopping early
 // and not smoothing blocks is what a full decode does too.
 Result Decode(const QByteArray& jpeg, QSize want, const QByteArray& icc);

@@ -36,6 +36,15 @@ cat > "$tmp/chromahigh.txt" <<'SCANS'
 1: 6-63, 0, 0;
 2: 6-63, 0, 0;
 SCANS
+# The luma's AC of rows and columns 0 to 3 final before the rest, which libjpeg's 4 by 4
+# transform also reads (all but frequency 4).
+cat > "$tmp/lumahigh.txt" <<'SCANS'
+0,1,2: 0-0, 0, 0;
+1: 1-63, 0, 0;
+2: 1-63, 0, 0;
+0: 1-24, 0, 0;
+0: 25-63, 0, 0;
+SCANS
 # No AC for the chroma at all: a full decode then smooths its DC, which a reading stopped early must not.
 cat > "$tmp/nochromaac.txt" <<'SCANS'
 0,1,2: 0-0, 0, 0;
@@ -53,6 +62,7 @@ jpegtran -scans "$tmp/chromahigh.txt" baseline.jpg > chromahigh.jpg
 # The DC final in the first scan: at 1/8 4:4:4 every pixel is known before any AC is read, when
 # libjpeg's block smoothing would guess the DC anew from the neighbours'.
 jpegtran -scans "$tmp/chromalast.txt" p444.jpg > dcfirst444.jpg
+jpegtran -scans "$tmp/lumahigh.txt" baseline.jpg > lumahigh.jpg
 jpegtran -scans "$tmp/nochromaac.txt" p444.jpg > nochromaac.jpg
 rm -f turned.jpg
 exiftool -q -n -Orientation=6 -o turned.jpg p420.jpg
