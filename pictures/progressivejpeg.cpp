@@ -1,5 +1,7 @@
 #include "progressivejpeg.h"
 
+#include "decoding.h"
+
 #include <QColorSpace>
 
 #include <algorithm>
@@ -104,6 +106,10 @@ bool run(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& jpeg,
     info.scale_num = scaleEighths(QSize(int(info.image_width), int(info.image_height)), want);
     info.scale_denom = 8;
     if (info.scale_num == 8)
+        return true;
+    // A picture over the budget at the scale read is Qt's reader's to refuse, as it always was.
+    jpeg_calc_output_dimensions(&info);
+    if (qint64(info.output_width) * qint64(info.output_height) * 4 > Pictures::MemoryBudgetBytes)
         return true;
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     info.out_color_space = colour ? JCS_EXT_BGRX : JCS_GRAYSCALE;
