@@ -100,8 +100,7 @@ bool run(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& jpeg,
     jpeg_read_header(&info, TRUE);
     const bool colour = info.num_components == 3 && info.jpeg_color_space == JCS_YCbCr;
     const bool grey = info.num_components == 1 && info.jpeg_color_space == JCS_GRAYSCALE;
-    if (!info.progressive_mode || info.arith_code || (!colour && !grey) ||
-        want.isEmpty())
+    if (!info.progressive_mode || info.arith_code || (!colour && !grey) || want.isEmpty())
         return true;
     info.scale_num = scaleEighths(QSize(int(info.image_width), int(info.image_height)), want);
     info.scale_denom = 8;
