@@ -13,11 +13,18 @@
 // that read the format), each as a desktop runs it, interleaved round by round; the ratio is to the
 // fastest (the goal: at most 1.0). A peer that is not installed or cannot read the format is named
 // and left out; a format no peer reads is skipped ("thumbnailers HEIC": the rows whose name starts so).
+// Progressive JPEG (argument "progressive", alone; also in the full run): a page of twelve
+// progressive 24-megapixel JPEGs at slot size through the loader, whose reading stops once the
+// slot's pixels are known, against the same load left to Qt's reader (reading every scan), and the
+// same page stored baseline as the floor, picture after picture, interleaved round by round (the
+// goal: at most 0.65 of Qt's reader).
 // Argument "jpeg": that page only; "formats": the format rows only ("formats PNG": those whose
 // name starts so).
+#include "benchpictures.h"
 #include "decoding.h"
 #include "formatdecoders.h"
 #include "pictureloader.h"
+#include "progressivejpeg.h"
 #include "testheif.h"
 #include "thumbnailpeers.h"
 
@@ -108,11 +115,13 @@ QStringList prepare(const QString& folder, const char* kind)
         } else if (isTiff16) {
             f.write(FormatDecoders::MakeTiff16(photo(2400, 1600, i % 3)));
         } else if (isJpeg) {
-            QImage picture = photo(4000, 3000, i % 3);
+            const bool large = QByteArray(kind).startsWith("jpg24");
+            QImage picture = large ? BenchPictures::Photo(6000, 4000, i % 3 + 1) : photo(4000, 3000, i % 3);
             if (QByteArray(kind) == "jpg-adobergb")
                 picture.setColorSpace(QColorSpace(QColorSpace::AdobeRgb)); // written as its ICC profile
             QImageWriter writer(&f, "JPEG");
             writer.setQuality(90);
+            writer.setProgressiveScanWrite(QByteArray(kind) == "jpg24-progressive");
             writer.write(picture);
         } else {
             screenshot(i).save(&f, "PNG");
@@ -359,6 +368,40 @@ bool thumbnailerRows(const QString& cache, const QByteArray& only)
 
 } // namespace
 
+// One picture after another, the reading stopped early or (`early` false) left to Qt's reader.
+double onePage(const QStringList& files, bool early, bool& ok)
+{
+    ProgressiveJpeg::SetEnabled(early);
+    const auto t0 = Clock::now();
+    for (const QString& file : files)
+        ok = throughLoader(file) && ok;
+    ProgressiveJpeg::SetEnabled(true);
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+bool progressiveRows(const QString& cache)
+{
+    const QStringList progressive = prepare(cache, "jpg24-progressive"), baseline = prepare(cache, "jpg24-baseline");
+    bool ok = true;
+    onePage(progressive, true, ok); // files in the page cache
+    onePage(baseline, true, ok);
+    const int before = ProgressiveJpeg::Counted().pictures;
+    std::vector<double> early, qt, floor;
+    for (int round = 0; round < Rounds; ++round) {
+        early.push_back(onePage(progressive, true, ok));
+        qt.push_back(onePage(progressive, false, ok));
+        floor.push_back(onePage(baseline, true, ok));
+    }
+    const bool stopped = ProgressiveJpeg::Counted().pictures - before == Rounds * progressive.size();
+    const double ratio = median(early) / median(qt);
+    std::printf("%-34s stopping early %8.1f ms   Qt's reader %8.1f ms   baseline %8.1f ms   ratio %.2f %s\n",
+                "Progressive JPEG, 12 x 24 MP", median(early), median(qt), median(floor), ratio,
+                ratio <= 0.65 ? "(within 0.65)" : "(OVER 0.65)");
+    std::printf("%-34s a picture: %.0f ms, %.0f ms, %.0f ms%s\n", "", median(early) / 12, median(qt) / 12,
+                median(floor) / 12, stopped ? "" : "   (NOT READ BY THE EARLY-STOPPING READER)");
+    return ok && stopped && ratio <= 0.65;
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -375,6 +418,11 @@ int main(int argc, char** argv)
     std::vector<Page> pages{{"HEIC, 12 x 12 MP", prepare(cache, "heic"), heifInProcess},
                             {"PNG screenshots, 12 x 1920x1080", prepare(cache, "png"), pngInProcess}};
     int status = 0;
+    if (argc > 1 && QByteArray(argv[1]) == "progressive") {
+        status = progressiveRows(cache) ? 0 : 1;
+        heif_deinit();
+        return status;
+    }
     if (argc > 1 && QByteArray(argv[1]) == "thumbnailers") {
         status = thumbnailerRows(cache, argc > 2 ? QByteArray(argv[2]) : QByteArray()) ? 0 : 1;
         heif_deinit();
@@ -406,7 +454,7 @@ int main(int argc, char** argv)
     }
     if (argc > 1 && QByteArray(argv[1]) == "jpeg")
         pages.clear(); // the colour profile's cost only
-    else if (!formatRows(cache))
+    else if (!formatRows(cache) || !progressiveRows(cache))
         status = 1;
     for (const Page& page : pages) {
         std::vector<double> helper, direct;

@@ -3,6 +3,7 @@
 #include "bmpreader.h"
 #include "cmykjpeg.h"
 #include "colourprofile.h"
+#include "progressivejpeg.h"
 #include "readermends.h"
 
 #include <QBuffer>
@@ -152,6 +153,7 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
     }
     qint64 progressiveBytes = 0;
     bool inks = false; // CMYK or YCCK
+    bool scansMayStop = false; // progressive, its reading may stop once the pixels shown are known
     if (format == "jpeg" || format == "jpg") {
         const JpegFacts facts = ScanJpeg(data, bytes.size());
         // A truncated JPEG decodes to a half-grey picture; it is not the user's picture.
@@ -165,6 +167,7 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
             return r;
         }
         inks = facts.components == 4;
+        scansMayStop = facts.everyCoefficientFinal && (facts.components == 3 || facts.components == 1);
     }
     const QByteArray icc = Colour::EmbeddedProfile(bytes);
 
@@ -212,6 +215,13 @@ Decoded DecodeWithReader(QByteArray bytes, QSize box, const QList<QByteArray>& a
             return r;
         }
         image = read.image;
+    } else if (scansMayStop && !wantStored.isEmpty() && wantStored != stored) {
+        ProgressiveJpeg::Result read = ProgressiveJpeg::Decode(bytes, wantStored, icc);
+        if (read.taken && read.image.isNull()) {
+            r.failure = read.failure;
+            return r;
+        }
+        image = read.taken ? read.image : reader.read();
     } else {
         image = reader.read();
     }
@@ -269,11 +279,49 @@ qint64 coefficientBytes(const uchar* f, qint64 available)
     }
     return total;
 }
+
+// What a progressive JPEG's scans leave of each coefficient: for every component of the frame
+// and every coefficient (zigzag order), the bit its last scan brought it to; -1 never read.
+struct ScanBits {
+    int ids[4] = {-1, -1, -1, -1};
+    int count = 0;
+    signed char bits[4][64];
+
+    void frame(const uchar* f, qint64 available)
+    {
+        count = available >= 6 ? std::min<int>(f[5], 4) : 0;
+        for (int c = 0; c < count; ++c)
+            ids[c] = available >= 6 + 3 * (c + 1) ? f[6 + 3 * c] : -1;
+        std::memset(bits, -1, sizeof bits);
+    }
+    void scan(const uchar* s, qint64 available)
+    {
+        if (available < 1 || available < 1 + 2 * s[0] + 3)
+            return;
+        const int inScan = s[0];
+        const uchar* spectral = s + 1 + 2 * inScan;
+        const int first = spectral[0], last = std::min<int>(spectral[1], 63), low = spectral[2] & 15;
+        for (int i = 0; i < inScan; ++i)
+            for (int c = 0; c < count; ++c)
+                if (ids[c] == s[1 + 2 * i])
+                    for (int k = first; k <= last; ++k)
+                        bits[c][k] = static_cast<signed char>(low);
+    }
+    bool final() const
+    {
+        for (int c = 0; c < count; ++c)
+            for (int k = 0; k < 64; ++k)
+                if (bits[c][k] != 0)
+                    return false;
+        return count > 0;
+    }
+};
 } // namespace
 
 JpegFacts ScanJpeg(const uchar* d, qint64 n)
 {
     JpegFacts facts;
+    ScanBits scanBits;
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
         return facts;
     qint64 i = 2;
@@ -289,17 +337,21 @@ JpegFacts ScanJpeg(const uchar* d, qint64 n)
         }
         if (marker == 0xD9) {
             facts.complete = true;
+            facts.everyCoefficientFinal = facts.progressive && scanBits.final();
             return facts;
         }
         if (marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE) {
             facts.progressive = true;
             facts.coefficientBytes = std::max(facts.coefficientBytes, coefficientBytes(d + i + 4, n - i - 4));
+            scanBits.frame(d + i + 4, n - i - 4);
         }
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame && i + 9 < n)
             facts.components = d[i + 9];
-        if (marker == 0xDA)
+        if (marker == 0xDA) {
             ++facts.scans;
+            scanBits.scan(d + i + 4, n - i - 4);
+        }
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             i += 2;
             continue;

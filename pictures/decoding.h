@@ -36,6 +36,9 @@ struct JpegFacts {
     qint64 coefficientBytes = 0; // what those coefficients take
     int scans = 0;               // start-of-scan markers
     int components = 0;          // of its frame: 4 for CMYK and YCCK
+    // Progressive: its scans leave every coefficient of every component final (the last scan
+    // over each one refines it to its last bit), as any usual encoder's do.
+    bool everyCoefficientFinal = false;
 };
 JpegFacts ScanJpeg(const uchar* data, qint64 size);
 

@@ -9,6 +9,7 @@
 #   bench.sh add [ARGS]      a new album of 120 phone JPEGs added in one selection and saved, against cp plus libjpeg-turbo
 #   bench.sh decoder [ARGS]  pages of HEIC and PNG pictures through the sealed decoder, against in-process
 #                            ("thumbnailers": pages at 230 px against the desktop's thumbnailers)
+#                            ("progressive": progressive 24-MP JPEGs at slot size against Qt's reader)
 #   bench.sh colour          Qt against LittleCMS per profile; profiled pages against unprofiled
 #   bench.sh zoom            actual pixels on a 50-megapixel JPEG against a whole decode
 #   bench.sh view [ARGS]     the full-size view's step to the next 24-megapixel picture against a repaint (about 1.5 min)
