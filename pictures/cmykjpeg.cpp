@@ -1,6 +1,7 @@
 #include "cmykjpeg.h"
 
 #include "colourprofile.h"
+#include "jpegerrors.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -11,25 +12,10 @@
 namespace CmykJpeg {
 namespace {
 
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onError(j_common_ptr info)
-{
-    auto* e = reinterpret_cast<ErrorExit*>(info->err);
-    (*info->err->format_message)(info, e->message);
-    std::longjmp(e->jump, 1);
-}
-
-void quietly(j_common_ptr, int) {}
-
 // libjpeg leaves by longjmp: everything with a destructor belongs to the caller. The inks are
 // kept as they are read, cyan, magenta and yellow in one picture and black in another, so that
 // Qt's scaling can bring them to the size shown before they go through the profile.
-bool run(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& jpeg, QSize want, QImage& colours,
+bool run(jpeg_decompress_struct& info, JpegErrors& error, const QByteArray& jpeg, QSize want, QImage& colours,
          QImage& black, bool& inverted)
 {
     if (setjmp(error.jump))
@@ -85,10 +71,8 @@ Result Decode(const QByteArray& jpeg, QSize want, const QByteArray& icc)
 {
     Result r;
     jpeg_decompress_struct info{};
-    ErrorExit error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onError;
-    error.manager.emit_message = quietly; // a warning about damaged data is not the user's business
+    JpegErrors error{};
+    info.err = error.Manager();
     QImage colours, black;
     bool inverted = false;
     const bool read = run(info, error, jpeg, want, colours, black, inverted);

@@ -1,6 +1,7 @@
 #include "progressivejpeg.h"
 
 #include "decoding.h"
+#include "jpegerrors.h"
 
 #include <QColorSpace>
 
@@ -18,21 +19,6 @@ namespace {
 std::atomic<int> pictures{0};
 std::atomic<int> scans{0};
 std::atomic<bool> enabled{true};
-
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onError(j_common_ptr info)
-{
-    auto* e = reinterpret_cast<ErrorExit*>(info->err);
-    (*info->err->format_message)(info, e->message);
-    std::longjmp(e->jump, 1);
-}
-
-void quietly(j_common_ptr, int) {}
 
 // The zigzag position of each coefficient (row * 8 + column): coef_bits and a scan's
 // spectral selection count in zigzag order.
@@ -90,7 +76,7 @@ unsigned scaleEighths(QSize stored, QSize want)
 }
 
 // libjpeg leaves by longjmp: everything with a destructor belongs to the caller.
-bool run(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& jpeg, QSize want, QImage& pixels,
+bool run(jpeg_decompress_struct& info, JpegErrors& error, const QByteArray& jpeg, QSize want, QImage& pixels,
          bool& taken, int& scansRead)
 {
     if (setjmp(error.jump))
@@ -163,10 +149,8 @@ Result Decode(const QByteArray& jpeg, QSize want, const QByteArray& icc)
     if (!enabled.load())
         return r;
     jpeg_decompress_struct info{};
-    ErrorExit error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onError;
-    error.manager.emit_message = quietly; // a warning about damaged data is not the user's business
+    JpegErrors error{};
+    info.err = error.Manager();
     QImage pixels;
     const bool read = run(info, error, jpeg, want, pixels, r.taken, r.scansRead);
     jpeg_destroy_decompress(&info);

@@ -3,6 +3,7 @@
 #include "colourprofile.h"
 #include "decoding.h"
 #include "fileops.h"
+#include "jpegerrors.h"
 #include "readermends.h"
 
 #include <QBuffer>
@@ -25,20 +26,8 @@ namespace {
 // As the loader: no picture of ours comes in a larger file.
 constexpr qint64 MaxFileBytes = 128ll << 20;
 
-struct ErrorExit {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void onError(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorExit*>(info->err)->jump, 1);
-}
-
-void quietly(j_common_ptr, int) {}
-
 // libjpeg leaves by longjmp: nothing here has a destructor; the rows and the image are the caller's.
-bool header(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& bytes)
+bool header(jpeg_decompress_struct& info, JpegErrors& error, const QByteArray& bytes)
 {
     if (setjmp(error.jump))
         return false;
@@ -48,7 +37,7 @@ bool header(jpeg_decompress_struct& info, ErrorExit& error, const QByteArray& by
 }
 
 // `scaled`: the stored part at the decoder's scale num/8; `out` receives exactly that part.
-bool decodePart(jpeg_decompress_struct& info, ErrorExit& error, int num, QRect scaled, QImage& out,
+bool decodePart(jpeg_decompress_struct& info, JpegErrors& error, int num, QRect scaled, QImage& out,
                 std::vector<uchar>& row)
 {
     if (setjmp(error.jump))
@@ -110,7 +99,7 @@ void sinkEnd(j_compress_ptr info)
     sink.bytes.resize(sink.bytes.size() - qsizetype(sink.manager.free_in_buffer));
 }
 
-bool transcode(jpeg_decompress_struct& in, jpeg_compress_struct& out, ErrorExit& error, const QByteArray& bytes)
+bool transcode(jpeg_decompress_struct& in, jpeg_compress_struct& out, JpegErrors& error, const QByteArray& bytes)
 {
     if (setjmp(error.jump))
         return false;
@@ -132,11 +121,9 @@ QByteArray sequential(const QByteArray& bytes)
 {
     jpeg_decompress_struct in{};
     jpeg_compress_struct out{};
-    ErrorExit error{};
+    JpegErrors error{};
     Sink sink;
-    in.err = out.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onError;
-    error.manager.emit_message = quietly;
+    in.err = out.err = error.Manager();
     jpeg_create_decompress(&in);
     jpeg_create_compress(&out);
     out.client_data = &sink;
@@ -197,10 +184,8 @@ std::shared_ptr<const Source> Open(const QString& path)
                                                   facts.scans > Pictures::MaxProgressiveScans)))
         return {};
     jpeg_decompress_struct info{};
-    ErrorExit error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onError;
-    error.manager.emit_message = quietly;
+    JpegErrors error{};
+    info.err = error.Manager();
     jpeg_create_decompress(&info);
     const bool read = header(info, error, bytes);
     const bool colours = read && (info.num_components == 3 || info.num_components == 1) &&
@@ -246,10 +231,8 @@ QImage Decode(const Source& source, QRect region, double scale)
         return {};
 
     jpeg_decompress_struct info{};
-    ErrorExit error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onError;
-    error.manager.emit_message = quietly; // a warning about damaged data is not the user's business
+    JpegErrors error{};
+    info.err = error.Manager();
     jpeg_create_decompress(&info);
     std::vector<uchar> row;
     const bool read = header(info, error, source.bytes) && decodePart(info, error, num, scaled, part, row);
