@@ -112,7 +112,7 @@ QByteArray tableProfile()
 
 QByteArray pressProfile()
 {
-    QFile f(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
+    QFile f(QStringLiteral(QUILL_PUBLIC_PICTURES "/cms/press-cmyk.icc"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
@@ -346,7 +346,7 @@ int main(int argc, char** argv)
                       page(cache, "jpg-plain", [](const QImage& i) { return jpeg(i, {}, false); }, big));
     if (!press.isEmpty())
         status |= pageRow("JPEG 12 x 12 MP, CMYK with a press profile",
-                          page(cache, "jpg-cmyk-swop", [&](const QImage& i) { return jpeg(i, press, true); }, big),
+                          page(cache, "jpg-cmyk-press", [&](const QImage& i) { return jpeg(i, press, true); }, big),
                           page(cache, "jpg-cmyk-plain", [](const QImage& i) { return jpeg(i, {}, true); }, big));
     status |= pageRow("TIFF 12 x 3 MP (helper), table-based RGB",
                       page(cache, "tif-table", [&](const QImage& i) { return tiff(i, table); }, tiffSize),

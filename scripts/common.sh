@@ -15,7 +15,7 @@ QUILL_PACKAGES=(
     zlib1g-dev libsqlite3-dev sqlite3 xvfb xauth dpkg-dev fakeroot openbox xdotool
     dbus at-spi2-core python3-pyatspi
     # remaking the public test pictures' references (tests/pictures/public/*/make.sh)
-    imagemagick libheif-examples libavif-bin webp libimage-exiftool-perl libgs-common
+    imagemagick libheif-examples libavif-bin webp libimage-exiftool-perl
     dosfstools fusefat
     libaom-dev python3
 )

@@ -69,6 +69,5 @@ exiftool -q -n -Orientation=6 -o turned.jpg p420.jpg
 # An odd size, whose 1/8 just covers a box Qt's reader reads at 1/4.
 convert "$tmp/src.ppm" -crop 201x153+0+0 "$tmp/odd.ppm"
 cjpeg -quality 90 -progressive "$tmp/odd.ppm" > odd.jpg
-# A ProPhoto profile made for the colour tests (../public/cms/make-profiles.c).
-convert ../public/cms/made-prophoto.jpg "$tmp/prophoto.icc"
-cjpeg -quality 90 -progressive -icc "$tmp/prophoto.icc" "$tmp/src.ppm" > prophoto.jpg
+# The ProPhoto profile made for the colour tests (../public/cms/make-profiles.c).
+cjpeg -quality 90 -progressive -icc ../public/cms/prophoto.icc "$tmp/src.ppm" > prophoto.jpg

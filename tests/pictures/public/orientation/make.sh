@@ -8,7 +8,7 @@
 # it upright again, as PNG (eXIf), lossless WebP (EXIF chunk) and TIFF (its own tag). Their one
 # reference is the upright picture converted from Display P3 to sRGB.
 set -e
-SRGB=${SRGB:-/usr/share/color/icc/ghostscript/srgb.icc} # sRGB IEC61966-2.1 (package libgs-common)
+SRGB=${SRGB:-../cms/srgb.icc} # sRGB IEC61966-2.1, LittleCMS's own (../cms/make-profiles.c)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

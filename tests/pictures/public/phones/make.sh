@@ -5,7 +5,7 @@
 # over), LittleCMS (through ImageMagick) converts to sRGB, and the 12 MP photos are kept at an
 # eighth of each side, averaged over 8 by 8 blocks (-scale), as the test averages what it is shown.
 set -e
-SRGB=${SRGB:-/usr/share/color/icc/ghostscript/srgb.icc} # sRGB IEC61966-2.1 (package libgs-common)
+SRGB=${SRGB:-../cms/srgb.icc} # sRGB IEC61966-2.1, LittleCMS's own (../cms/make-profiles.c)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 : > MANIFEST.new

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Remakes the TIFFs made here and every reference rendering (ImageMagick 6 with libtiff and
 # LittleCMS: 8-bit sRGB PNG, what is transparent laid on white, stood upright).
-# Run from this folder. The public libtiff files are copies (SOURCES.txt).
+# Run from this folder. The public libtiff files are copies (SOURCES.txt). The profiles are
+# ../cms's, made by make-profiles.c there.
 set -eu
-ICC=/usr/share/color/icc/ghostscript
+ICC=../cms
 
 # The source picture: saturated hues over a plasma, 192 by 128.
 if [ ! -f source.png ]; then
@@ -24,8 +25,8 @@ convert source.png -depth 32 -compress zip made-rgb32.tif
 convert source.png -depth 32 -define quantum:format=floating-point -compress zip made-float32.tif
 convert source.png -depth 16 -define quantum:format=floating-point -compress zip made-float16.tif
 convert source.png -colorspace gray -threshold 50% -compress fax made-fax-g3.tif
-# CMYK through a press profile (ghostscript's small PostScript CMYK, tables A2B0/B2A0).
-convert source.png -profile $ICC/srgb.icc -profile $ICC/ps_cmyk.icc -compress zip made-cmyk-pscmyk.tif
+# CMYK through a small press profile (tables A2B0/B2A0, 9 points a side).
+convert source.png -profile $ICC/srgb.icc -profile $ICC/press-cmyk-small.icc -compress zip made-cmyk-press.tif
 # CIELAB: 8 bits as LittleCMS writes it (D50), 16 bits as ImageMagick does (white point D65).
 convert source.png -compress none -depth 8 made-source8.tif
 tificc -o'*Lab' made-source8.tif made-lab8-lcms.tif
