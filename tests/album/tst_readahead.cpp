@@ -183,6 +183,27 @@ private slots:
             QVERIFY2(page()->Image1(s)->GetPicture().shown.size() != oldSizes[s], qPrintable(QString::number(s)));
     }
 
+    void notHandedOverScaledForASmallerWindow()
+    {
+        // Read ahead at the painted sizes of a small window, which then grows: the next page is
+        // not handed over from memory, to be shown scaled up.
+        const QString album = makeAlbum(QStringLiteral("Trip"), {4, 5}, keptSize() + 60);
+        openAlbum(album);
+        const QSize full = page()->size();
+        page()->resize(full * 3 / 4);
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        LoadPage(*page(), QStringLiteral("4"));
+        LoadPage(*page(), QStringLiteral("5"));
+        LoadPage(*page(), QStringLiteral("4")); // every slot's painted size learned
+        Forms::Hide(Screen::Pbar3);
+        QVERIFY(ahead.WaitUntilIdle(60000));
+        page()->resize(full);
+        const int handedOver = ahead.PicturesHandedOver();
+        LoadPage(*page(), QStringLiteral("5"));
+        Forms::Hide(Screen::Pbar3);
+        QCOMPARE(ahead.PicturesHandedOver() - handedOver, 0);
+    }
+
     void memoryStaysBoundedWhileNothingMayRun()
     {
         // Pages turned while the read-ahead may not run (here: an editing mode, as when the
