@@ -131,9 +131,9 @@ void PageReadAhead::wish(const QList<QStringList>& pages, QSize box, qreal dpr, 
 {
     if (!m_enabled)
         return;
-    // Without a thumbnail cache a picture read for it alone would be thrown away.
+    // Without a thumbnail cache to write, a picture read for it alone would be thrown away.
     const ThumbnailCache cache = ThumbnailCache::Shared();
-    const bool intoCache = cache.enabled();
+    const bool intoCache = cache.writable();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // Pictures read at another size, or of pages no longer wanted in memory, go.
