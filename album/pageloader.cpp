@@ -143,9 +143,9 @@ void LoadPage(SlotScreen& pageScreen, const QString& page)
     QList<QStringList> neighbours;
     if (number >= 1 && number < 10)
         neighbours << pageFiles(QString::number(number + 1));
-    // Without a thumbnail cache memory is all there is: the previous page too (most often the
-    // page the user came from), so that turning back is as quick as turning on.
-    if (!ThumbnailCache::Shared().enabled() && number > 1 && number <= 10)
+    // Without a thumbnail cache to write, memory is all there is: the previous page too (most
+    // often the page the user came from), so that turning back is as quick as turning on.
+    if (!ThumbnailCache::Shared().writable() && number > 1 && number <= 10)
         neighbours << pageFiles(QString::number(number - 1));
     // Then every other page into the thumbnail cache only, from which a turn is about as quick:
     // the first and the last page (one key away, Home and End), the previous one (most often

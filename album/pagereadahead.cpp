@@ -131,9 +131,9 @@ void PageReadAhead::wish(const QList<QStringList>& pages, QSize box, qreal dpr, 
 {
     if (!m_enabled)
         return;
-    // Without a thumbnail cache a picture read for it alone would be thrown away.
+    // Without a thumbnail cache to write, a picture read for it alone would be thrown away.
     const ThumbnailCache cache = ThumbnailCache::Shared();
-    const bool intoCache = cache.enabled();
+    const bool intoCache = cache.writable();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // Pictures read at another size, or of pages no longer wanted in memory, go.
@@ -190,12 +190,14 @@ void PageReadAhead::LearnPaintedSize(const QWidget& canvas, QSize box, qreal dpr
     m_painted.insert(PaintedKey{m_area, slot, natural}, painted);
 }
 
-QSize PageReadAhead::paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr) const
+QSize PageReadAhead::paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr, QSize* area) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto slot = m_slotOf.constFind(path);
     if (slot == m_slotOf.cend() || box != m_paintedBox || dpr != m_paintedDpr)
         return {};
+    if (area)
+        *area = m_area;
     return m_painted.value(PaintedKey{m_area, *slot, natural});
 }
 
@@ -230,8 +232,10 @@ std::optional<SlotReader::Read> PageReadAhead::TakeRead(const QString& path, QSi
         return std::nullopt;
     Kept kept = std::move(*it);
     m_kept.erase(it);
-    // Saved, replaced or deleted since it was read: never shown stale.
-    if (kept.box != box || kept.dpr != dpr || !(kept.stamp == StampOf(path)))
+    // Saved, replaced or deleted since it was read: never shown stale. Scaled for a canvas of
+    // another size: read again, never shown scaled up or down a second time.
+    if (kept.box != box || kept.dpr != dpr || !(kept.stamp == StampOf(path)) ||
+        (kept.area.isValid() && kept.area != m_area))
         return std::nullopt;
     ++m_handedOver;
     SlotReader::Read read;
@@ -435,13 +439,17 @@ void PageReadAhead::work()
         } else {
             const Stamp before = StampOf(path);
             SlotReader::Read read = SlotReader::ReadSlotPicture(path, box, dpr, cache);
-            atPaintedSize(read, paintedSizeOf(path, read.result.picture.natural, box, dpr));
+            QSize area;
+            const QSize painted = paintedSizeOf(path, read.result.picture.natural, box, dpr, &area);
+            atPaintedSize(read, painted);
+            if (painted.isEmpty())
+                area = {};
             std::lock_guard<std::mutex> lock(m_mutex);
             if (read.keep)
                 m_writes.push_back(std::move(*read.keep));
             // Kept only if still wanted in memory at this size (a new wish may have come meanwhile).
             if (box == m_box && dpr == m_dpr && m_inMemory.contains(path))
-                m_kept.insert(path, Kept{before, box, dpr, std::move(read.result), std::move(read.facts)});
+                m_kept.insert(path, Kept{before, box, dpr, area, std::move(read.result), std::move(read.facts)});
         }
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_busy;

@@ -96,6 +96,7 @@ private:
         Stamp stamp;
         QSize box;
         qreal dpr = 1;
+        QSize area; // the canvas's size it was scaled for; empty: read at `box`
         Pictures::LoadResult result;
         std::optional<ThumbnailCache::FileFacts> facts;
     };
@@ -106,7 +107,7 @@ private:
     void wish(const QList<QStringList>& pages, QSize box, qreal dpr, const QList<QStringList>& cacheOnly,
               std::function<bool()> gate);
     void readIntoCache(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache, quint64 generation);
-    QSize paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr) const;
+    QSize paintedSizeOf(const QString& path, QSize natural, QSize box, qreal dpr, QSize* area = nullptr) const;
     void tick();
     void startWorkers();
     void work();

@@ -18,6 +18,27 @@ Picture slotPicture(const QImage& larger, QSize natural, const QString& path, QS
     return p;
 }
 
+// The slot picture read again from its kept thumbnail or its file, as a first read makes it;
+// null when the file has changed since `facts` or cannot be read.
+QImage readAgain(const ThumbnailCache& cache, const ToKeep& entry)
+{
+    const int size = ThumbnailCache::SizeFor(std::max(entry.box.width(), entry.box.height()));
+    QImage larger;
+    if (std::optional<ThumbnailCache::Thumbnail> kept = cache.Find(entry.facts, size)) {
+        larger = kept->image;
+    } else {
+        Pictures::LoadResult loaded = Pictures::LoadPicture(entry.facts.path, QSize(size, size), 1.0);
+        if (loaded.error.failed())
+            return {};
+        larger = loaded.picture.shown;
+    }
+    const std::optional<ThumbnailCache::FileFacts> now = ThumbnailCache::Facts(entry.facts.path);
+    if (!now || now->size != entry.facts.size || now->mtimeNs != entry.facts.mtimeNs ||
+        now->inode != entry.facts.inode || now->device != entry.facts.device)
+        return {};
+    return slotPicture(larger, entry.natural, entry.facts.path, entry.box, 1.0).shown;
+}
+
 } // namespace
 
 Read ReadSlotPicture(const QString& path, QSize box, qreal dpr, const ThumbnailCache& cache)
@@ -83,9 +104,18 @@ bool Keep(const ThumbnailCache& cache, const ToKeep& entry)
         kept = cache.Store(entry.facts, entry.size, entry.thumbnail, entry.natural);
     if (!entry.slot.isNull()) {
         // Scaled here, off the user's way, as the page would scale it each time it shows it.
-        const bool scale = !entry.painted.isEmpty() && entry.painted != entry.slot.size();
+        QImage from = entry.slot;
+        const bool scale = !entry.painted.isEmpty() && entry.painted != from.size();
+        // A picture read for a smaller window is read again, not scaled up: that entry would
+        // show it blurred from then on.
+        if (scale && (entry.painted.width() > from.width() || entry.painted.height() > from.height()) &&
+            from.size() != Bmp::FitWithin(entry.natural, entry.box)) {
+            from = readAgain(cache, entry);
+            if (from.isNull())
+                return false;
+        }
         const QImage shown =
-            scale ? entry.slot.scaled(entry.painted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : entry.slot;
+            scale ? from.scaled(entry.painted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : from;
         kept = cache.StoreSlot(entry.facts, entry.box, shown, entry.natural) && kept;
     }
     return kept;

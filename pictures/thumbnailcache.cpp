@@ -365,6 +365,19 @@ bool ThumbnailCache::StoreFailure(const FileFacts& facts, const RunError& error)
                      {ReasonKey, error.description.left(MaxReasonBytes)}});
 }
 
+bool ThumbnailCache::writable() const
+{
+    QString folder = m_root;
+    struct stat st {};
+    while (!folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            return false;
+        folder = parent;
+    }
+    return !folder.isEmpty() && S_ISDIR(st.st_mode) && ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
+}
+
 bool ThumbnailCache::MakeFolder(const QString& folder)
 {
     return makeFolder(folder);

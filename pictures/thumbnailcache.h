@@ -52,6 +52,9 @@ public:
     static ThumbnailCache Shared();
 
     bool enabled() const { return !m_root.isEmpty(); }
+    // Whether entries can be written: the root, or the nearest folder above it that is there,
+    // is a folder open to writing. One that cannot be written is still read.
+    bool writable() const;
     const QString& root() const { return m_root; }
 
     // The standard's size for a slot `side` device pixels across (256, 512 or 1024, the

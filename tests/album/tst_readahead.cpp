@@ -143,18 +143,30 @@ private slots:
         QCOMPARE(ahead.PicturesStarted() - started, 12);
     }
 
+    void withoutACacheBothNeighboursInMemory_data()
+    {
+        QTest::addColumn<bool>("cacheThere");
+        QTest::newRow("no cache") << false;
+        QTest::newRow("a cache that cannot be written") << true;
+    }
     void withoutACacheBothNeighboursInMemory()
     {
-        ThumbnailCache::UseShared({});
-        const QString album = makeAlbum(QStringLiteral("Trip"), {4, 5, 6}, keptSize() + 60);
+        QFETCH(bool, cacheThere);
+        // A file where a folder of the cache would be: nothing can be written under it.
+        const QString blocked = cacheFolder->filePath(QStringLiteral("file"));
+        QVERIFY(TestPictures::WriteBytes(blocked, "x"));
+        ThumbnailCache::UseShared(cacheThere ? blocked + QStringLiteral("/thumbnails") : QString());
+        const QString album = makeAlbum(QStringLiteral("Trip"), {1, 4, 5, 6}, keptSize() + 60);
         openAlbum(album);
         PageReadAhead& ahead = PageReadAhead::Instance();
+        const int started = ahead.PicturesStarted();
         LoadPage(*page(), QStringLiteral("5"));
         Forms::Hide(Screen::Pbar3);
         QVERIFY(ahead.WaitUntilIdle(60000));
         QStringList held = ahead.Held();
         held.sort();
         QCOMPARE(held, filesOf(album, {4, 6}));
+        QCOMPARE(ahead.PicturesStarted() - started, 24); // nothing read for a cache alone
 
         // Turned back, the page comes from memory.
         const int handedOver = ahead.PicturesHandedOver();
@@ -181,6 +193,27 @@ private slots:
         QCOMPARE(ahead.PicturesHandedOver() - handedOver, 12);
         for (std::int16_t s = 0; s <= 11; ++s)
             QVERIFY2(page()->Image1(s)->GetPicture().shown.size() != oldSizes[s], qPrintable(QString::number(s)));
+    }
+
+    void notHandedOverScaledForASmallerWindow()
+    {
+        // Read ahead at the painted sizes of a small window, which then grows: the next page is
+        // not handed over from memory, to be shown scaled up.
+        const QString album = makeAlbum(QStringLiteral("Trip"), {4, 5}, keptSize() + 60);
+        openAlbum(album);
+        const QSize full = page()->size();
+        page()->resize(full * 3 / 4);
+        PageReadAhead& ahead = PageReadAhead::Instance();
+        LoadPage(*page(), QStringLiteral("4"));
+        LoadPage(*page(), QStringLiteral("5"));
+        LoadPage(*page(), QStringLiteral("4")); // every slot's painted size learned
+        Forms::Hide(Screen::Pbar3);
+        QVERIFY(ahead.WaitUntilIdle(60000));
+        page()->resize(full);
+        const int handedOver = ahead.PicturesHandedOver();
+        LoadPage(*page(), QStringLiteral("5"));
+        Forms::Hide(Screen::Pbar3);
+        QCOMPARE(ahead.PicturesHandedOver() - handedOver, 0);
     }
 
     void memoryStaysBoundedWhileNothingMayRun()

@@ -90,6 +90,24 @@ private slots:
         QCOMPARE(again.result.picture.natural, QSize(1200, 800));
     }
 
+    void readAgainRatherThanScaledUp()
+    {
+        // Kept for a small window, then painted larger: the entry is made from the picture read
+        // again, never from the small one scaled up.
+        SlotReader::Read read = ReadSlotPicture(picture, Box, 1.0, cache);
+        const QImage direct = read.result.picture.shown;
+        read.keep->painted = direct.size() / 2;
+        QVERIFY(SlotReader::Keep(cache, *read.keep));
+        SlotReader::Read small = ReadSlotPicture(picture, Box, 1.0, cache);
+        QCOMPARE(small.result.picture.shown.size(), direct.size() / 2);
+        const QSize larger = direct.size() - QSize(1, 1);
+        QVERIFY(SlotReader::Keep(cache, {*small.facts, 0, {}, small.result.picture.natural, {}, Box,
+                                         small.result.picture.shown, larger}));
+        QCOMPARE(ReadSlotPicture(picture, Box, 1.0, cache).result.picture.shown,
+                 direct.scaled(larger, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB32));
+    }
+
     void badSlotEntryIsIgnoredAndRedone_data()
     {
         QTest::addColumn<QString>("damage");
