@@ -24,19 +24,6 @@ namespace {
 
 const QSize Box(200, 200);
 
-mode_t modeOf(const QString& path)
-{
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_mode & 07777;
-}
-
-void setMTime(const QString& path, qint64 ns)
-{
-    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)}};
-    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
-}
-
 } // namespace
 
 class TestSlotEntries : public QObject {
@@ -57,7 +44,7 @@ private slots:
         const ThumbnailCache::FileFacts facts = *ThumbnailCache::Facts(picture);
         const QString entry = cache.SlotPath(facts, Box);
         QVERIFY2(QFile::exists(entry), qPrintable(entry));
-        QCOMPARE(modeOf(entry), mode_t(0600));
+        QCOMPARE(ModeOf(entry), mode_t(0600));
         QCOMPARE(QDir(cache.SlotFolder()).entryList(QDir::Files).size(), 1); // no temporary left
         // Read back exactly as it was shown, fitted to the slot, with nothing to decode or keep.
         const std::optional<ThumbnailCache::SlotPicture> kept = cache.FindSlot(facts, Box);
@@ -156,7 +143,7 @@ private slots:
             redBytes = redBytes.leftJustified(qsizetype(before.size), '\0', true);
             const QString beside = picture + QStringLiteral(".new");
             QVERIFY(TestPictures::WriteBytes(beside, redBytes));
-            setMTime(beside, before.mtimeNs);
+            SetMTime(beside, before.mtimeNs);
             QVERIFY(::rename(QFile::encodeName(beside).constData(), QFile::encodeName(picture).constData()) == 0);
             QCOMPARE(ThumbnailCache::Facts(picture)->size, before.size);
             QCOMPARE(ThumbnailCache::Facts(picture)->mtimeNs, before.mtimeNs);

@@ -35,20 +35,6 @@ namespace {
 
 const QSize Box(200, 200);
 
-mode_t modeOf(const QString& path)
-{
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_mode & 07777;
-}
-
-// Sets a file's modification time to `ns` nanoseconds since the epoch.
-void setMTime(const QString& path, qint64 ns)
-{
-    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)}};
-    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
-}
-
 // The text chunks of a PNG file, read the way libpng-based viewers see them.
 QHash<QByteArray, QByteArray> pngText(const QString& path)
 {
@@ -174,8 +160,8 @@ private slots:
         const QString name = QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex());
         const QString entry = cache.root() + QStringLiteral("/large/") + name + QStringLiteral(".png");
         QVERIFY2(QFile::exists(entry), qPrintable(entry));
-        QCOMPARE(modeOf(entry), mode_t(0600));
-        QCOMPARE(modeOf(cache.root()), mode_t(0700));
+        QCOMPARE(ModeOf(entry), mode_t(0600));
+        QCOMPARE(ModeOf(cache.root()), mode_t(0700));
         QCOMPARE(QDir(cache.root() + QStringLiteral("/large")).entryList(QDir::Files).size(), 1); // no temporary left
 
         struct stat st {};
@@ -221,7 +207,7 @@ private slots:
         red.fill(Qt::red);
         QVERIFY(TestPictures::WriteBytes(picture, TestPictures::Bitmap(red, 24, false)));
         QCOMPARE(QFileInfo(picture).size(), qint64(st.st_size));
-        setMTime(picture, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec + shiftNs);
+        SetMTime(picture, qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec + shiftNs);
 
         const SlotReader::Read again = ReadAndKeep(picture, Box, cache);
         QVERIFY(again.keep); // read again, not taken from the entry
@@ -270,13 +256,13 @@ private slots:
         // The file mended behind our back with its time and size as they were: the entry
         // still answers, which shows the picture is not decoded again.
         QVERIFY(TestPictures::WriteBytes(picture, good));
-        setMTime(picture, mtime);
+        SetMTime(picture, mtime);
         const SlotReader::Read second = ReadSlotPicture(picture, Box, 1.0, cache);
         QCOMPARE(second.result.error.number, int(RunError::InvalidPicture));
         QCOMPARE(second.result.error.description, first.result.error.description);
         QVERIFY(!second.keep);
         // Any real change reads it again.
-        setMTime(picture, mtime + 1'000'000'000);
+        SetMTime(picture, mtime + 1'000'000'000);
         QVERIFY(!ReadSlotPicture(picture, Box, 1.0, cache).result.error.failed());
         // A missing file is an empty slot, not a failure to remember.
         QVERIFY(!ReadSlotPicture(dir->filePath(QStringLiteral("P9I9.bmp")), Box, 1.0, cache).keep);
