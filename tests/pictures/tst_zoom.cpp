@@ -76,21 +76,6 @@ QRgb shownAt(QPointF at)
     return shot.pixel(device.toPoint());
 }
 
-// A progressive JPEG of `stored`, stood upright by the same EXIF block as JpegWithOrientation's.
-QByteArray progressiveJpeg(const QImage& stored, int orientation)
-{
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "JPEG");
-    writer.setQuality(92);
-    writer.setProgressiveScanWrite(true);
-    writer.write(stored);
-    const QByteArray app1 = TestPictures::JpegWithOrientation(QImage(8, 8, QImage::Format_RGB32), orientation).mid(2, 36);
-    jpeg.insert(2, app1);
-    return jpeg;
-}
-
 bool progressive(const QByteArray& jpeg)
 {
     return Pictures::ScanJpeg(reinterpret_cast<const uchar*>(jpeg.constData()), jpeg.size()).progressive;
@@ -263,7 +248,7 @@ private slots:
         QFETCH(bool, isProgressive);
         const QString path = program->path(QStringLiteral("photo.jpg"));
         const QImage stored = TestPictures::Photo(1000, 760, 5);
-        const QByteArray jpeg = isProgressive ? progressiveJpeg(stored, orientation) : TestPictures::JpegWithOrientation(stored, orientation);
+        const QByteArray jpeg = TestPictures::JpegWithOrientation(stored, orientation, isProgressive);
         QCOMPARE(progressive(jpeg), isProgressive);
         QVERIFY(TestPictures::WriteBytes(path, jpeg));
         const auto source = RegionDecoder::Open(path);
@@ -284,7 +269,7 @@ private slots:
     // no picture for the region decoder: no crash, no rewrite kept.
     void damagedProgressiveJpegIsNoCrash()
     {
-        QByteArray jpeg = progressiveJpeg(TestPictures::Photo(400, 300, 2), 1);
+        QByteArray jpeg = TestPictures::JpegWithOrientation(TestPictures::Photo(400, 300, 2), 1, true);
         QVERIFY(progressive(jpeg));
         const qsizetype scan = jpeg.indexOf("\xFF\xDA", jpeg.indexOf("\xFF\xDA") + 2);
         QVERIFY(scan > 0);

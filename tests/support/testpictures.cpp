@@ -39,13 +39,14 @@ bool Save(const QImage& image, const QString& path, const char* format)
     return writer.write(image);
 }
 
-QByteArray JpegWithOrientation(const QImage& stored, int orientation)
+QByteArray JpegWithOrientation(const QImage& stored, int orientation, bool progressive)
 {
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "JPEG");
     writer.setQuality(92);
+    writer.setProgressiveScanWrite(progressive);
     writer.write(stored);
     // APP1: "Exif", a little-endian TIFF header, IFD0 with the one orientation entry.
     const char exif[] = {

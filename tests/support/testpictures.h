@@ -13,8 +13,8 @@ QImage Photo(int width, int height, int seed = 1);
 bool Save(const QImage& image, const QString& path, const char* format);
 // A JPEG of `stored` (its pixels as they are) with an EXIF block whose
 // orientation tag (0x0112) says how to stand it upright: 3 half turn,
-// 6 quarter clockwise, 8 quarter anticlockwise.
-QByteArray JpegWithOrientation(const QImage& stored, int orientation);
+// 6 quarter clockwise, 8 quarter anticlockwise; progressive, or baseline.
+QByteArray JpegWithOrientation(const QImage& stored, int orientation, bool progressive = false);
 // A bitmap file written by hand: 16 (5-6-5 bit fields), 24 or 32 bits, top-down or bottom-up.
 QByteArray Bitmap(const QImage& image, int bitsPerPixel, bool topDown);
 // A placeable metafile: a blue rectangle filling a 100 by 50 area.
